@@ -1,0 +1,107 @@
+// Start, restart and quit of the board, and its music.
+#include "board.h"
+
+#include "squares.h"
+
+namespace kiramoku {
+
+namespace {
+constexpr int NoSelection = -1;
+const char *const QuitQuestion = "本当によいですか？";
+} // namespace
+
+BoardRules::BoardRules(Module1 &module, Ports ports, QString tuneFile)
+    : module_(module), ports_(ports), tuneFile_(std::move(tuneFile))
+{
+}
+
+QString TurnAnnouncement(const QString &name)
+{
+    return QStringLiteral("   ") + name + QString::fromUtf8("の番でありんすぅ");
+}
+
+void BoardRules::Form_Load(SelectionWindow &selection)
+{
+    selection.Hide();
+    StartMusic();
+    CurrentPlayer = 1;
+    if (selection.ListIndex() == NoSelection) {
+        selection.SetListIndex(0);
+    }
+    HumanPlayers = Int16(selection.ListIndex()) + 1;
+    for (Int16 k = 1; k <= MaxPlayers; k += 1) {
+        PlayerRecord &player = Players[k];
+        const QString typed = k <= HumanPlayers ? selection.Text(k.value() - 1) : QString();
+        // Only an empty box falls back to the character's name; blanks are a name.
+        player.Name = typed.isEmpty() ? DefaultNames(k) : typed;
+        player.Money = StartMoney;
+        player.Position = 0;
+    }
+    for (Int16 k = 1; k <= MaxPlayers; k += 1) {
+        state_.Label2[k.value() - 1] = Players[k].Name;
+        ShowPurse(k);
+    }
+    selection.Unload();
+    AnnounceTurn();
+}
+
+void BoardRules::StartMusic()
+{
+    MusicControl &music = ports_.music;
+    music.SetNotify(false);
+    music.SetWait(true);
+    music.SetShareable(false);
+    music.SetDeviceType(QStringLiteral("Sequencer"));
+    music.SetFileName(tuneFile_);
+    music.SetCommand(QStringLiteral("Open"));
+    music.SetFrom(0);
+    music.SetCommand(QStringLiteral("Play"));
+}
+
+void BoardRules::MMControl1_StatusUpdate()
+{
+    ports_.music.SetCommand(QStringLiteral("close"));
+    ports_.music.SetCommand(QStringLiteral("open"));
+    ports_.music.SetCommand(QStringLiteral("play"));
+}
+
+void BoardRules::Form_Unload()
+{
+    ports_.music.SetCommand(QStringLiteral("close"));
+}
+
+void BoardRules::AllClear()
+{
+    for (Int16 k = 1; k <= MaxPlayers; k += 1) {
+        Players[k].Position = 0;
+        Players[k].Money = StartMoney;
+        state_.Label2[k.value() - 1] = Players[k].Name;
+        ShowPurse(k);
+        // On the start square in a diagonal row, each piece a stagger further
+        // right and down than the one before.
+        const double stagger = PieceStagger * (k.value() - 1);
+        PiecePlace &piece = state_.Image4[k.value() - 1];
+        piece.Top = static_cast<float>(SquareTopCm(0) + PieceInset + stagger);
+        piece.Left = static_cast<float>(SquareLeftCm(0) + PieceInset + stagger);
+    }
+    module_.WinnerText.clear();
+}
+
+void BoardRules::Command3_Click()
+{
+    if (ports_.question.AskYes(QString::fromUtf8(QuitQuestion), QString(), true)) {
+        ports_.windows.UnloadBoard();
+    }
+}
+
+void BoardRules::AnnounceTurn()
+{
+    state_.Label1 = TurnAnnouncement(Players[CurrentPlayer].Name);
+}
+
+void BoardRules::ShowPurse(Int16 player)
+{
+    state_.Label3[player.value() - 1] = QString::number(Players[player].Money.value());
+}
+
+} // namespace kiramoku

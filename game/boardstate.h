@@ -1,0 +1,33 @@
+#pragma once
+// Everything of the board window that the rules write: captions, the die
+// timer, the stop button and the pieces. The window only draws this.
+#include "checked.h"
+#include "constants.h"
+#include "players.h"
+
+#include <QString>
+
+namespace kiramoku {
+
+// A piece's top-left corner in centimetres, stored in single precision as the
+// board stores positions.
+struct PiecePlace {
+    float Left = 0;
+    float Top = 0;
+    friend bool operator==(const PiecePlace &, const PiecePlace &) = default;
+};
+
+struct BoardState {
+    QString Label1;                    // the turn announcement
+    PerPlayer Label2{"Label2"};        // names
+    PerPlayer Label3{"Label3"};        // purses in decimal
+    PerPlayer Label5{"Label5"};        // last landing message
+    QString Label6;                    // the die: empty or "1".."6"
+    int Timer1Interval = 0;            // 0 stopped, RollingInterval rolling
+    bool Command2Enabled = false;
+    CheckedArray<PiecePlace, MaxPlayers> Image4{"Image4"};
+
+    BoardState();
+};
+
+} // namespace kiramoku

@@ -1,0 +1,26 @@
+#pragma once
+// The players: their records, the default names of the four characters.
+#include "checked.h"
+#include "constants.h"
+
+#include <QString>
+
+namespace kiramoku {
+
+struct PlayerRecord {
+    QString Name;
+    Int32 Money;     // ryō; may be negative
+    Int16 Position;  // square 0..24 from which the next walk starts
+};
+
+// Player k is Players[k], k = 1..4; slot 0 exists and is never used.
+using PlayerTable = CheckedArray<PlayerRecord, MaxPlayers + 1>;
+
+// The characters' names for players 1..4: the names of players whose box was
+// left empty and of every computer-driven player.
+QString DefaultNames(Int16 player);
+
+// Per-player display elements are numbered 0..3: player k is element k-1.
+using PerPlayer = CheckedArray<QString, MaxPlayers>;
+
+} // namespace kiramoku

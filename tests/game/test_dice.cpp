@@ -1,0 +1,125 @@
+// The die: its values, its animation state, and a stop before any value.
+#include "fakes.h"
+
+#include <QtTest>
+
+#include <array>
+
+using namespace kiramoku;
+
+class TestDice : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theClockDieShowsEveryFaceAndNothingElseInQuickSuccession()
+    {
+        ClockChance chance;
+        test::Recorder ports;
+        Module1 module(chance, ports);
+        constexpr int Draws = 60000;
+        std::array<int, DieFaces + 1> seen{};
+        for (int i = 0; i < Draws; ++i) {
+            const int face = module.RollDie().value();
+            QVERIFY2(face >= 1 && face <= DieFaces, qPrintable(QString::number(face)));
+            ++seen[static_cast<std::size_t>(face)];
+        }
+        // Uniform: chi-square over 5 degrees of freedom stays far below 30
+        // (p < 0.00002) for a fair die.
+        double chi = 0;
+        const double expected = Draws / double(DieFaces);
+        for (int f = 1; f <= DieFaces; ++f) {
+            const double diff = seen[static_cast<std::size_t>(f)] - expected;
+            chi += diff * diff / expected;
+        }
+        QVERIFY2(chi < 30, qPrintable(QStringLiteral("chi-square %1").arg(chi)));
+    }
+
+    void chanceAtItsEdgesGivesOneAndSix_data()
+    {
+        QTest::addColumn<double>("r");
+        QTest::addColumn<int>("face");
+        QTest::newRow("zero") << 0.0 << 1;
+        QTest::newRow("just under a sixth") << 0.1666 << 1;
+        QTest::newRow("a sixth") << 1.0 / 6 << 2;
+        QTest::newRow("just under one") << 0.9999999999 << 6;
+    }
+    void chanceAtItsEdgesGivesOneAndSix()
+    {
+        QFETCH(double, r);
+        QFETCH(int, face);
+        struct Fixed : ChanceSource {
+            double r;
+            double Next() override { return r; }
+        } chance;
+        chance.r = r;
+        test::Recorder ports;
+        Module1 module(chance, ports);
+        QCOMPARE(module.RollDie().value(), face);
+    }
+
+    void chanceOfOneOrMoreIsAProgramErrorNotASeven()
+    {
+        struct One : ChanceSource {
+            double Next() override { return 1.0; }
+        } chance;
+        test::Recorder ports;
+        Module1 module(chance, ports);
+        QVERIFY_THROWS_EXCEPTION(ProgramError, module.RollDie());
+    }
+
+    void beforeTheFirstRollTheStopIsDisabledAndTheDieEmpty()
+    {
+        test::Table table;
+        QVERIFY(!table.State().Command2Enabled);
+        QCOMPARE(table.State().Timer1Interval, 0);
+        QVERIFY(table.State().Label6.isEmpty());
+    }
+
+    void rollingTicksShowValuesAndAStoppedDieIgnoresLateTicks()
+    {
+        test::Table table;
+        table.board.Command1_Click();
+        table.board.Command1_Click();  // twice is the same as once
+        QCOMPARE(table.State().Timer1Interval, RollingInterval);
+        QVERIFY(table.State().Command2Enabled);
+        for (int face : {4, 1, 6}) {
+            table.die.Push(face);
+            table.board.Timer1_Timer();
+            QCOMPARE(table.State().Label6, QString::number(face));
+        }
+        table.board.Command2_Click();
+        QCOMPARE(table.State().Timer1Interval, 0);
+        table.board.Timer1_Timer();  // a tick queued before the stop: no draw, no change
+        QCOMPARE(table.State().Label6, QStringLiteral("6"));
+        QCOMPARE(table.Player(1).Position.value(), 6);
+    }
+
+    void aStopBeforeAnyDieValueIsIgnoredAndTheDieRollsOn()
+    {
+        test::Table table;
+        table.board.Command1_Click();
+        table.board.Command2_Click();
+        QCOMPARE(table.State().Timer1Interval, RollingInterval);
+        QVERIFY(table.State().Command2Enabled);
+        QCOMPARE(table.board.CurrentPlayer.value(), 1);
+        QCOMPARE(table.Player(1).Position.value(), 0);
+        QVERIFY(table.ports.log.isEmpty());
+        // The first tick then gives a value that the next stop takes.
+        table.die.Push(3);
+        table.board.Timer1_Timer();
+        table.board.Command2_Click();
+        QCOMPARE(table.Player(1).Position.value(), 3);
+    }
+
+    void aStopBeforeTheFirstTickOfALaterRollTakesThePreviousValue()
+    {
+        test::Table table;
+        table.Roll(2);
+        table.board.Command1_Click();
+        table.board.Command2_Click();  // player 2 moves by the 2 still shown
+        QCOMPARE(table.Player(2).Position.value(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDice)
+#include "test_dice.moc"

@@ -1,0 +1,183 @@
+// The board's load, restart, quit and unload, the music's commands, and the
+// winner window's answer.
+#include "fakes.h"
+
+#include <QtTest>
+
+using namespace kiramoku;
+
+namespace {
+const QStringList Defaults{QStringLiteral("備前屋の若旦那"), QStringLiteral("越後屋の若旦那"),
+                           QStringLiteral("錠前屋の若旦那"), QStringLiteral("旗本の三男坊")};
+
+struct Loaded {
+    test::ScriptedDie die;
+    test::Recorder ports;
+    Module1 module{die, ports};
+    BoardRules board{module, {ports, ports, ports, ports}, test::TuneFile};
+    test::FakeSelection selection;
+
+    QStringList Names()
+    {
+        QStringList names;
+        for (int k = 1; k <= MaxPlayers; ++k) {
+            names << board.Players[k].Name;
+        }
+        return names;
+    }
+};
+} // namespace
+
+class TestStartRestartQuit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theLoadHidesStartsMusicTakesPlayersAndDiscardsTheSelection()
+    {
+        Loaded t;
+        t.board.Form_Load(t.selection);
+        QCOMPARE(t.selection.calls, (QStringList{QStringLiteral("Hide"), QStringLiteral("SetListIndex 0"),
+                                                 QStringLiteral("Unload")}));
+        QCOMPARE(t.ports.log, (QStringList{QStringLiteral("Notify 0"), QStringLiteral("Wait 1"),
+                                           QStringLiteral("Shareable 0"), QStringLiteral("DeviceType Sequencer"),
+                                           QStringLiteral("FileName ") + test::TuneFile,
+                                           QStringLiteral("Command Open"), QStringLiteral("From 0"),
+                                           QStringLiteral("Command Play")}));
+        QCOMPARE(t.board.HumanPlayers.value(), 1);
+        QCOMPARE(t.board.CurrentPlayer.value(), 1);
+        QCOMPARE(t.Names(), Defaults);
+        for (int k = 1; k <= MaxPlayers; ++k) {
+            QCOMPARE(t.board.State().Label2[k - 1], Defaults.at(k - 1));
+            QCOMPARE(t.board.State().Label3[k - 1], QStringLiteral("1000"));
+            QCOMPARE(t.board.Players[k].Position.value(), 0);
+        }
+        QCOMPARE(t.board.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
+        QVERIFY(t.board.State().Label6.isEmpty());
+        QVERIFY(!t.board.State().Command2Enabled);
+    }
+
+    void namesComeFromTheVisibleBoxesAndEmptyBoxesFallBack_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("two humans, first box emptied")
+            << 1 << QStringList{"", "おきく", "x", "y"}
+            << QStringList{Defaults[0], "おきく", Defaults[2], Defaults[3]};
+        QTest::newRow("hidden boxes do not count")
+            << 1 << QStringList{"一", "二", "三", "四"} << QStringList{"一", "二", Defaults[2], Defaults[3]};
+        QTest::newRow("four typed names") << 3 << QStringList{"一", "二", "三", "四"}
+                                          << QStringList{"一", "二", "三", "四"};
+        QTest::newRow("blanks and markup are names as typed")
+            << 2 << QStringList{"   ", "<b>x</b>", "", "z"} << QStringList{"   ", "<b>x</b>", Defaults[2], Defaults[3]};
+    }
+    void namesComeFromTheVisibleBoxesAndEmptyBoxesFallBack()
+    {
+        QFETCH(int, index);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, names);
+        Loaded t;
+        t.selection.index = index;
+        t.selection.texts = texts;
+        t.board.Form_Load(t.selection);
+        QCOMPARE(t.board.HumanPlayers.value(), index + 1);
+        QCOMPARE(t.Names(), names);
+        QCOMPARE(t.board.State().Label1, QStringLiteral("   ") + names[0] + QStringLiteral("の番でありんすぅ"));
+        QVERIFY(!t.selection.calls.contains(QStringLiteral("SetListIndex 0")));
+    }
+
+    void aRestartKeepsNamesAndHumansAndResetsPursesPiecesAndText()
+    {
+        test::Table table(2);
+        table.Player(1).Name = QStringLiteral("おきく");
+        table.Player(3).Money = 2490;
+        for (int round = 0; round < 2; ++round) {
+            table.Roll(6);
+            table.Roll(5, {3, 4});
+        }
+        QVERIFY(!table.module.WinnerText.isEmpty());
+        const QString announcement = table.State().Label1;
+
+        table.board.AllClear();
+        QVERIFY(table.module.WinnerText.isEmpty());
+        QCOMPARE(table.board.HumanPlayers.value(), 2);
+        QCOMPARE(table.State().Label2[0], QStringLiteral("おきく"));
+        QCOMPARE(table.State().Label1, announcement);
+        for (int k = 1; k <= MaxPlayers; ++k) {
+            QCOMPARE(table.Player(k).Money.value(), StartMoney);
+            QCOMPARE(table.Player(k).Position.value(), 0);
+            QCOMPARE(table.State().Label3[k - 1], QStringLiteral("1000"));
+        }
+        // The pieces stand in a diagonal row on the start square, a stagger apart.
+        for (int k = 2; k <= MaxPlayers; ++k) {
+            const PiecePlace a = table.State().Image4[k - 2];
+            const PiecePlace b = table.State().Image4[k - 1];
+            QVERIFY(qAbs(b.Left - a.Left - PieceStagger) < 1e-5);
+            QVERIFY(qAbs(b.Top - a.Top - PieceStagger) < 1e-5);
+        }
+        QVERIFY(qAbs(table.State().Image4[0].Left - (SquareLeftCm(0) + PieceInset)) < 1e-5);
+    }
+
+    void theQuitQuestionUnloadsOnlyOnYes()
+    {
+        test::Table table;
+        table.Roll(3);
+        const QStringList logBefore = table.ports.log;
+        table.ports.answers = {false, true};
+        table.board.Command3_Click();
+        QCOMPARE(table.ports.log, logBefore);
+        QCOMPARE(table.Player(1).Position.value(), 3);
+        table.board.Command3_Click();
+        QCOMPARE(table.ports.log.last(), QStringLiteral("UnloadBoard"));
+        QCOMPARE(table.ports.questions, QStringList(2, QStringLiteral("本当によいですか？||1")));
+    }
+
+    void theMusicRestartsEveryTickAndClosesAtUnload()
+    {
+        test::Table table;
+        table.board.MMControl1_StatusUpdate();
+        table.board.Form_Unload();
+        QCOMPARE(table.ports.log, (QStringList{QStringLiteral("Command close"), QStringLiteral("Command open"),
+                                               QStringLiteral("Command play"), QStringLiteral("Command close")}));
+    }
+
+    void theWinnerWindowsYesPlaysAgainWithTheSamePlayers()
+    {
+        test::Table table;
+        table.Player(1).Money = 2550;
+        for (int p = 1; p <= MaxPlayers; ++p) {
+            table.Roll(2);  // the constable takes 50
+        }
+        WinnerRules winner(table.module, table.board, table.ports, table.ports);
+        winner.Form_Load();
+        QCOMPARE(winner.Label1, QStringLiteral("おめでとう。備前屋の若旦那さん\r\n"));
+        table.ports.log.clear();
+        table.ports.answers = {true};
+        winner.Command1_Click();
+        QCOMPARE(table.ports.questions.last(), QStringLiteral("もう一回やる？|きらもく|1"));
+        QCOMPARE(table.ports.log, QStringList{QStringLiteral("UnloadWinnerWindow")});
+        QCOMPARE(table.module.WinnerFlag.value(), 0);
+        QVERIFY(table.module.WinnerText.isEmpty());
+        QCOMPARE(table.State().Label3[0], QStringLiteral("1000"));
+        // The next game's window shows only the new game's winners.
+        table.Player(2).Money = 2600;
+        for (int p = 1; p <= MaxPlayers; ++p) {
+            table.Roll(1);
+        }
+        WinnerRules next(table.module, table.board, table.ports, table.ports);
+        next.Form_Load();
+        QCOMPARE(next.Label1, QStringLiteral("おめでとう。越後屋の若旦那さん\r\n"));
+    }
+
+    void theWinnerWindowsNoUnloadsBothWindows()
+    {
+        test::Table table;
+        WinnerRules winner(table.module, table.board, table.ports, table.ports);
+        table.ports.answers = {false};
+        winner.Command1_Click();
+        QCOMPARE(table.ports.log, (QStringList{QStringLiteral("UnloadWinnerWindow"), QStringLiteral("UnloadBoard")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartRestartQuit)
+#include "test_start_restart_quit.moc"

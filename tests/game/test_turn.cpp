@@ -1,0 +1,213 @@
+// Whole turns: the walk square by square, the landing, the turn passing, the
+// end of a round and the computer's turns.
+#include "fakes.h"
+
+#include <QtTest>
+
+using namespace kiramoku;
+
+using Squares = QList<int>;
+
+class TestTurn : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aWalkShowsEverySquareWithAPauseAndABeep_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("die");
+        QTest::addColumn<Squares>("placements");
+        QTest::addColumn<int>("landing");
+        QTest::newRow("3 from square 5") << 5 << 3 << Squares{5, 6, 7, 8} << 8;
+        QTest::newRow("6 from 22 round past the start")
+            << 22 << 6 << Squares{22, 23, 24, 0, 1, 2, 3} << 3;
+        QTest::newRow("5 from 20 exactly onto the start") << 20 << 5 << Squares{20, 21, 22, 23, 24, 0} << 0;
+        QTest::newRow("1 from 24 exactly onto the start") << 24 << 1 << Squares{24, 0} << 0;
+        QTest::newRow("1 from the start") << 0 << 1 << Squares{0, 1} << 1;
+    }
+    void aWalkShowsEverySquareWithAPauseAndABeep()
+    {
+        QFETCH(int, from);
+        QFETCH(int, die);
+        QFETCH(Squares, placements);
+        QFETCH(int, landing);
+        test::Table table;
+        table.Player(1).Position = from;
+        table.Roll(die);
+
+        QCOMPARE(table.ports.pausedOn, placements);
+        QStringList expected;
+        for (int i = 0; i < placements.size(); ++i) {
+            expected << QStringLiteral("Delay %1").arg(StepPause) << QStringLiteral("Beep");
+        }
+        QCOMPARE(table.ports.log, expected);
+        QCOMPARE(table.Player(1).Position.value(), landing);
+        QCOMPARE(test::SquareUnderPiece(table.State(), 1), landing);
+    }
+
+    void landingExactlyOnTheStartPaysButPassingItDoesNot()
+    {
+        test::Table exactly;
+        exactly.Player(1).Position = 20;
+        exactly.Roll(5);
+        QCOMPARE(exactly.State().Label3[0], QStringLiteral("1500"));
+
+        test::Table passing;
+        passing.Player(1).Position = 22;
+        passing.Roll(6);  // lands on 3: allowance only
+        QCOMPARE(passing.State().Label3[0], QStringLiteral("1050"));
+    }
+
+    void shiftedStartsWalkFromTheShiftedSquare_data()
+    {
+        QTest::addColumn<int>("shiftSquare");
+        QTest::addColumn<int>("die");
+        QTest::addColumn<Squares>("placements");
+        QTest::addColumn<int>("landing");
+        QTest::newRow("after 21, a 2 lands on 24") << 21 << 2 << Squares{22, 23, 24} << 24;
+        QTest::newRow("after 23, a 1 lands on 23 again") << 23 << 1 << Squares{22, 23} << 23;
+    }
+    void shiftedStartsWalkFromTheShiftedSquare()
+    {
+        QFETCH(int, shiftSquare);
+        QFETCH(int, die);
+        QFETCH(Squares, placements);
+        QFETCH(int, landing);
+        test::Table table;
+        table.Player(1).Position = shiftSquare - 1;
+        table.Roll(1);  // lands on the shift square
+        for (int p = 2; p <= MaxPlayers; ++p) {
+            table.Roll(1);
+        }
+        table.ports.pausedOn.clear();
+        table.ports.watched = 1;
+        table.Roll(die);
+        QCOMPARE(table.ports.pausedOn, placements);
+        QCOMPARE(test::SquareUnderPiece(table.State(), 1), landing);
+        if (landing == 23) {
+            QCOMPARE(table.Player(1).Position.value(), 22);  // shifted back again
+            QCOMPARE(table.State().Label3[0], QStringLiteral("0"));
+        }
+    }
+
+    void duringTheWalkTheMoverStillShowsTheLastMessage()
+    {
+        test::Table table;
+        table.Roll(2);  // player 1 meets the constable
+        table.Roll(3);  // player 2 takes an allowance
+        table.Roll(1);
+        table.Roll(1);
+        const QString constable = QStringLiteral("八丁堀のだんな、またですかい？");
+        const QString allowance = QStringLiteral("番頭さん、これ持ってくよ！");
+        table.ports.watched = 1;
+        table.ports.messagesAtPause.clear();
+        table.Roll(3);  // player 1 walks 2, 3, 4, 5 to an allowance
+        QCOMPARE(table.ports.messagesAtPause, QStringList(4, constable));
+        QCOMPARE(table.State().Label5[0], allowance);
+        QCOMPARE(table.State().Label5[1], allowance);  // other players' lines stay
+    }
+
+    void theTurnPassesAndIsAnnouncedWithThreeSpaces()
+    {
+        test::Table table;
+        QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
+        table.Roll(4);
+        QCOMPARE(table.board.CurrentPlayer.value(), 2);
+        QCOMPARE(table.State().Label1, QStringLiteral("   越後屋の若旦那の番でありんすぅ"));
+        QVERIFY(!table.State().Command2Enabled);
+        QCOMPARE(table.State().Timer1Interval, 0);
+    }
+
+    void winnersAreCongratulatedOnlyAtTheEndOfTheRoundInPlayerOrder()
+    {
+        test::Table table;
+        table.Player(2).Money = 2600;
+        table.Player(4).Money = 2450;
+        table.Roll(1);
+        table.Roll(1);
+        QVERIFY(table.module.WinnerText.isEmpty());
+        table.Roll(1);
+        QVERIFY(table.module.WinnerText.isEmpty());
+        QCOMPARE(table.module.WinnerFlag.value(), 0);
+        table.Roll(3);  // player 4 lands on an allowance: exactly 2500 wins at once
+        QCOMPARE(table.module.WinnerText,
+                 QStringLiteral("おめでとう。越後屋の若旦那さん\r\nおめでとう。旗本の三男坊さん\r\n"));
+        QCOMPARE(table.module.WinnerFlag.value(), 1);
+        QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), 1);
+        // The window comes first, then the music pauses, then player 1 is announced.
+        const QStringList tail = table.ports.log.mid(table.ports.log.size() - 2);
+        QCOMPARE(tail, (QStringList{QStringLiteral("ShowWinnerWindow"), QStringLiteral("Command Pause")}));
+        QCOMPARE(table.board.CurrentPlayer.value(), 1);
+        QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
+    }
+
+    void playGoesOnAfterAWinAndEveryRoundShowsTheWindowAgain()
+    {
+        test::Table table;
+        table.Player(1).Money = 3000;
+        for (int round = 1; round <= 3; ++round) {
+            for (int p = 1; p <= MaxPlayers; ++p) {
+                table.Roll(1);
+            }
+            QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), round);
+            QCOMPARE(table.ports.Count(QStringLiteral("Command Pause")), round);
+            QCOMPARE(table.module.WinnerText.count(QStringLiteral("おめでとう。")), round);
+        }
+        // A winner who falls below the mark is not congratulated again, yet the
+        // flag still shows the window.
+        table.Player(1).Money = 0;
+        for (int p = 1; p <= MaxPlayers; ++p) {
+            table.Roll(1);
+        }
+        QCOMPARE(table.module.WinnerText.count(QStringLiteral("おめでとう。")), 3);
+        QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), 4);
+    }
+
+    void oneHumanStopResolvesTheThreeComputerTurns()
+    {
+        test::Table table(1);
+        table.Roll(3, {2, 5, 6});
+        QVERIFY(table.die.Empty());
+        QCOMPARE(table.Player(1).Position.value(), 3);
+        QCOMPARE(table.Player(2).Position.value(), 2);
+        QCOMPARE(table.Player(3).Position.value(), 5);
+        QCOMPARE(table.Player(4).Position.value(), 6);
+        QCOMPARE(table.board.CurrentPlayer.value(), 1);
+        QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
+        QCOMPARE(table.State().Label6, QStringLiteral("6"));
+        QVERIFY(!table.State().Command2Enabled);
+        QCOMPARE(table.State().Timer1Interval, 0);
+        // Each computer turn: a pause, the roll, a pause, the tick, two pauses, the walk.
+        QStringList afterHuman = table.ports.log.mid((3 + 1) * 2);
+        QCOMPARE(afterHuman.mid(0, 3), (QStringList{QStringLiteral("Delay 1"), QStringLiteral("Delay 1"),
+                                                    QStringLiteral("Delay 2")}));
+        QCOMPARE(table.ports.Count(QStringLiteral("Beep")), 4 + 3 + 6 + 7);
+        QCOMPARE(table.ports.Count(QStringLiteral("Delay 1")), 6);
+        QCOMPARE(table.ports.Count(QStringLiteral("Delay 2")), 3);
+    }
+
+    void fourHumansNeverSeeTheComputerPlay()
+    {
+        test::Table table(4);
+        for (int p = 1; p <= MaxPlayers; ++p) {
+            table.Roll(2);
+            QCOMPARE(table.ports.Count(QStringLiteral("Delay 1")), 0);
+            QCOMPARE(table.board.CurrentPlayer.value(), p % MaxPlayers + 1);
+            QVERIFY(table.die.Empty());
+        }
+    }
+
+    void withThreeHumansOnlyPlayerFourIsTheComputers()
+    {
+        test::Table table(3);
+        table.Roll(1);
+        table.Roll(1);
+        QCOMPARE(table.board.CurrentPlayer.value(), 3);
+        table.Roll(1, {3});
+        QCOMPARE(table.Player(4).Position.value(), 3);
+        QCOMPARE(table.board.CurrentPlayer.value(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTurn)
+#include "test_turn.moc"
