@@ -1,0 +1,202 @@
+#include "elements.h"
+
+#include <QHash>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QSvgRenderer>
+#include <QTextOption>
+
+namespace kiramoku::screens {
+
+namespace {
+constexpr int LabelPadding = 2;      // px between a label's frame and its text
+constexpr int ButtonPadding = 3;     // px inside a button's bevel
+constexpr qreal CornerRadius = 14;   // px of a rounded panel's corners
+
+QTextOption WrappingOption(Qt::Alignment alignment)
+{
+    QTextOption option(alignment);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return option;
+}
+} // namespace
+
+QSvgRenderer *PictureRenderer(const QString &name)
+{
+    static QHash<QString, QSvgRenderer *> renderers;
+    QSvgRenderer *&renderer = renderers[name];
+    if (!renderer) {
+        // Kept for the whole run: every window of every game shares them.
+        renderer = new QSvgRenderer(QStringLiteral(":/pictures/") + name);
+    }
+    return renderer;
+}
+
+TextLabel::TextLabel(QWidget *parent, bool sizedToText, bool framed, const QColor &background)
+    : QLabel(parent), sizedToText_(sizedToText), framed_(framed), background_(background)
+{
+    setTextFormat(Qt::PlainText);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TextLabel::SetCaption(const QString &text)
+{
+    if (text == this->text()) {
+        return;
+    }
+    setText(text);
+    if (sizedToText_) {
+        // Grows right and down from its corner; lines break only at the
+        // caption's own line breaks.
+        const QSize extent = fontMetrics().size(0, shown());
+        resize(extent.width() + 2 * LabelPadding, extent.height());
+    }
+    update();
+}
+
+QString TextLabel::shown() const
+{
+    QString s = text();
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return s;
+}
+
+void TextLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (background_.isValid()) {
+        painter.fillRect(rect(), background_);
+    }
+    QRect inside = rect();
+    if (framed_) {
+        painter.setPen(QColor(0x40, 0x40, 0x40));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        inside.adjust(1, 1, -1, -1);
+    }
+    painter.setClipRect(inside);
+    painter.setPen(palette().color(QPalette::WindowText));
+    const QRectF textArea = inside.adjusted(LabelPadding, 0, -LabelPadding, 0);
+    if (sizedToText_) {
+        painter.drawText(textArea, alignment() | Qt::AlignTop, shown());
+    } else {
+        painter.drawText(textArea, shown(), WrappingOption(alignment() | Qt::AlignTop));
+    }
+}
+
+Picture::Picture(QWidget *parent, const QString &picture, bool stretched)
+    : QWidget(parent), picture_(picture), stretched_(stretched)
+{
+}
+
+void Picture::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QSvgRenderer *renderer = PictureRenderer(picture_);
+    const QRectF target = stretched_ ? QRectF(rect()) : QRectF(QPointF(0, 0), renderer->defaultSize());
+    renderer->render(&painter, target);
+}
+
+Shape::Shape(QWidget *parent, const QColor &fill, int border, bool rounded)
+    : QWidget(parent), fill_(fill), border_(border), rounded_(rounded)
+{
+}
+
+void Shape::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, rounded_);
+    QPen pen(Qt::black, border_);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(fill_);
+    // The border lies inside the shape's rectangle.
+    const qreal half = border_ / 2.0;
+    const QRectF box = QRectF(rect()).adjusted(half, half, -half, -half);
+    if (rounded_) {
+        painter.drawRoundedRect(box, CornerRadius, CornerRadius);
+    } else {
+        painter.drawRect(box);
+    }
+}
+
+Line::Line(QWidget *parent, QPointF from, QPointF to, int width)
+    : QWidget(parent), width_(width)
+{
+    const QRectF span = QRectF(from, to).normalized().adjusted(-width, -width, width, width);
+    setGeometry(span.toAlignedRect());
+    from_ = from - QPointF(geometry().topLeft());
+    to_ = to - QPointF(geometry().topLeft());
+}
+
+void Line::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, width_, Qt::SolidLine, Qt::FlatCap));
+    painter.drawLine(from_, to_);
+}
+
+CaptionButton::CaptionButton(QWidget *parent, const QString &caption, const QString &picture,
+                             const QColor &colour)
+    : QPushButton(caption, parent), picture_(picture)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Button, colour);
+    setPalette(p);
+    setAutoFillBackground(false);
+}
+
+void CaptionButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+
+    QRectF area = QRectF(rect()).adjusted(ButtonPadding, ButtonPadding, -ButtonPadding, -ButtonPadding);
+    if (!picture_.isEmpty()) {
+        QSvgRenderer *renderer = PictureRenderer(picture_);
+        QSizeF size = renderer->defaultSize();
+        if (text().isEmpty()) {
+            size.scale(area.size(), Qt::KeepAspectRatio);
+        }
+        const QRectF target(area.center().x() - size.width() / 2,
+                            text().isEmpty() ? area.center().y() - size.height() / 2 : area.top(),
+                            size.width(), size.height());
+        painter.setRenderHint(QPainter::Antialiasing);
+        renderer->render(&painter, target);
+        area.setTop(target.bottom());
+    }
+    if (!text().isEmpty()) {
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        // Measure the wrapped caption and centre the block in what is left.
+        const QRectF needed = painter.boundingRect(area, text(), WrappingOption(Qt::AlignHCenter));
+        QRectF block = area;
+        if (needed.height() < area.height()) {
+            block.setTop(area.top() + (area.height() - needed.height()) / 2);
+        }
+        painter.drawText(block, text(), WrappingOption(Qt::AlignHCenter | Qt::AlignTop));
+    }
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(4, 4, -4, -4);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+}
+
+void CaptionButton::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (isEnabled()) {
+            click();
+        }
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
+} // namespace kiramoku::screens

@@ -1,0 +1,94 @@
+#pragma once
+// The kinds of element a window is built from.
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+class QSvgRenderer;
+
+namespace kiramoku::screens {
+
+// The renderer of a picture under :/pictures/, loaded once per run.
+QSvgRenderer *PictureRenderer(const QString &name);
+
+// A caption that is always plain text: whatever a player typed shows exactly
+// as typed. Text breaks at the label's width (between any two characters of
+// Japanese, at spaces or anywhere in a long word otherwise) and what does not
+// fit is cut off; a label sized to its text grows instead.
+class TextLabel : public QLabel {
+    Q_OBJECT
+public:
+    TextLabel(QWidget *parent, bool sizedToText, bool framed, const QColor &background);
+    void SetCaption(const QString &text);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString shown() const;
+    bool sizedToText_;
+    bool framed_;
+    QColor background_;  // invalid: transparent
+};
+
+// A picture drawn from its vector source at the screen's full resolution.
+class Picture : public QWidget {
+    Q_OBJECT
+public:
+    Picture(QWidget *parent, const QString &picture, bool stretched);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString picture_;
+    bool stretched_;
+};
+
+// A filled rectangle, square-cornered or rounded, with a black border.
+class Shape : public QWidget {
+    Q_OBJECT
+public:
+    Shape(QWidget *parent, const QColor &fill, int border, bool rounded);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QColor fill_;
+    int border_;
+    bool rounded_;
+};
+
+// A straight black line between two points of the window.
+class Line : public QWidget {
+    Q_OBJECT
+public:
+    Line(QWidget *parent, QPointF from, QPointF to, int width);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPointF from_;
+    QPointF to_;
+    int width_;
+};
+
+// A push button with its own colour, an optional picture above the caption,
+// and a caption that breaks over two lines when it is too wide. Space and
+// Enter press it when it has the focus.
+class CaptionButton : public QPushButton {
+    Q_OBJECT
+public:
+    CaptionButton(QWidget *parent, const QString &caption, const QString &picture, const QColor &colour);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QString picture_;
+};
+
+} // namespace kiramoku::screens

@@ -1,0 +1,218 @@
+#include "form1.h"
+
+#include "elements.h"
+#include "guard.h"
+#include "layouts.h"
+#include "mmcontrol.h"
+#include "windowlook.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+
+namespace kiramoku::screens {
+
+// The rules' music commands go through the playback, so a game end's "Pause"
+// sounds when the last walk has been seen, not before.
+class DeferredMusic : public MusicControl {
+public:
+    DeferredMusic(MusicControl &music, Playback &playback) : music_(music), playback_(playback) {}
+    void SetNotify(bool on) override { Later([=, this] { music_.SetNotify(on); }); }
+    void SetWait(bool on) override { Later([=, this] { music_.SetWait(on); }); }
+    void SetShareable(bool on) override { Later([=, this] { music_.SetShareable(on); }); }
+    void SetDeviceType(const QString &type) override { Later([=, this] { music_.SetDeviceType(type); }); }
+    void SetFileName(const QString &path) override { Later([=, this] { music_.SetFileName(path); }); }
+    void SetFrom(qint32 position) override { Later([=, this] { music_.SetFrom(position); }); }
+    void SetCommand(const QString &command) override { Later([=, this] { music_.SetCommand(command); }); }
+
+private:
+    void Later(std::function<void()> action) { playback_.Defer(std::move(action)); }
+    MusicControl &music_;
+    Playback &playback_;
+};
+
+namespace {
+template <typename T>
+T *Child(QWidget *window, const QString &name)
+{
+    T *element = window->findChild<T *>(name, Qt::FindDirectChildrenOnly);
+    if (!element) {
+        throw ProgramError("board element missing: " + name.toStdString());
+    }
+    return element;
+}
+
+QString Indexed(const char *name, int index)
+{
+    return QStringLiteral("%1(%2)").arg(QString::fromUtf8(name)).arg(index);
+}
+} // namespace
+
+Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Question &question,
+             const QString &tuneFile)
+    : playback_(playback),
+      music_(new MMControl(this)),
+      deferredMusic_(std::make_unique<DeferredMusic>(*music_, playback)),
+      rules_(module, {playback, windows, *deferredMusic_, question}, tuneFile),
+      timer1_(new QTimer(this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    SetUpWindow(this, QStringLiteral("きらもく"), BoardWidth, BoardHeight, BoardColour);
+    BuildElements(this, BoardLayout());
+
+    timer1_->setObjectName(QStringLiteral("Timer1"));
+    timer1_->setTimerType(Qt::PreciseTimer);
+    connect(timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(music_, &MMControl::StatusUpdate, this, &Form1::MMControl1_StatusUpdate);
+
+    Guard([this] {
+        label1_ = Child<TextLabel>(this, QStringLiteral("Label1"));
+        label6_ = Child<TextLabel>(this, QStringLiteral("Label6"));
+        for (int i = 0; i < MaxPlayers; ++i) {
+            label2_[size_t(i)] = Child<TextLabel>(this, Indexed("Label2", i));
+            label3_[size_t(i)] = Child<TextLabel>(this, Indexed("Label3", i));
+            label5_[size_t(i)] = Child<TextLabel>(this, Indexed("Label5", i));
+            pieces_[size_t(i)] = Child<QWidget>(this, Indexed("Image4", i));
+        }
+        auto *command1 = Child<QPushButton>(this, QStringLiteral("Command1"));
+        auto *command2 = Child<QPushButton>(this, QStringLiteral("Command2"));
+        auto *command3 = Child<QPushButton>(this, QStringLiteral("Command3"));
+        command2_ = command2;
+        connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+        connect(command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+        connect(command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+        setTabOrder(command1, command2);
+        setTabOrder(command2, command3);
+        command1->setFocus();
+    });
+
+    playback_.SetBoard(&rules_);
+    connect(&playback_, &Playback::Show, this, &Form1::Render);
+    connect(&playback_, &Playback::Finished, this, &Form1::OnFinished);
+}
+
+Form1::~Form1()
+{
+    playback_.Abort();
+    playback_.SetBoard(nullptr);
+}
+
+void Form1::Load(SelectionWindow &selection)
+{
+    Guard([&] { rules_.Form_Load(selection); });
+    Render(rules_.State());
+}
+
+void Form1::Command1_Click()
+{
+    Act(&BoardRules::Command1_Click);
+}
+
+void Form1::Command2_Click()
+{
+    Act(&BoardRules::Command2_Click);
+}
+
+void Form1::Command3_Click()
+{
+    Act(&BoardRules::Command3_Click);
+}
+
+void Form1::Timer1_Timer()
+{
+    // The die does not tick while a turn plays back.
+    if (!playback_.Busy()) {
+        Run(&BoardRules::Timer1_Timer);
+    }
+}
+
+void Form1::MMControl1_StatusUpdate()
+{
+    Act(&BoardRules::MMControl1_StatusUpdate);
+}
+
+void Form1::Act(Handler handler)
+{
+    if (unloaded_) {
+        return;
+    }
+    if (playback_.Busy()) {
+        pending_.push_back(handler);
+        return;
+    }
+    Run(handler);
+}
+
+void Form1::Run(Handler handler)
+{
+    // A click kept from a playback may find its button disabled by now.
+    if (handler == &BoardRules::Command2_Click && !rules_.State().Command2Enabled) {
+        return;
+    }
+    timer1_->stop();
+    playback_.Begin();
+    Guard([&] { (rules_.*handler)(); });
+    if (!unloaded_) {
+        playback_.End();
+    }
+}
+
+void Form1::OnFinished()
+{
+    Render(rules_.State());
+    SyncTimer();
+    while (!pending_.empty() && !playback_.Busy() && !unloaded_) {
+        const Handler next = pending_.front();
+        pending_.pop_front();
+        Run(next);
+    }
+}
+
+void Form1::Refresh()
+{
+    // A playback in progress draws the live board when it ends.
+    if (!playback_.Busy()) {
+        Render(rules_.State());
+    }
+}
+
+void Form1::SyncTimer()
+{
+    const int interval = rules_.State().Timer1Interval;
+    if (interval == 0 || playback_.Busy() || unloaded_) {
+        timer1_->stop();
+    } else if (!timer1_->isActive() || timer1_->interval() != interval) {
+        timer1_->start(interval);
+    }
+}
+
+void Form1::Render(const BoardState &board)
+{
+    label1_->SetCaption(board.Label1);
+    label6_->SetCaption(board.Label6);
+    for (int i = 0; i < MaxPlayers; ++i) {
+        label2_[size_t(i)]->SetCaption(board.Label2[i]);
+        label3_[size_t(i)]->SetCaption(board.Label3[i]);
+        label5_[size_t(i)]->SetCaption(board.Label5[i]);
+        const PiecePlace place = board.Image4[i];
+        pieces_[size_t(i)]->move(Pixels(qRound(place.Left * TwipsPerCm)), Pixels(qRound(place.Top * TwipsPerCm)));
+    }
+    command2_->setEnabled(board.Command2Enabled);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (!unloaded_) {
+        // However the board closes (quit, the winner's No, the frame), the
+        // turn being played back is dropped and the music is closed.
+        unloaded_ = true;
+        playback_.Abort();
+        timer1_->stop();
+        pending_.clear();
+        Guard([this] { rules_.Form_Unload(); });
+        emit Unloaded();
+    }
+    event->accept();
+}
+
+} // namespace kiramoku::screens

@@ -1,0 +1,51 @@
+#pragma once
+// One run of the game: the process-wide data and the three windows, each
+// created when first needed and gone when unloaded.
+#include "beep.h"
+#include "form1.h"
+#include "form2.h"
+#include "form3.h"
+#include "module1.h"
+#include "playback.h"
+#include "question.h"
+
+#include <QObject>
+#include <QPointer>
+
+namespace kiramoku::screens {
+
+class Session : public QObject, public WindowControl {
+    Q_OBJECT
+public:
+    explicit Session(QString tuneFile, ChanceSource *chance = nullptr, Question *question = nullptr);
+    ~Session() override;
+
+    // Shows the selection window, the first window of a run.
+    void Start();
+
+    void ShowWinnerWindow() override;
+    void UnloadWinnerWindow() override;
+    void UnloadBoard() override;
+
+    Module1 &Data() { return module_; }
+    Playback &Player() { return playback_; }
+    Form1 *Board() const { return form1_; }
+    Form2 *Selection() const { return form2_; }
+    Form3 *Winner() const { return form3_; }
+
+private:
+    void ShowBoard();
+
+    QString tuneFile_;
+    ClockChance clockChance_;
+    MessageQuestion messageQuestion_;
+    Question &question_;
+    Beeper beeper_;
+    Playback playback_;
+    Module1 module_;
+    QPointer<Form1> form1_;
+    QPointer<Form2> form2_;
+    QPointer<Form3> form3_;
+};
+
+} // namespace kiramoku::screens

@@ -1,0 +1,19 @@
+#pragma once
+// What every window of the game shares: fixed client area, colour, fonts.
+#include <QString>
+#include <QtGlobal>
+
+class QWidget;
+
+namespace kiramoku::screens {
+
+// The application's names, version, style and icon, before any window.
+void SetUpApplication();
+
+// The Japanese faces the windows ask for by name, mapped to the IPA fonts.
+void InstallFontSubstitutes();
+
+// Title, a fixed client area given in twips, and the background colour (0x00BBGGRR).
+void SetUpWindow(QWidget *window, const QString &title, int widthTwips, int heightTwips, quint32 colour);
+
+} // namespace kiramoku::screens
