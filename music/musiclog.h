@@ -1,0 +1,23 @@
+#pragma once
+// Keeping the synthesizer's and the sound system's chatter off the player's
+// terminal, and saying at most once per run why there is no music.
+#include <QLoggingCategory>
+
+#include <string>
+
+namespace kiramoku {
+
+// The music's log category. Its debug lines (everything FluidSynth and ALSA
+// say) are off unless asked for: QT_LOGGING_RULES="kiramoku.music.debug=true".
+Q_DECLARE_LOGGING_CATEGORY(lcMusic)
+
+// Sends FluidSynth's log and ALSA's error lines to lcMusic's debug level, for
+// the whole process. Any thread, any number of times; the first call acts.
+void RouteSoundLibraryLogs();
+
+// The game goes on without music; the first call in a run writes one line
+// "kiramoku: no music: <cause>" as a warning of lcMusic, later calls are
+// silent. Any thread.
+void ReportNoMusic(const std::string &cause);
+
+} // namespace kiramoku

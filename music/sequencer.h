@@ -1,0 +1,89 @@
+#pragma once
+// The MIDI sequencer behind the board's music control: a FluidSynth
+// synthesizer with a General MIDI SoundFont, playing one tune at a time.
+//
+// Every command returns at once. The work happens in order on the
+// sequencer's own thread, started by the first Open: it loads the SoundFont
+// there (once for the sequencer's life), so neither a window nor a click ever
+// waits for it, and commands given meanwhile take effect, in order, when it
+// is ready. Failures are silent: a missing SoundFont, a missing or damaged
+// tune, no sound device leave the commands without effect, and at most one
+// line per run says why (ReportNoMusic).
+#include "audiooutput.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kiramoku {
+
+// The SoundFonts tried in order: the small TimGM6mb (quick to load), then
+// whatever General MIDI SoundFont the system names as its default.
+std::vector<std::string> DefaultSoundFonts();
+
+struct SequencerOptions {
+    std::vector<std::string> soundFonts = DefaultSoundFonts();
+    std::shared_ptr<AudioOutput> output = std::make_shared<LiveAudioOutput>();
+};
+
+// What the sequencer is doing with its tune.
+enum class TuneState {
+    Closed,    // no tune open
+    Ready,     // open, not started
+    Playing,
+    Paused,    // stopped by Pause, keeps its position
+    Finished,  // played to its end and stopped there
+};
+
+class Sequencer {
+public:
+    static constexpr int SampleRate = 44100;  // frames a second, live and offline
+
+    explicit Sequencer(SequencerOptions options = {});
+    // Closes the tune and ends the thread. Waits at most ShutdownWait for it;
+    // a thread still busy then (a sound server that hangs) is left to finish
+    // and clean up on its own.
+    ~Sequencer();
+    Sequencer(const Sequencer &) = delete;
+    Sequencer &operator=(const Sequencer &) = delete;
+
+    static constexpr std::chrono::milliseconds ShutdownWait{500};
+
+    // Reads and checks the tune file and opens it at its start; a tune already
+    // open is closed first.
+    void Open(const std::string &path);
+    // Plays on from the current position to the end of the tune and stops
+    // there; from `fromMs` milliseconds into the tune when given. A finished
+    // tune plays again only from a position given.
+    void Play(std::optional<std::int64_t> fromMs = std::nullopt);
+    // Stops playing and keeps the position.
+    void Pause();
+    // Stops, releases the sound device and forgets the tune.
+    void Close();
+
+    // For tests and measurements, from any thread.
+    struct Status {
+        TuneState state = TuneState::Closed;
+        bool synthReady = false;     // SoundFont loaded
+        int tick = 0;                // the player's position in the tune
+        std::int64_t endTick = 0;    // the open tune's length in ticks
+        double tuneMs = 0.0;         // the open tune's length in milliseconds
+        int opens = 0;               // tunes opened so far
+    };
+    // Waits until every command given so far has been carried out; false if
+    // that takes longer than `limit`.
+    bool WaitUntilIdle(std::chrono::milliseconds limit);
+    Status Snapshot();
+
+private:
+    struct Shared;
+    enum class Command { Open, Play, Pause, Close };
+    void Submit(Command command, std::string path = {}, std::optional<std::int64_t> fromMs = std::nullopt);
+
+    std::shared_ptr<Shared> shared_;  // shared with the thread, which may outlive us
+};
+
+} // namespace kiramoku
