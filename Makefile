@@ -1,13 +1,21 @@
 # The two commands of the Quick start. Each one installs what is missing,
 # configures and builds in build/, then plays or tests.
 BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
 JOBS ?= 2
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ifeq ($(CI),true)
 CMAKE_FLAGS += -DKIRAMOKU_WERROR=ON
 endif
 
-.PHONY: all deps configure build run test clean
+# The sanitizer run: any report of AddressSanitizer, UndefinedBehaviorSanitizer
+# or LeakSanitizer fails the test that caused it.
+SANITIZER_ENV := \
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/leak-suppressions.txt:print_suppressions=0
+
+.PHONY: all deps configure build run test test-plain test-sanitized clean
 
 all: build
 
@@ -23,8 +31,15 @@ build: configure
 run: build
 	@$(BUILD_DIR)/bin/kiramoku
 
-test: build
+test: test-plain test-sanitized
+
+test-plain: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+test-sanitized: deps
+	@cmake -S . -B $(SANITIZE_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKIRAMOKU_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	@cd $(SANITIZE_DIR) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
 clean:
-	@rm -rf $(BUILD_DIR)
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

@@ -1,6 +1,8 @@
 #include "elements.h"
 
+#include <QCoreApplication>
 #include <QHash>
+#include <QPointer>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
@@ -25,11 +27,11 @@ QTextOption WrappingOption(Qt::Alignment alignment)
 
 QSvgRenderer *PictureRenderer(const QString &name)
 {
-    static QHash<QString, QSvgRenderer *> renderers;
-    QSvgRenderer *&renderer = renderers[name];
+    // Loaded once and shared by every window; they go with the application.
+    static QHash<QString, QPointer<QSvgRenderer>> renderers;
+    QPointer<QSvgRenderer> &renderer = renderers[name];
     if (!renderer) {
-        // Kept for the whole run: every window of every game shares them.
-        renderer = new QSvgRenderer(QStringLiteral(":/pictures/") + name);
+        renderer = new QSvgRenderer(QStringLiteral(":/pictures/") + name, QCoreApplication::instance());
     }
     return renderer;
 }
