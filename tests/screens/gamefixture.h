@@ -1,0 +1,121 @@
+#pragma once
+// A whole game on the real windows (offscreen), with shortened pauses and a
+// loaded die, and the small helpers that find and read its elements.
+#include "elements.h"
+#include "fakes.h"
+#include "form1.h"
+#include "layout.h"
+#include "session.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+#include <chrono>
+
+namespace kiramoku::test {
+
+using namespace kiramoku::screens;
+using namespace std::chrono_literals;
+
+
+// Every draw shows the face last set.
+class LoadedDie : public ChanceSource {
+public:
+    int face = 1;
+    double Next() override { return (face - 0.5) / DieFaces; }
+};
+
+// Answers the next modal message box with `button` once it appears, and
+// remembers its text and title.
+struct Answer {
+    QString text, title;
+    bool seen = false;
+    explicit Answer(QMessageBox::StandardButton button)
+    {
+        QTimer::singleShot(0, [this, button] { Poll(button); });
+    }
+    void Poll(QMessageBox::StandardButton button)
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) {
+            QTimer::singleShot(5, [this, button] { Poll(button); });
+            return;
+        }
+        seen = true;
+        text = box->text();
+        title = box->windowTitle();
+        box->button(button)->click();
+    }
+};
+
+template <typename T = QWidget>
+T *Find(QWidget *window, const QString &name)
+{
+    T *found = window ? window->findChild<T *>(name) : nullptr;
+    if (!found) {
+        qFatal("no element %s", qPrintable(name));
+    }
+    return found;
+}
+
+inline QString Caption(QWidget *window, const QString &name)
+{
+    return Find<TextLabel>(window, name)->text();
+}
+
+struct Game {
+    LoadedDie die;
+    Session session{QStringLiteral("/nonexistent/kira.mid"), &die};
+
+    explicit Game(std::chrono::milliseconds unit = 0ms)
+    {
+        session.Player().SetUnit(unit);
+        session.Start();
+    }
+    QWidget *Selection() { return session.Selection(); }
+    Form1 *Board() { return session.Board(); }
+    void ChooseHumans(int n)
+    {
+        auto *list = Find<QListWidget>(Selection(), QStringLiteral("List1"));
+        const QRect item = list->visualItemRect(list->item(n - 1));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    }
+    void Begin()
+    {
+        QTest::mouseClick(Find<QPushButton>(Selection(), QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(Board());
+        QVERIFY(QTest::qWaitForWindowExposed(Board()));
+    }
+    QPushButton *Button(const char *name) { return Find<QPushButton>(Board(), QString::fromUtf8(name)); }
+    void Click(const char *name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
+    bool Busy() { return session.Player().Busy(); }
+    void WaitUntilStill() { QTRY_VERIFY_WITH_TIMEOUT(!Busy(), 20000); }
+    // The current player rolls, sees a value, and stops on `face`.
+    void Turn(int face)
+    {
+        die.face = face;
+        Click("Command1");
+        QTRY_COMPARE(Caption(Board(), QStringLiteral("Label6")), QString::number(face));
+        Click("Command2");
+        WaitUntilStill();
+    }
+    QRect Geometry(const QString &name) { return Find(Board(), name)->geometry(); }
+};
+
+// The program ends when no window of it is left on screen.
+inline bool NoWindowLeft()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::none_of(windows.begin(), windows.end(), [](QWidget *w) { return w->isVisible(); });
+}
+
+inline QColor PixelAt(QWidget *window, QPoint p)
+{
+    return window->grab().toImage().pixelColor(p);
+}
+
+
+} // namespace kiramoku::test
