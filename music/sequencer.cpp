@@ -103,7 +103,7 @@ public:
 
     void Pause()
     {
-        if (player_ && fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING) {
+        if (State() == TuneState::Playing) {
             fluid_player_stop(player_);  // keeps the position for the next Play
             paused_ = true;
         }
@@ -137,12 +137,16 @@ private:
     {
         if (!player_)
             return TuneState::Closed;
+        // The player keeps saying "playing" for a while after the last track's
+        // end (to let the last notes ring), and says "done" both after a stop
+        // and at the end: so the end is told by the position, and a stop by
+        // our own note of it.
+        if (fluid_player_get_current_tick(player_) >= check_.endTick && played_)
+            return TuneState::Finished;
         if (fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING)
             return TuneState::Playing;
         if (paused_)
             return TuneState::Paused;
-        // The player says "done" both after a stop and at the end; only a tune
-        // that was played and not paused has reached its end.
         return played_ ? TuneState::Finished : TuneState::Ready;
     }
 

@@ -1,0 +1,328 @@
+// The tune file check: what it lets through to the synthesizer and what it
+// refuses, the timing it reads, and the tune the build writes.
+#include "midibytes.h"
+#include "musictest.h"
+#include "tunecheck.h"
+
+#include <fluidsynth.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <map>
+#include <set>
+
+using namespace kiramoku;
+using namespace kiramoku::test;
+
+namespace {
+
+TuneCheck Check(const QByteArray &bytes)
+{
+    return CheckTune({reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())});
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every event the player hands the synthesizer while the tune plays, with the
+// tick it came at.
+struct HeardEvent {
+    int tick, type, channel, key, value;
+};
+
+struct Listener {
+    fluid_player_t *player = nullptr;
+    std::vector<HeardEvent> events;
+
+    static int Heard(void *data, fluid_midi_event_t *event)
+    {
+        auto *self = static_cast<Listener *>(data);
+        self->events.push_back({fluid_player_get_current_tick(self->player), fluid_midi_event_get_type(event),
+                                fluid_midi_event_get_channel(event), fluid_midi_event_get_key(event),
+                                fluid_midi_event_get_velocity(event)});
+        return FLUID_OK;
+    }
+};
+
+std::vector<HeardEvent> PlayThrough(const QByteArray &tune)
+{
+    fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
+    fluid_settings_t *settings = new_fluid_settings();
+    fluid_settings_setstr(settings, "player.timing-source", "sample");
+    fluid_settings_setint(settings, "synth.lock-memory", 0);
+    fluid_synth_t *synth = new_fluid_synth(settings);
+    fluid_player_t *player = new_fluid_player(synth);
+    Listener listener{player, {}};
+    fluid_player_set_playback_callback(player, &Listener::Heard, &listener);
+    fluid_player_add_mem(player, tune.constData(), std::size_t(tune.size()));
+    fluid_player_play(player);
+    std::vector<float> left(512), right(512);
+    for (int block = 0; block < 60 * 44100 / 512 && fluid_player_get_status(player) == FLUID_PLAYER_PLAYING;
+         ++block)
+        fluid_synth_write_float(synth, 512, left.data(), 0, 1, right.data(), 0, 1);
+    delete_fluid_player(player);
+    delete_fluid_synth(synth);
+    delete_fluid_settings(settings);
+    return listener.events;
+}
+
+} // namespace
+
+class TestTuneCheck : public QObject {
+    Q_OBJECT
+
+private slots:
+    void filesTheSynthesizerCanPlayAreAccepted_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("notes");
+        QTest::newRow("the smallest tune") << Header(0, 1, 480) + Track(OneNote()) << 1;
+        QTest::newRow("running status between notes")
+            << Header(0, 1, 480) + Track(Bytes({0x00, 0x90, 0x45, 0x60, 0x10, 0x47, 0x60, 0x10, 0x45, 0x00}) + EndOfTrack)
+            << 2;
+        QTest::newRow("a note-on of velocity 0 is no note")
+            << Header(0, 1, 480) + Track(Bytes({0x00, 0x90, 0x45, 0x00}) + EndOfTrack) << 0;
+        QTest::newRow("an unknown chunk before the track")
+            << Header(0, 1, 480) + QByteArray("XKRM") + BigEndian(3, 4) + "abc" + Track(OneNote()) << 1;
+        QTest::newRow("bytes after the last track") << Header(0, 1, 480) + Track(OneNote()) + "trailing" << 1;
+        QTest::newRow("bytes after the end inside the track")
+            << Header(0, 1, 480) + Track(OneNote() + Bytes({0x12, 0x34})) << 1;
+        QTest::newRow("a system-exclusive message")
+            << Header(0, 1, 480) + Track(Bytes({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}) + OneNote()) << 1;
+        QTest::newRow("a long text meta event")
+            << Header(0, 1, 480) + Track(Bytes({0x00, 0xFF, 0x01, 0x82, 0x00}) + QByteArray(256, 'x') + OneNote())
+            << 1;
+        QByteArray many = Header(1, MaxTuneTracks, 480);
+        for (int i = 0; i < MaxTuneTracks; ++i)
+            many += Track(EndOfTrack);
+        QTest::newRow("as many tracks as the player holds") << many << 0;
+    }
+
+    void filesTheSynthesizerCanPlayAreAccepted()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, notes);
+        const TuneCheck check = Check(file);
+        QVERIFY2(check.accepted, check.reason.c_str());
+        QCOMPARE(check.notes, notes);
+    }
+
+    void damagedOrStrangeFilesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("reason");
+        const QByteArray head = Header(0, 1, 480);
+        QTest::newRow("an empty file") << QByteArray() << "no MThd";
+        QTest::newRow("a header cut short") << head.left(10) << "cut off";
+        QTest::newRow("a RIFF wrapper") << QByteArray("RIFF") + head << "no MThd";
+        QTest::newRow("a header of the wrong length")
+            << QByteArray("MThd") + BigEndian(7, 4) + head.mid(8) + "x" + Track(OneNote()) << "wrong length";
+        QTest::newRow("format 2") << Header(2, 1, 480) + Track(OneNote()) << "format 2";
+        QTest::newRow("no tracks") << Header(1, 0, 480) << "0 tracks";
+        QTest::newRow("more tracks than the player holds") << Header(1, MaxTuneTracks + 1, 480) << "129 tracks";
+        QTest::newRow("format 0 with two tracks")
+            << Header(0, 2, 480) + Track(OneNote()) + Track(OneNote()) << "more than one track";
+        QTest::newRow("SMPTE timing") << Header(0, 1, 0xE728) + Track(OneNote()) << "SMPTE";
+        QTest::newRow("a division of zero") << Header(0, 1, 0) + Track(OneNote()) << "division of 0";
+        QTest::newRow("fewer tracks than promised") << Header(1, 2, 480) + Track(OneNote()) << "ends before track 2";
+        QTest::newRow("a track longer than the file") << head + Track(OneNote()).chopped(2) << "past the end of the file";
+        QTest::newRow("a note cut off") << head + Track(Bytes({0x00, 0x90, 0x45})) << "cut off";
+        QTest::newRow("running status with nothing to run on")
+            << head + Track(Bytes({0x00, 0x45, 0x60}) + EndOfTrack) << "data byte where an event";
+        QTest::newRow("running status after a meta event")
+            << head + Track(Bytes({0x00, 0x90, 0x45, 0x60, 0x00, 0xFF, 0x06, 0x00, 0x00, 0x47, 0x60}) + EndOfTrack)
+            << "data byte where an event";
+        QTest::newRow("a data byte above 127")
+            << head + Track(Bytes({0x00, 0x90, 0x45, 0x80}) + EndOfTrack) << "out of range";
+        QTest::newRow("a tempo of zero") << head + Track(Bytes({0x00}) + Tempo(0) + OneNote()) << "tempo of 0";
+        QTest::newRow("a tempo of two bytes")
+            << head + Track(Bytes({0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1}) + OneNote()) << "wrong length";
+        QTest::newRow("an end of track with a length") << head + Track(Bytes({0x00, 0xFF, 0x2F, 0x01, 0x00}))
+                                                       << "wrong length";
+        QTest::newRow("a time step of five bytes")
+            << head + Track(Bytes({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 0x45, 0x60}) + EndOfTrack) << "longer than 4";
+        QTest::newRow("a system message inside a track") << head + Track(Bytes({0x00, 0xF1, 0x00}) + EndOfTrack)
+                                                         << "no place in a file";
+        QTest::newRow("a system-exclusive message longer than its track")
+            << head + Track(Bytes({0x00, 0xF0, 0x7F, 0x01}) + EndOfTrack) << "system-exclusive";
+        QTest::newRow("a meta event of the wrong kind") << head + Track(Bytes({0x00, 0xFF, 0x80, 0x00}) + EndOfTrack)
+                                                        << "no valid type";
+        QTest::newRow("a track with no end") << head + Track(Bytes({0x00, 0x90, 0x45, 0x60})) << "no end-of-track";
+        QByteArray far;
+        for (int i = 0; i < 3; ++i)
+            far += Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00});  // a text event 2^28 - 1 ticks on
+        QTest::newRow("ticks beyond the player's reach") << head + Track(far + EndOfTrack) << "too far";
+        QTest::newRow("a chunk with an unreadable name")
+            << head + Bytes({0x01, 0x02, 0x03, 0x04}) + BigEndian(0, 4) + Track(OneNote()) << "unreadable name";
+        QTest::newRow("larger than the limit")
+            << head + Track(OneNote()) + QByteArray(int(MaxTuneBytes), '\0') << "larger than";
+    }
+
+    void damagedOrStrangeFilesAreRefused()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, reason);
+        const TuneCheck check = Check(file);
+        QVERIFY(!check.accepted);
+        QVERIFY2(QString::fromStdString(check.reason).contains(reason), check.reason.c_str());
+    }
+
+    void positionsConvertBetweenTicksAndMilliseconds_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<qint64>("tick");
+        QTest::addColumn<double>("ms");
+        // 480 ticks a quarter; a quarter at 120 a minute (the default), then
+        // at 240 a minute from tick 480; the end at tick 960.
+        const QByteArray changing =
+            Header(0, 1, 480)
+            + Track(Bytes({0x00}) + Tempo(500000) + Bytes({0x83, 0x60}) + Tempo(250000) + Bytes({0x83, 0x60, 0xFF, 0x2F, 0x00}));
+        QTest::newRow("the start") << changing << qint64(0) << 0.0;
+        QTest::newRow("before the tempo change") << changing << qint64(240) << 250.0;
+        QTest::newRow("at the tempo change") << changing << qint64(480) << 500.0;
+        QTest::newRow("after the tempo change") << changing << qint64(672) << 600.0;
+        QTest::newRow("the end") << changing << qint64(960) << 750.0;
+        const QByteArray plain = Header(0, 1, 96) + Track(Bytes({0x00, 0x90, 0x45, 0x60, 0x81, 0x40, 0x80, 0x45, 0x00}) + EndOfTrack);
+        QTest::newRow("no tempo given: 120 a minute") << plain << qint64(96) << 500.0;
+        // Two tracks change the tempo at the same tick: the later track's holds.
+        const QByteArray clash = Header(1, 2, 480) + Track(Bytes({0x00}) + Tempo(1000000) + EndOfTrack)
+                                 + Track(Bytes({0x00}) + Tempo(250000) + Bytes({0x83, 0x60, 0xFF, 0x2F, 0x00}));
+        QTest::newRow("the later track's tempo at one tick") << clash << qint64(480) << 250.0;
+    }
+
+    void positionsConvertBetweenTicksAndMilliseconds()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(qint64, tick);
+        QFETCH(double, ms);
+        const TuneCheck check = Check(file);
+        QVERIFY2(check.accepted, check.reason.c_str());
+        QCOMPARE(check.MillisecondsAt(tick), ms);
+        QCOMPARE(check.TickAt(ms), tick);
+    }
+
+    void aPositionPastTheEndIsTheEnd()
+    {
+        const TuneCheck check = Check(Header(0, 1, 480) + Track(OneNote()));
+        QCOMPARE(check.endTick, 480);
+        QCOMPARE(check.TickAt(60000.0), 480);
+        QCOMPARE(check.TickAt(-5.0), 0);
+    }
+
+    void theBuiltTuneLastsExactlyOneStatusPeriod()
+    {
+        const TuneCheck check = Check(ReadAll(BuiltTune()));
+        QVERIFY2(check.accepted, check.reason.c_str());
+        QCOMPARE(check.DurationMs(), double(MMControl::DefaultUpdateInterval));
+        QCOMPARE(check.tracks, 5);
+        QVERIFY(check.notes > 100);
+    }
+
+    // What the player actually sends: the four instruments, the first notes
+    // at the very start (no silence before the loop point) and every note
+    // released before the end (nothing cut off when the tune restarts).
+    void theBuiltTunePlaysFourInstrumentsFromItsFirstTickAndEndsClean()
+    {
+        const QByteArray tune = ReadAll(BuiltTune());
+        const TuneCheck check = Check(tune);
+        const std::vector<HeardEvent> events = PlayThrough(tune);
+        QVERIFY(!events.empty());
+
+        std::set<int> programs;
+        std::map<std::pair<int, int>, int> sounding;  // (channel, key) -> notes held
+        int firstNote = -1, lastRelease = -1, notes = 0;
+        for (const HeardEvent &e : events) {
+            if (e.type == 0xC0)
+                programs.insert(e.key);  // a program change's number is its first data byte
+            const bool on = e.type == 0x90 && e.value > 0;
+            const bool off = e.type == 0x80 || (e.type == 0x90 && e.value == 0);
+            if (on) {
+                ++sounding[{e.channel, e.key}];
+                ++notes;
+                if (firstNote < 0)
+                    firstNote = e.tick;
+            } else if (off && sounding[{e.channel, e.key}] > 0) {
+                --sounding[{e.channel, e.key}];
+                lastRelease = e.tick;
+            }
+        }
+        // General MIDI's shakuhachi 78, shamisen 107, koto 108, taiko 117, counted from 0.
+        QCOMPARE(programs, (std::set<int>{77, 106, 107, 116}));
+        QCOMPARE(notes, check.notes);
+        QCOMPARE(firstNote, 0);
+        for (const auto &[note, held] : sounding)
+            QVERIFY2(held == 0, qPrintable(QStringLiteral("channel %1 key %2 never released").arg(note.first).arg(note.second)));
+        QVERIFY(lastRelease < check.endTick);
+        // The last notes lead right up to the loop point: at most an eighth of silence.
+        QVERIFY2(check.endTick - lastRelease <= check.division / 2, qPrintable(QString::number(lastRelease)));
+    }
+
+    void theSoundFontHasEveryInstrumentOfTheTune()
+    {
+        fluid_settings_t *settings = new_fluid_settings();
+        fluid_settings_setint(settings, "synth.lock-memory", 0);
+        fluid_synth_t *synth = new_fluid_synth(settings);
+        const int id = fluid_synth_sfload(synth, DefaultSoundFonts().front().c_str(), 1);
+        QVERIFY(id != FLUID_FAILED);
+        fluid_sfont_t *font = fluid_synth_get_sfont_by_id(synth, id);
+        for (int program : {77, 106, 107, 116})
+            QVERIFY2(fluid_sfont_get_preset(font, 0, program) != nullptr, qPrintable(QString::number(program)));
+        delete_fluid_synth(synth);
+        delete_fluid_settings(settings);
+    }
+
+    void theNoteTablesMistakesStopTheBuild_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a bar a sixteenth too long")
+            << "shakuhachi | mf A4/4 B4/8 A4/8 " << "shakuhachi | mf A4/4 B4/8 A4/8 A4/16" << "kira.tune:";
+        QTest::newRow("a voice one bar short") << "| D4/4. r/8" << "" << "has 15 bars";
+        QTest::newRow("a tempo that misses 22 s") << "tempo 687500" << "tempo 687000" << "not the promised 22000";
+        QTest::newRow("a note that does not exist") << "| mf A4/4 B4/8 A4/8 " << "| mf H4/4 B4/8 A4/8 " << "not a note";
+        QTest::newRow("a voice never declared") << "voice taiko " << "voice drum " << "no voice named 'taiko'";
+    }
+
+    void theNoteTablesMistakesStopTheBuild()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, message);
+        QString table = QString::fromUtf8(ReadAll(QStringLiteral(KIRAMOKU_TUNE_TABLE)));
+        QVERIFY(table.contains(from));
+        table.replace(table.indexOf(from), from.size(), to);
+        QTemporaryDir dir;
+        QFile broken(dir.filePath(QStringLiteral("kira.tune")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(table.toUtf8());
+        broken.close();
+
+        QProcess writer;
+        writer.start(QStringLiteral(KIRAMOKU_TUNEGEN), {broken.fileName(), dir.filePath(QStringLiteral("kira.mid"))});
+        QVERIFY(writer.waitForFinished());
+        QCOMPARE(writer.exitCode(), 1);
+        const QString said = QString::fromUtf8(writer.readAllStandardError());
+        QVERIFY2(said.contains(message), qPrintable(said));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("kira.mid"))));
+    }
+
+    void theNoteTableWritesTheSameTuneEveryTime()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("kira.mid"));
+        QProcess writer;
+        writer.start(QStringLiteral(KIRAMOKU_TUNEGEN), {QStringLiteral(KIRAMOKU_TUNE_TABLE), out});
+        QVERIFY(writer.waitForFinished());
+        QCOMPARE(writer.exitCode(), 0);
+        QCOMPARE(ReadAll(out), ReadAll(BuiltTune()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTuneCheck)
+#include "test_tunecheck.moc"
