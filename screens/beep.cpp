@@ -5,6 +5,8 @@
 
 #include <canberra.h>
 
+#include "musiclog.h"
+
 namespace kiramoku::screens {
 
 namespace {
@@ -49,6 +51,8 @@ void Beeper::Play()
 
 void Beeper::Run()
 {
+    // The sound system's own complaints (no card, no server) stay off the terminal.
+    RouteSoundLibraryLogs();
     ca_context *context = nullptr;
     std::unique_lock lock(mutex_);
     for (;;) {
