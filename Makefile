@@ -41,5 +41,10 @@ test-sanitized: deps
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	@cd $(SANITIZE_DIR) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The Debian package of what `build` made: $(BUILD_DIR)/kiramoku_<version>_<arch>.deb.
+.PHONY: package
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
+
 clean:
 	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

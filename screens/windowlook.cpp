@@ -26,6 +26,9 @@ void SetUpApplication()
     QApplication::setApplicationName(QStringLiteral("kiramoku"));
     QApplication::setApplicationDisplayName(QStringLiteral("きらもく"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    // The launcher's name without ".desktop": docks and task switchers find
+    // the game's icon and name through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kiramoku.Kiramoku"));
     // One look on every desktop: the buttons' own colours need a style that paints them.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.svg")));
