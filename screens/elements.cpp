@@ -1,6 +1,8 @@
 #include "elements.h"
 
 #include <QCoreApplication>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QHash>
 #include <QPointer>
 #include <QKeyEvent>
@@ -22,6 +24,15 @@ QTextOption WrappingOption(Qt::Alignment alignment)
     QTextOption option(alignment);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     return option;
+}
+
+// Qt would present a plain widget as a client area; a picture is a graphic.
+QAccessibleInterface *PictureAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(Picture::staticMetaObject.className()) && object && object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Graphic);
+    }
+    return nullptr;
 }
 } // namespace
 
@@ -49,6 +60,7 @@ void TextLabel::SetCaption(const QString &text)
         return;
     }
     setText(text);
+    updateSpokenName();
     if (sizedToText_) {
         // Grows right and down from its corner; lines break only at the
         // caption's own line breaks.
@@ -56,6 +68,23 @@ void TextLabel::SetCaption(const QString &text)
         resize(extent.width() + 2 * LabelPadding, extent.height());
     }
     update();
+}
+
+void TextLabel::SetSpokenForm(const QString &form)
+{
+    spokenForm_ = form;
+    updateSpokenName();
+}
+
+void TextLabel::updateSpokenName()
+{
+    if (spokenForm_.isEmpty()) {
+        return;
+    }
+    // Setting the name tells assistive technologies that it changed.
+    const QString caption = text();
+    setAccessibleName(caption.isEmpty() ? spokenForm_.section(QStringLiteral("%1"), 0, 0).trimmed()
+                                        : spokenForm_.arg(caption));
 }
 
 QString TextLabel::shown() const
@@ -90,6 +119,11 @@ void TextLabel::paintEvent(QPaintEvent *)
 Picture::Picture(QWidget *parent, const QString &picture, bool stretched)
     : QWidget(parent), picture_(picture), stretched_(stretched)
 {
+    static const bool installed = [] {
+        QAccessible::installFactory(PictureAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
 }
 
 void Picture::paintEvent(QPaintEvent *)

@@ -20,18 +20,26 @@ class TextLabel : public QLabel {
 public:
     TextLabel(QWidget *parent, bool sizedToText, bool framed, const QColor &background);
     void SetCaption(const QString &text);
+    // What a screen reader reads for the label, kept up with every caption:
+    // `form` with "%1" standing for the caption ("さいころの目 %1"); with no
+    // caption, only the words before "%1". An empty form (the default) reads
+    // the caption alone.
+    void SetSpokenForm(const QString &form);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QString shown() const;
+    void updateSpokenName();
     bool sizedToText_;
     bool framed_;
     QColor background_;  // invalid: transparent
+    QString spokenForm_;
 };
 
 // A picture drawn from its vector source at the screen's full resolution.
+// Assistive technologies see it as a graphic, named by its accessible name.
 class Picture : public QWidget {
     Q_OBJECT
 public:

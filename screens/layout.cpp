@@ -89,6 +89,74 @@ QWidget *Create(QWidget *window, const Element &e)
     return nullptr;
 }
 
+// What assistive technologies are told about the elements a player needs,
+// where the element's own caption does not say it: a picture button, a bare
+// number, whose panel a caption belongs to. In `name` and `description`,
+// "{n}" is the player's number (the element's index + 1). A label's name is a
+// spoken form, "%1" standing for its caption as it changes; nullptr leaves
+// the caption (or a button's text) as the name.
+struct Spoken {
+    const char *window;  // the window's object name
+    const char *element; // the element's name without its index
+    const char *name;
+    const char *description;
+};
+
+// clang-format off
+constexpr Spoken SpokenElements[] = {
+    // The board.
+    {"Form1", "Command1", nullptr,                      "さいころを転がし始めます"},
+    {"Form1", "Command2", nullptr,                      "さいころを止めて、出た目の数だけこまを進めます"},
+    {"Form1", "Command3", nullptr,                      "双六をやめて、ゲームを終わります"},
+    {"Form1", "Label1",   nullptr,                      "だれの番かのお知らせ"},
+    {"Form1", "Label6",   "さいころの目 %1",            "いま出ているさいころの目"},
+    {"Form1", "Label2",   nullptr,                      "プレイヤー{n}の名前"},
+    {"Form1", "Label3",   "プレイヤー{n}の所持金 %1両", "プレイヤー{n}の持っている両"},
+    {"Form1", "Label5",   nullptr,                      "プレイヤー{n}が止まったマスでのひとこと"},
+    {"Form1", "Image2",   "プレイヤー{n}の顔",          "プレイヤー{n}の若旦那"},
+    {"Form1", "Image4",   "プレイヤー{n}のこま",        "プレイヤー{n}が盤の上でいるところ"},
+    // The selection.
+    {"Form2", "List1",    "参加人数",                   "人が遊ぶ若旦那の数を選びます。残りはコンピューターが遊びます"},
+    {"Form2", "Text1",    "プレイヤー{n}の名前",        "若旦那の名前を入れます"},
+    {"Form2", "Command1", nullptr,                      "この人数と名前で双六を始めます"},
+    // The winner.
+    {"Form3", "Label1",   nullptr,                      "勝った人へのお祝い"},
+    {"Form3", "Command1", "もう一回やる？",             "もう一回遊ぶかどうかを聞きます"},
+};
+// clang-format on
+
+const Spoken *SpokenFor(const QWidget *window, const Element &e)
+{
+    const QByteArray windowName = window->objectName().toUtf8();
+    for (const Spoken &s : SpokenElements) {
+        if (windowName == s.window && qstrcmp(e.name, s.element) == 0) {
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+void Describe(QWidget *window, const Element &e, QWidget *widget)
+{
+    const Spoken *spoken = SpokenFor(window, e);
+    if (!spoken) {
+        return;
+    }
+    const QString player = QString::number(e.index + 1);
+    const auto fill = [&](const char *text) {
+        return QString::fromUtf8(text).replace(QStringLiteral("{n}"), player);
+    };
+    widget->setAccessibleDescription(fill(spoken->description));
+    if (!spoken->name) {
+        return;
+    }
+    if (auto *label = qobject_cast<TextLabel *>(widget)) {
+        label->SetSpokenForm(fill(spoken->name));
+    } else {
+        widget->setAccessibleName(fill(spoken->name));
+    }
+}
+
 QRect Geometry(const Element &e)
 {
     if (e.kind == Kind::Square) {
@@ -135,6 +203,7 @@ void BuildElements(QWidget *window, std::span<const Element> table)
         if (auto *label = qobject_cast<TextLabel *>(widget)) {
             label->SetCaption(Text(e));
         }
+        Describe(window, e, widget);
         widget->setEnabled(!(e.style & Disabled));
         widget->setVisible(!(e.style & Hidden));
     }

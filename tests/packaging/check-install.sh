@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# An install into a fresh prefix, checked as a desktop would see it: every
+# file in its place, the launcher and the metainfo valid and agreeing on one
+# id, and the game started from the prefix shows its first window and finds
+# its tune there.
+#   check-install.sh BUILD_DIR VERSION TUNE_PROBE
+set -euo pipefail
+export LC_ALL=C.UTF-8  # grep -P reads Japanese only in a UTF-8 locale
+build=$1 version=$2 probe=$3
+
+work=$(mktemp -d)
+game=
+cleanup() {
+  if [ -n "$game" ]; then kill "$game" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A prefix with a space and Japanese in it: the game must not care where it is.
+prefix="$work/遊び 場"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+# The launcher names the id; everything else is named after it.
+launchers=("$prefix"/share/applications/*.desktop)
+[ ${#launchers[@]} -eq 1 ] && [ -f "${launchers[0]}" ] || fail "expected one launcher, found: ${launchers[*]}"
+launcher=${launchers[0]}
+id=$(basename "$launcher" .desktop)
+metainfo="$prefix/share/metainfo/$id.metainfo.xml"
+for f in bin/kiramoku share/kiramoku/kira.mid "share/metainfo/$id.metainfo.xml" \
+         "share/icons/hicolor/scalable/apps/$id.svg" share/doc/kiramoku/copyright; do
+  [ -s "$prefix/$f" ] || fail "not installed: $f"
+done
+[ -x "$prefix/bin/kiramoku" ] || fail "bin/kiramoku is not executable"
+
+desktop-file-validate "$launcher" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+
+field() { sed -n "s/^$1=//p" "$launcher"; }
+[ "$(field Name)" = "きらもく" ] || fail "Name=$(field Name)"
+[ "$(field Icon)" = "$id" ] || fail "Icon=$(field Icon), not the id $id"
+[ "$(field Exec)" = "kiramoku" ] || fail "Exec=$(field Exec)"
+[ "$(field Categories)" = "Game;BoardGame;" ] || fail "Categories=$(field Categories)"
+field Comment | grep -qP '[\p{Hiragana}\p{Han}]' || fail "the comment is not in Japanese"
+
+xml() { xmllint --xpath "$1" "$metainfo"; }
+[ "$(xml 'string(/component/id)')" = "$id" ] || fail "metainfo id $(xml 'string(/component/id)')"
+[ "$(xml 'string(/component/launchable[@type="desktop-id"])')" = "$id.desktop" ] || fail "launchable"
+[ "$(xml 'string(/component/releases/release[1]/@version)')" = "$version" ] || fail "release is not $version"
+[ "$(xml 'string(/component/content_rating/@type)')" = "oars-1.1" ] || fail "content rating"
+[ "$(xml 'string(/component/languages/lang)')" = "ja" ] || fail "language"
+[ "$(xml 'count(/component/screenshots/screenshot)')" -ge 1 ] || fail "no screenshot"
+xml 'string(/component/summary[@xml:lang="ja"])' | grep -qP '\p{Han}' || fail "no Japanese summary"
+
+# The icon is the window's own picture, a scalable SVG.
+grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/$id.svg" || fail "the icon is not an SVG"
+
+# The tune lookup and the sequencer, from the prefix's bin/.
+cp "$probe" "$prefix/bin/"
+KIRAMOKU_INSTALL_PREFIX="$prefix" QT_QPA_PLATFORM=offscreen "$prefix/bin/$(basename "$probe")" \
+  || fail "the tune was not found or not opened from the prefix"
+rm "$prefix/bin/$(basename "$probe")"
+
+# The installed game itself: it runs until its selection window has been
+# painted and put on the (offscreen) screen, which Qt's painting log reports,
+# and says nothing else on the way.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+log="$work/game.log"
+QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="qt.widgets.painting=true" \
+  "$prefix/bin/kiramoku" 2>"$log" &
+game=$!
+shown=
+for _ in $(seq 200); do
+  if grep -q 'Flushing .*name="Form2"' "$log"; then shown=yes; break; fi
+  kill -0 "$game" 2>/dev/null || fail "the game ended early: $(cat "$log")"
+  sleep 0.1
+done
+[ -n "$shown" ] || fail "no window shown within 20 s"
+kill -0 "$game" 2>/dev/null || fail "the game ended after showing its window"
+kill "$game"; wait "$game" 2>/dev/null || true; game=
+if grep -v '^qt.widgets.painting: ' "$log" | grep -q .; then
+  fail "the game complained: $(grep -v '^qt.widgets.painting: ' "$log")"
+fi
+echo "installed $id $version into a fresh prefix; it validates, starts and finds its tune"

@@ -1,0 +1,180 @@
+// What a screen reader is told about the three windows, asked in-process the
+// way Qt's AT-SPI bridge asks: through QAccessible. Names follow the captions
+// as the game changes them.
+#include "gamefixture.h"
+#include "windowlook.h"
+
+#include <QAccessible>
+#include <QLineEdit>
+
+using namespace kiramoku;
+using namespace kiramoku::test;
+
+namespace {
+
+QAccessibleInterface *Accessible(QWidget *window, const QString &element)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(Find(window, element));
+    if (!face) {
+        qFatal("no accessible interface for %s", qPrintable(element));
+    }
+    return face;
+}
+
+// The rows of a window's table: element, role, name as a screen reader reads it.
+void Columns()
+{
+    QTest::addColumn<QString>("element");
+    QTest::addColumn<QAccessible::Role>("role");
+    QTest::addColumn<QString>("name");
+}
+
+void CheckRow(QWidget *window)
+{
+    QFETCH(QString, element);
+    QFETCH(QAccessible::Role, role);
+    QFETCH(QString, name);
+    QAccessibleInterface *face = Accessible(window, element);
+    QCOMPARE(face->role(), role);
+    QCOMPARE(face->text(QAccessible::Name), name);
+    // Every element a player needs also says what it is for.
+    QVERIFY2(!face->text(QAccessible::Description).isEmpty(), qPrintable(element));
+}
+
+// Every control in `window` that takes the focus has a name to be read by.
+void CheckEveryControlIsNamed(QWidget *window)
+{
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (w->focusPolicy() == Qt::NoFocus || w->isWindow() || w->parentWidget() != window) {
+            continue;
+        }
+        QVERIFY2(!QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty(),
+                 qPrintable(w->objectName()));
+    }
+}
+
+} // namespace
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        SetUpApplication();
+    }
+
+    void theSelectionWindowReadsItsControls_data()
+    {
+        Columns();
+        QTest::newRow("the number of people list") << "List1" << QAccessible::List << "参加人数";
+        QTest::newRow("the first name box") << "Text1(0)" << QAccessible::EditableText << "プレイヤー1の名前";
+        QTest::newRow("the fourth name box") << "Text1(3)" << QAccessible::EditableText << "プレイヤー4の名前";
+        QTest::newRow("the start button by its caption") << "Command1" << QAccessible::Button << "はじめる";
+    }
+    void theSelectionWindowReadsItsControls()
+    {
+        Game game;
+        CheckRow(game.Selection());
+    }
+
+    void theSelectionWindowHasNoNamelessControl()
+    {
+        Game game;
+        game.ChooseHumans(4);
+        CheckEveryControlIsNamed(game.Selection());
+        // A name box reads what was typed into it as its value.
+        auto *box = Find<QLineEdit>(game.Selection(), QStringLiteral("Text1(1)"));
+        box->setText(QStringLiteral("お菊"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Value), QStringLiteral("お菊"));
+    }
+
+    void theBoardReadsEachPlayersPanelAndTheDie_data()
+    {
+        Columns();
+        QTest::newRow("the roll button by its caption") << "Command1" << QAccessible::Button << "さいころをふる";
+        QTest::newRow("the stop button by its caption") << "Command2" << QAccessible::Button << "さいころをとめる";
+        QTest::newRow("the quit picture button by what it does") << "Command3" << QAccessible::Button << "双六を止める";
+        QTest::newRow("the die as its value") << "Label6" << QAccessible::StaticText << "さいころの目 3";
+        QTest::newRow("the turn announcement")
+            << "Label1" << QAccessible::StaticText << "   越後屋の若旦那の番でありんすぅ";
+        QTest::newRow("the first player's name") << "Label2(0)" << QAccessible::StaticText << "備前屋の若旦那";
+        QTest::newRow("the fourth player's name") << "Label2(3)" << QAccessible::StaticText << "旗本の三男坊";
+        QTest::newRow("the first player's purse in ryō")
+            << "Label3(0)" << QAccessible::StaticText << "プレイヤー1の所持金 1050両";
+        QTest::newRow("the second player's untouched purse")
+            << "Label3(1)" << QAccessible::StaticText << "プレイヤー2の所持金 1000両";
+        QTest::newRow("the first player's last message")
+            << "Label5(0)" << QAccessible::StaticText << "番頭さん、これ持ってくよ！";
+        QTest::newRow("the first player's face") << "Image2(0)" << QAccessible::Graphic << "プレイヤー1の顔";
+        QTest::newRow("the third player's piece") << "Image4(2)" << QAccessible::Graphic << "プレイヤー3のこま";
+    }
+    void theBoardReadsEachPlayersPanelAndTheDie()
+    {
+        // Two people; the first rolls a 3 and lands on the allowance square.
+        Game game;
+        game.ChooseHumans(2);
+        game.Begin();
+        game.Turn(3);
+        CheckRow(game.Board());
+    }
+
+    void theBoardsNamesFollowEveryChangeOfDiePurseAndTurn()
+    {
+        Game game;
+        game.ChooseHumans(2);
+        game.Begin();
+        Form1 *board = game.Board();
+        CheckEveryControlIsNamed(board);
+        const auto name = [&](const char *element) {
+            return Accessible(board, QString::fromUtf8(element))->text(QAccessible::Name);
+        };
+        const auto caption = [&](const char *element) { return Caption(board, QString::fromUtf8(element)); };
+        // Before the first roll the die shows nothing and is read by what it is.
+        QCOMPARE(name("Label6"), QStringLiteral("さいころの目"));
+        const QString turnBefore = name("Label1");
+        const QString purseBefore = name("Label3(0)");
+
+        game.Turn(5);
+        QCOMPARE(name("Label6"), QStringLiteral("さいころの目 5"));
+        QVERIFY(name("Label3(0)") != purseBefore);
+        QCOMPARE(name("Label3(0)"), QStringLiteral("プレイヤー1の所持金 %1両").arg(caption("Label3(0)")));
+        QVERIFY(name("Label1") != turnBefore);
+        QCOMPARE(name("Label1"), caption("Label1"));
+        QVERIFY(!name("Label5(0)").isEmpty());
+        QCOMPARE(name("Label5(0)"), caption("Label5(0)"));
+
+        // The next roll is read as it stops.
+        game.Turn(2);
+        QCOMPARE(name("Label6"), QStringLiteral("さいころの目 2"));
+        QCOMPARE(name("Label3(1)"), QStringLiteral("プレイヤー2の所持金 %1両").arg(caption("Label3(1)")));
+    }
+
+    void theWinnersBoyButtonIsNamedByItsQuestion()
+    {
+        Game game;
+        game.ChooseHumans(4);
+        game.Begin();
+        game.Board()->Rules().Players[3].Money = 2600;
+        for (int p = 1; p <= MaxPlayers; ++p) {
+            game.Turn(1);
+        }
+        QWidget *winner = game.session.Winner();
+        QVERIFY(winner);
+        QAccessibleInterface *boy = Accessible(winner, QStringLiteral("Command1"));
+        QCOMPARE(boy->role(), QAccessible::Button);
+        QCOMPARE(boy->text(QAccessible::Name), QStringLiteral("もう一回やる？"));
+        QAccessibleInterface *wishes = Accessible(winner, QStringLiteral("Label1"));
+        QCOMPARE(wishes->text(QAccessible::Name), Caption(winner, QStringLiteral("Label1")));
+        QVERIFY(wishes->text(QAccessible::Name).contains(QStringLiteral("錠前屋の若旦那")));
+        CheckEveryControlIsNamed(winner);
+
+        Answer no(QMessageBox::No);
+        boy->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_VERIFY(no.seen);
+        QCOMPARE(no.text, QStringLiteral("もう一回やる？"));
+    }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "test_accessibility.moc"

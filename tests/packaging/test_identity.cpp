@@ -1,0 +1,42 @@
+// How the running game names itself to the desktop, against its launcher: a
+// dock or task switcher finds the launcher by the desktop file name and shows
+// its icon and name, so the three must agree.
+#include "windowlook.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+#include <QtTest>
+
+using namespace kiramoku::screens;
+
+class IdentityTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { SetUpApplication(); }
+
+    void theProgramCarriesTheReleaseNameAndVersion()
+    {
+        QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("きらもく"));
+        QCOMPARE(QApplication::applicationVersion(), QStringLiteral(KIRAMOKU_VERSION));
+        QVERIFY(!QApplication::windowIcon().isNull());
+    }
+
+    void theDesktopFileNameIsALauncherWithTheSameIconAndName()
+    {
+        const QString id = QGuiApplication::desktopFileName();
+        QVERIFY(!id.isEmpty());
+        QVERIFY2(!id.endsWith(QStringLiteral(".desktop")), "the name is given without its suffix");
+        const QString launcher = QStringLiteral(KIRAMOKU_PACKAGING_DIR "/") + id + QStringLiteral(".desktop");
+        QVERIFY2(QFile::exists(launcher), qPrintable(launcher));
+        QSettings entry(launcher, QSettings::IniFormat);
+        entry.beginGroup(QStringLiteral("Desktop Entry"));
+        QCOMPARE(entry.value(QStringLiteral("Icon")).toString(), id);
+        QCOMPARE(entry.value(QStringLiteral("Name")).toString(), QApplication::applicationDisplayName());
+        QVERIFY(QFile::exists(QStringLiteral(KIRAMOKU_PACKAGING_DIR "/") + id + QStringLiteral(".metainfo.xml")));
+    }
+};
+
+QTEST_MAIN(IdentityTest)
+#include "test_identity.moc"
