@@ -45,7 +45,7 @@ public:
             return true;
         running_ = true;
         thread_ = std::thread([this, synth] {
-            constexpr int Period = 256;  // frames, as the live output asks of its driver
+            constexpr int Period = Sequencer::PeriodFrames;  // as the live output asks of its driver
             std::vector<float> left(Period), right(Period);
             const auto step = std::chrono::nanoseconds(1'000'000'000LL * Period / Sequencer::SampleRate);
             auto due = std::chrono::steady_clock::now();

@@ -41,6 +41,7 @@ enum class TuneState {
 class Sequencer {
 public:
     static constexpr int SampleRate = 44100;  // frames a second, live and offline
+    static constexpr int PeriodFrames = 512;  // frames the sound card is handed at a time
 
     explicit Sequencer(SequencerOptions options = {});
     // Closes the tune and ends the thread. Waits at most ShutdownWait for it;
