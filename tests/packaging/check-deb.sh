@@ -24,8 +24,10 @@ info() { dpkg-deb -f "$deb" "$1"; }
 [ "$(info Package)" = kiramoku ] || fail "Package: $(info Package)"
 [ "$(info Version)" = "$version" ] || fail "Version: $(info Version), not $version"
 [ "$(info Section)" = games ] || fail "Section: $(info Section)"
-info Description | head -1 | grep -qP '\p{Han}' || fail "the summary is not in Japanese"
-info Description | grep -qF "バージョン $version、日本語" || fail "the description does not give version and language"
+# (Read into variables first: grep -q stops early, which pipefail would count as failure.)
+description=$(info Description)
+grep -qP '\p{Han}' <<<"${description%%$'\n'*}" || fail "the summary is not in Japanese"
+grep -qF "バージョン $version、日本語" <<<"$description" || fail "the description does not give version and language"
 
 # The package names in Depends, without versions or alternatives.
 depends=$(info Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/^ *//; s/ *$//' | grep . | sort -u)
@@ -37,10 +39,10 @@ done
 for name in $depends; do
   case $name in *-dev) fail "Depends names the development package $name" ;; esac
   # The build machine has every runtime package installed (scripts/install-deps).
-  dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q 'install ok installed' \
+  [ "$(dpkg-query -W -f='${Status}' "$name" 2>/dev/null)" = "install ok installed" ] \
     || fail "Depends names $name, which is not an installed Debian package here"
 done
-info Recommends | grep -qw fcitx5-frontend-qt6 || fail "Recommends lacks the Fcitx 5 input-method module"
+grep -qw fcitx5-frontend-qt6 <<<"$(info Recommends)" || fail "Recommends lacks the Fcitx 5 input-method module"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 id=$(grep -o 'usr/share/applications/[^/]*\.desktop$' <<<"$contents" | sed 's|.*/||; s|\.desktop$||')

@@ -34,6 +34,9 @@ private slots:
         entry.beginGroup(QStringLiteral("Desktop Entry"));
         QCOMPARE(entry.value(QStringLiteral("Icon")).toString(), id);
         QCOMPARE(entry.value(QStringLiteral("Name")).toString(), QApplication::applicationDisplayName());
+        // On X11 the windows' class is the application name; a dock that
+        // matches windows by class finds the launcher through this key.
+        QCOMPARE(entry.value(QStringLiteral("StartupWMClass")).toString(), QApplication::applicationName());
         QVERIFY(QFile::exists(QStringLiteral(KIRAMOKU_PACKAGING_DIR "/") + id + QStringLiteral(".metainfo.xml")));
     }
 };
