@@ -4,6 +4,8 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QHash>
+#include <QPixmap>
+#include <QPixmapCache>
 #include <QPointer>
 #include <QKeyEvent>
 #include <QPainter>
@@ -126,13 +128,30 @@ Picture::Picture(QWidget *parent, const QString &picture, bool stretched)
     Q_UNUSED(installed);
 }
 
+QPixmap PictureAt(const QString &name, QSize size, qreal ratio)
+{
+    // Drawn once per picture, size and screen resolution, at full resolution;
+    // every later paint (a piece walking over a square repaints it) only copies.
+    const QString key = QStringLiteral("kiramoku/%1/%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(ratio);
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = QPixmap((QSizeF(size) * ratio).toSize());
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        PictureRenderer(name)->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        painter.end();
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
+}
+
 void Picture::paintEvent(QPaintEvent *)
 {
+    const QSize size = stretched_ ? this->size() : PictureRenderer(picture_)->defaultSize();
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QSvgRenderer *renderer = PictureRenderer(picture_);
-    const QRectF target = stretched_ ? QRectF(rect()) : QRectF(QPointF(0, 0), renderer->defaultSize());
-    renderer->render(&painter, target);
+    painter.drawPixmap(QPoint(0, 0), PictureAt(picture_, size, devicePixelRatioF()));
 }
 
 Shape::Shape(QWidget *parent, const QColor &fill, int border, bool rounded)
@@ -194,17 +213,14 @@ void CaptionButton::paintEvent(QPaintEvent *)
 
     QRectF area = QRectF(rect()).adjusted(ButtonPadding, ButtonPadding, -ButtonPadding, -ButtonPadding);
     if (!picture_.isEmpty()) {
-        QSvgRenderer *renderer = PictureRenderer(picture_);
-        QSizeF size = renderer->defaultSize();
+        QSize size = PictureRenderer(picture_)->defaultSize();
         if (text().isEmpty()) {
-            size.scale(area.size(), Qt::KeepAspectRatio);
+            size.scale(area.size().toSize(), Qt::KeepAspectRatio);
         }
-        const QRectF target(area.center().x() - size.width() / 2,
-                            text().isEmpty() ? area.center().y() - size.height() / 2 : area.top(),
-                            size.width(), size.height());
-        painter.setRenderHint(QPainter::Antialiasing);
-        renderer->render(&painter, target);
-        area.setTop(target.bottom());
+        const QPoint corner(qRound(area.center().x() - size.width() / 2.0),
+                            qRound(text().isEmpty() ? area.center().y() - size.height() / 2.0 : area.top()));
+        painter.drawPixmap(corner, PictureAt(picture_, size, devicePixelRatioF()));
+        area.setTop(corner.y() + size.height());
     }
     if (!text().isEmpty()) {
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));

@@ -10,6 +10,8 @@ namespace kiramoku::screens {
 
 // The renderer of a picture under :/pictures/, loaded once per run.
 QSvgRenderer *PictureRenderer(const QString &name);
+// That picture drawn at `size` (logical pixels) for a screen of `ratio`.
+QPixmap PictureAt(const QString &name, QSize size, qreal ratio);
 
 // A caption that is always plain text: whatever a player typed shows exactly
 // as typed. Text breaks at the label's width (between any two characters of

@@ -1,0 +1,209 @@
+// The game's benchmark driver, run by bench/run under public tools.
+//
+//   kiramoku_game_bench startup
+//       Starts like the game and prints the milliseconds from the launch
+//       (KIRAMOKU_BENCH_LAUNCH_NS, CLOCK_REALTIME, set by the caller) to the
+//       selection window's first paint; then presses はじめる and prints the
+//       milliseconds from the press to the board's first paint (the music
+//       starting meanwhile), and quits.
+//   kiramoku_game_bench minimal
+//       A plain Qt Widgets window started the same way: launch to first paint.
+//   kiramoku_game_bench phases SECONDS [music]
+//       Four humans at the board; SECONDS each of: idle, the die rolling,
+//       walking (roll, stop, the walk, again). Prints the CPU share of each
+//       and the die's tick rate. With "music" the tune plays and only the idle
+//       phase runs.
+#include "form1.h"
+#include "mmcontrol.h"
+#include "session.h"
+#include "windowlook.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+
+using namespace kiramoku;
+using namespace kiramoku::screens;
+
+namespace {
+
+double NowMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+double LaunchMs()
+{
+    const char *launch = std::getenv("KIRAMOKU_BENCH_LAUNCH_NS");
+    return launch ? std::strtod(launch, nullptr) / 1e6 : NowMs();
+}
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Calls `then` once, right after `widget` has painted for the first time.
+class FirstPaint : public QObject {
+public:
+    FirstPaint(QWidget *widget, std::function<void()> then) : then_(std::move(then))
+    {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && then_) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, std::exchange(then_, {}));
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> then_;
+};
+
+void Print(const char *what, double ms)
+{
+    std::printf("%s %.1f\n", what, ms);
+    std::fflush(stdout);
+}
+
+int Startup()
+{
+    const double launch = LaunchMs();
+    SetUpApplication();
+    Session session(FindTuneFile());
+    session.Start();
+    double pressed = 0;
+    std::unique_ptr<FirstPaint> boardPainted;
+    FirstPaint selectionPainted(session.Selection(), [&] {
+        Print("selection-drawn-ms", NowMs() - launch);
+        pressed = NowMs();
+        session.Selection()->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        boardPainted = std::make_unique<FirstPaint>(session.Board(), [&] {
+            Print("board-drawn-ms", NowMs() - pressed);
+            QCoreApplication::quit();
+        });
+    });
+    return QApplication::exec();
+}
+
+int Minimal()
+{
+    const double launch = LaunchMs();
+    QWidget window;
+    window.resize(311, 242);
+    window.show();
+    FirstPaint painted(&window, [&] {
+        Print("minimal-drawn-ms", NowMs() - launch);
+        QCoreApplication::quit();
+    });
+    return QApplication::exec();
+}
+
+// Runs `phases` one after another, SECONDS each, reporting each one's CPU share.
+struct Phase {
+    const char *name;
+    std::function<void()> begin;
+    std::function<void()> end;
+};
+
+int Phases(int seconds, bool music)
+{
+    SetUpApplication();
+    Session session(music ? FindTuneFile() : QStringLiteral("/nonexistent/kira.mid"));
+    session.Start();
+    session.Selection()->findChild<QListWidget *>(QStringLiteral("List1"))->setCurrentRow(3);
+    session.Selection()->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    Form1 *board = session.Board();
+    auto *roll = board->findChild<QPushButton *>(QStringLiteral("Command1"));
+    auto *stop = board->findChild<QPushButton *>(QStringLiteral("Command2"));
+    auto *timer1 = board->findChild<QTimer *>(QStringLiteral("Timer1"));
+
+    long long ticks = 0;
+    QObject::connect(timer1, &QTimer::timeout, [&] { ++ticks; });
+    // Walking: whenever the board is still, roll, and stop a moment later.
+    QTimer walker;
+    walker.setInterval(50);
+    QObject::connect(&walker, &QTimer::timeout, [&] {
+        if (session.Player().Busy()) {
+            return;
+        }
+        if (stop->isEnabled()) {
+            stop->click();
+        } else {
+            roll->click();
+        }
+    });
+
+    std::vector<Phase> phases = {{"idle", [] {}, [] {}}};
+    if (!music) {
+        phases.push_back({"rolling", [&] { roll->click(); }, [&] { stop->click(); }});
+        phases.push_back({"walking", [&] { walker.start(); }, [&] { walker.stop(); }});
+    }
+    size_t next = 0;
+    double cpuAtStart = 0, wallAtStart = 0;
+    long long ticksAtStart = 0;
+    std::function<void()> startNext = [&] {
+        if (next == phases.size()) {
+            QCoreApplication::quit();
+            return;
+        }
+        phases[next].begin();
+        cpuAtStart = CpuSeconds();
+        wallAtStart = NowMs();
+        ticksAtStart = ticks;
+        QTimer::singleShot(seconds * 1000, [&] {
+            const double wall = (NowMs() - wallAtStart) / 1000;
+            const double cpu = CpuSeconds() - cpuAtStart;
+            std::printf("%s-cpu-percent %.2f\n", phases[next].name, 100 * cpu / wall);
+            if (std::string_view(phases[next].name) == "rolling") {
+                std::printf("die-ticks-per-second %.0f\n", double(ticks - ticksAtStart) / wall);
+            }
+            std::fflush(stdout);
+            phases[next].end();
+            ++next;
+            // Let a walk under way finish before the next phase counts.
+            QTimer::singleShot(3000, startNext);
+        });
+    };
+    // Settle first: the window drawn, the music's SoundFont loaded.
+    QTimer::singleShot(2000, startNext);
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    const QString mode = args.value(1);
+    if (mode == QLatin1String("startup")) {
+        return Startup();
+    }
+    if (mode == QLatin1String("minimal")) {
+        return Minimal();
+    }
+    if (mode == QLatin1String("phases")) {
+        return Phases(args.value(2, QStringLiteral("10")).toInt(), args.value(3) == QLatin1String("music"));
+    }
+    std::fprintf(stderr, "usage: kiramoku_game_bench startup | minimal | phases SECONDS [music]\n");
+    return 2;
+}
