@@ -155,11 +155,7 @@ private slots:
         Game game;
         game.ChooseHumans(4);
         game.Begin();
-        game.Board()->Rules().Players[3].Money = 2600;
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            game.Turn(1);
-        }
-        QWidget *winner = game.session.Winner();
+        QWidget *winner = game.PlayRoundWonBy(3);
         QVERIFY(winner);
         QAccessibleInterface *boy = Accessible(winner, QStringLiteral("Command1"));
         QCOMPARE(boy->role(), QAccessible::Button);

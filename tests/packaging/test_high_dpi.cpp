@@ -132,11 +132,7 @@ private slots:
         CheckPlaces(board, BoardLayout());
         QCOMPARE(Shot(board).size(), Device(board->size()));
 
-        board->Rules().Players[2].Money = 2600;
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            game.Turn(1);
-        }
-        QWidget *winner = game.session.Winner();
+        QWidget *winner = game.PlayRoundWonBy(2);
         QVERIFY(winner);
         QVERIFY(QTest::qWaitForWindowExposed(winner));
         QCOMPARE(winner->size(), QSize(Pixels(WinnerWidth), Pixels(WinnerHeight)));

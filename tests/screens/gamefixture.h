@@ -102,6 +102,16 @@ struct Game {
         Click("Command2");
         WaitUntilStill();
     }
+    // Player `winner` holds 2600 ryō and a round of 1s is played: the
+    // winner window comes up (null if it did not).
+    QWidget *PlayRoundWonBy(int winner)
+    {
+        Board()->Rules().Players[winner].Money = 2600;
+        for (int p = 1; p <= MaxPlayers; ++p) {
+            Turn(1);
+        }
+        return session.Winner();
+    }
     QRect Geometry(const QString &name) { return Find(Board(), name)->geometry(); }
 };
 

@@ -208,11 +208,7 @@ private slots:
         Game game;
         game.ChooseHumans(4);
         game.Begin();
-        game.Board()->Rules().Players[3].Money = 2600;
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            game.Turn(1);
-        }
-        QWidget *winner = game.session.Winner();
+        QWidget *winner = game.PlayRoundWonBy(3);
         QVERIFY(winner);
         QVERIFY(QTest::qWaitForWindowExposed(winner));
         QCOMPARE(Caption(winner, QStringLiteral("Label1")), QStringLiteral("おめでとう。錠前屋の若旦那さん\r\n"));
@@ -242,11 +238,7 @@ private slots:
         Game game;
         game.ChooseHumans(4);
         game.Begin();
-        game.Board()->Rules().Players[1].Money = 2600;
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            game.Turn(1);
-        }
-        QVERIFY(game.session.Winner());
+        QVERIFY(game.PlayRoundWonBy(1));
         Answer no(QMessageBox::No);
         QTest::mouseClick(Find<QPushButton>(game.session.Winner(), QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(no.seen);
@@ -278,12 +270,7 @@ private slots:
         Game game(5ms);
         game.ChooseHumans(4);
         game.Begin();
-        game.Board()->Rules().Players[1].Money = 2600;
-        for (int p = 1; p < MaxPlayers; ++p) {
-            game.Turn(1);
-        }
-        game.Turn(1);
-        QVERIFY(game.session.Winner());
+        QVERIFY(game.PlayRoundWonBy(1));
         game.die.face = 6;
         game.Click("Command1");
         QTRY_COMPARE(Caption(game.Board(), QStringLiteral("Label6")), QStringLiteral("6"));
