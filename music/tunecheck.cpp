@@ -155,6 +155,9 @@ TrackResult ReadTrack(std::span<const std::uint8_t> chunk, int number, TuneCheck
                                              | (std::uint32_t{(*data)[1]} << 8) | (*data)[2];
                 if (micros == 0)
                     return {where + "a tempo of 0", 0};
+                if (std::int64_t{1000} * check.division > MaxTuneTicksPerMs * micros)
+                    return {where + "a tempo too fast (over " + std::to_string(MaxTuneTicksPerMs)
+                                + " ticks a millisecond)", 0};
                 check.tempos.push_back({tick, micros});
             }
             if (*type == 0x2F)

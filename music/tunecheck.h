@@ -27,6 +27,12 @@ inline constexpr int MaxTuneTracks = 128;
 // The furthest tick a track may reach, so that the player's tick counting
 // (a signed 32-bit number) never overflows.
 inline constexpr std::int64_t MaxTuneTicks = std::int64_t{1} << 28;
+// The fastest a tune may run, in ticks a millisecond. The player works out
+// its position from the time played, and goes on counting for a few seconds
+// after the last track's end while the last notes ring out; at this rate
+// the count stays inside a signed 32-bit number for almost a minute past
+// MaxTuneTicks. Real tunes run at a few ticks a millisecond.
+inline constexpr std::int64_t MaxTuneTicksPerMs = std::int64_t{1} << 15;
 
 struct TempoChange {
     std::int64_t tick = 0;

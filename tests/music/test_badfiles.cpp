@@ -111,6 +111,11 @@ private slots:
         QTest::newRow("random bytes") << Make(QStringLiteral("random.mid"), RandomBytes(random, 4096));
         QTest::newRow("random bytes behind a MIDI header")
             << Make(QStringLiteral("header-random.mid"), Header(1, 4, 480) + RandomBytes(random, 4096));
+        // Found by the tune fuzzer: a quarter note of 1 microsecond at 32767
+        // ticks a quarter ran the player's position count past its largest
+        // number while the last notes rang out.
+        QTest::newRow("a tempo too fast for the player to count")
+            << Make(QStringLiteral("fast.mid"), Header(0, 1, 32767) + Track(Bytes({0x00}) + Tempo(1) + OneNote()));
         QTest::newRow("a text file") << Make(QStringLiteral("notes.mid"), "not a tune at all\n");
         QTest::newRow("a folder") << dir_.path();
         QTest::newRow("a device that never ends") << QStringLiteral("/dev/zero");
