@@ -15,7 +15,7 @@ SANITIZER_ENV := \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/leak-suppressions.txt:print_suppressions=0
 
-.PHONY: all deps configure build run test test-plain test-sanitized clean
+.PHONY: all deps configure build run test test-plain test-sanitized test-fuzz clean
 
 all: build
 
@@ -31,7 +31,7 @@ build: configure
 run: build
 	@$(BUILD_DIR)/bin/kiramoku
 
-test: test-plain test-sanitized
+test: test-plain test-sanitized test-fuzz
 
 test-plain: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
@@ -40,6 +40,14 @@ test-sanitized: deps
 	@cmake -S . -B $(SANITIZE_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKIRAMOKU_SANITIZE=ON >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	@cd $(SANITIZE_DIR) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The hostile tune fuzzer for about a minute, in its own clang-14 build
+# (fuzz/run; longer runs by hand: fuzz/run 8h). Any finding fails.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+test-fuzz: deps
+	@FUZZ_DIR=$(FUZZ_DIR) JOBS=$(JOBS) FUZZ_CMAKE_FLAGS="$(CMAKE_FLAGS)" bash fuzz/run $(FUZZ_SECONDS)
 
 # The Debian package of what `build` made: $(BUILD_DIR)/kiramoku_<version>_<arch>.deb.
 .PHONY: package
