@@ -55,4 +55,4 @@ package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
-	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
