@@ -13,6 +13,7 @@
 //       the tick's close/open/play, two seconds more; writes it as a WAV and
 //       prints the silence around the restart.
 #include "mmcontrol.h"
+#include "musicsequence.h"
 
 #include <fluidsynth.h>
 
@@ -75,14 +76,7 @@ qint64 StartSequence(MMControl &music, const QString &tune)
 {
     QElapsedTimer clock;
     clock.start();
-    music.SetNotify(false);
-    music.SetWait(true);
-    music.SetShareable(false);
-    music.SetDeviceType(QStringLiteral("Sequencer"));
-    music.SetFileName(tune);
-    music.SetCommand(QStringLiteral("Open"));
-    music.SetFrom(0);
-    music.SetCommand(QStringLiteral("Play"));
+    StartMusic(music, tune);
     return clock.nsecsElapsed();
 }
 
@@ -90,9 +84,7 @@ qint64 Restart(MMControl &music)
 {
     QElapsedTimer clock;
     clock.start();
-    music.SetCommand(QStringLiteral("close"));
-    music.SetCommand(QStringLiteral("open"));
-    music.SetCommand(QStringLiteral("play"));
+    RestartMusic(music);
     return clock.nsecsElapsed();
 }
 

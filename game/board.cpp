@@ -1,6 +1,7 @@
 // Start, restart and quit of the board, and its music.
 #include "board.h"
 
+#include "musicsequence.h"
 #include "squares.h"
 
 namespace kiramoku {
@@ -23,7 +24,7 @@ QString TurnAnnouncement(const QString &name)
 void BoardRules::Form_Load(SelectionWindow &selection)
 {
     selection.Hide();
-    StartMusic();
+    StartMusic(ports_.music, tuneFile_);
     CurrentPlayer = 1;
     if (selection.ListIndex() == NoSelection) {
         selection.SetListIndex(0);
@@ -45,24 +46,9 @@ void BoardRules::Form_Load(SelectionWindow &selection)
     AnnounceTurn();
 }
 
-void BoardRules::StartMusic()
-{
-    MusicControl &music = ports_.music;
-    music.SetNotify(false);
-    music.SetWait(true);
-    music.SetShareable(false);
-    music.SetDeviceType(QStringLiteral("Sequencer"));
-    music.SetFileName(tuneFile_);
-    music.SetCommand(QStringLiteral("Open"));
-    music.SetFrom(0);
-    music.SetCommand(QStringLiteral("Play"));
-}
-
 void BoardRules::MMControl1_StatusUpdate()
 {
-    ports_.music.SetCommand(QStringLiteral("close"));
-    ports_.music.SetCommand(QStringLiteral("open"));
-    ports_.music.SetCommand(QStringLiteral("play"));
+    RestartMusic(ports_.music);
 }
 
 void BoardRules::Form_Unload()

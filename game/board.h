@@ -45,7 +45,6 @@ public:
     Int16 HumanPlayers = 1;
 
 private:
-    void StartMusic();
     void Walk(Int16 player, Int16 steps);
     void PlacePiece(Int16 player, Int16 square);
     void EndOfRound();

@@ -3,6 +3,7 @@
 // test hears exactly what the player would play at any moment, with no
 // sound card and no waiting in real time.
 #include "mmcontrol.h"
+#include "musicsequence.h"
 
 #include <QString>
 
@@ -113,25 +114,10 @@ struct OfflineMusic {
     }
 
     // The board's start sequence, in the board's order.
-    void Start(const QString &tune)
-    {
-        control.SetNotify(false);
-        control.SetWait(true);
-        control.SetShareable(false);
-        control.SetDeviceType(QStringLiteral("Sequencer"));
-        control.SetFileName(tune);
-        control.SetCommand(QStringLiteral("Open"));
-        control.SetFrom(0);
-        control.SetCommand(QStringLiteral("Play"));
-    }
+    void Start(const QString &tune) { StartMusic(control, tune); }
 
     // The board's status tick.
-    void Tick()
-    {
-        control.SetCommand(QStringLiteral("close"));
-        control.SetCommand(QStringLiteral("open"));
-        control.SetCommand(QStringLiteral("play"));
-    }
+    void Tick() { RestartMusic(control); }
 
     bool Settle() { return control.Device().WaitUntilIdle(Patience); }
     Sequencer::Status Status() { return control.Device().Snapshot(); }
