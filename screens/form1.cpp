@@ -40,11 +40,6 @@ T *Child(QWidget *window, const QString &name)
     }
     return element;
 }
-
-QString Indexed(const char *name, int index)
-{
-    return QStringLiteral("%1(%2)").arg(QString::fromUtf8(name)).arg(index);
-}
 } // namespace
 
 Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Question &question,
@@ -69,10 +64,10 @@ Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Questi
         label1_ = Child<TextLabel>(this, QStringLiteral("Label1"));
         label6_ = Child<TextLabel>(this, QStringLiteral("Label6"));
         for (int i = 0; i < MaxPlayers; ++i) {
-            label2_[size_t(i)] = Child<TextLabel>(this, Indexed("Label2", i));
-            label3_[size_t(i)] = Child<TextLabel>(this, Indexed("Label3", i));
-            label5_[size_t(i)] = Child<TextLabel>(this, Indexed("Label5", i));
-            pieces_[size_t(i)] = Child<QWidget>(this, Indexed("Image4", i));
+            label2_[size_t(i)] = Child<TextLabel>(this, ElementName("Label2", i));
+            label3_[size_t(i)] = Child<TextLabel>(this, ElementName("Label3", i));
+            label5_[size_t(i)] = Child<TextLabel>(this, ElementName("Label5", i));
+            pieces_[size_t(i)] = Child<QWidget>(this, ElementName("Image4", i));
         }
         auto *command1 = Child<QPushButton>(this, QStringLiteral("Command1"));
         auto *command2 = Child<QPushButton>(this, QStringLiteral("Command2"));

@@ -37,7 +37,7 @@ Form2::Form2(std::function<void()> showBoard) : showBoard_(std::move(showBoard))
 
 QLineEdit *Form2::box(int index) const
 {
-    auto *found = findChild<QLineEdit *>(QStringLiteral("Text1(%1)").arg(index));
+    auto *found = findChild<QLineEdit *>(ElementName("Text1", index));
     if (!found) {
         StopOnProgramError(("name box missing: Text1(" + std::to_string(index) + ")").c_str());
     }

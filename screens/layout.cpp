@@ -184,10 +184,15 @@ int Pixels(int twips)
     return (twips + TwipsPerPixel / 2 * (twips < 0 ? -1 : 1)) / TwipsPerPixel;
 }
 
+QString ElementName(const char *name, int index)
+{
+    const QString base = QString::fromUtf8(name);
+    return index == NoIndex ? base : QStringLiteral("%1(%2)").arg(base).arg(index);
+}
+
 QString ElementName(const Element &e)
 {
-    const QString name = QString::fromUtf8(e.name);
-    return e.index == NoIndex ? name : QStringLiteral("%1(%2)").arg(name).arg(e.index);
+    return ElementName(e.name, e.index);
 }
 
 void BuildElements(QWidget *window, std::span<const Element> table)

@@ -59,6 +59,7 @@ struct Element {
 inline constexpr int NoIndex = -1;
 
 // "Label2(0)" for array members, "Label6" otherwise.
+QString ElementName(const char *name, int index = NoIndex);
 QString ElementName(const Element &e);
 
 // Builds every element of `table` on `window`, back to front, so the first
