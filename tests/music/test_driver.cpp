@@ -35,19 +35,13 @@ private slots:
         auto output = std::make_shared<LiveAudioOutput>(std::vector<std::string>{"alsa"}, "null");
         MMControl music(SequencerOptions{DefaultSoundFonts(), output});
         music.SetUpdateInterval(0);
-        music.SetDeviceType(QStringLiteral("Sequencer"));
-        music.SetFileName(BuiltTune());
-        music.SetCommand(QStringLiteral("Open"));
-        music.SetFrom(0);
-        music.SetCommand(QStringLiteral("Play"));
+        StartMusic(music, BuiltTune());
         QVERIFY(Reaches(music, TuneState::Finished));  // the null device hurries it through
 
         // Restarts, pauses and resumes while the driver's thread renders: the
         // driver is let go before each player is deleted, or this crashes.
         for (int tick = 0; tick < 20; ++tick) {
-            music.SetCommand(QStringLiteral("close"));
-            music.SetCommand(QStringLiteral("open"));
-            music.SetCommand(QStringLiteral("play"));
+            RestartMusic(music);
             if (tick % 4 == 1) {
                 music.SetCommand(QStringLiteral("Pause"));
                 QVERIFY(music.Device().WaitUntilIdle(Patience));

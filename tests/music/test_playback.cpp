@@ -26,6 +26,23 @@ const Sound &Reference()
 // Ticks of the built tune a second: 480 a quarter, a quarter 0.6875 s.
 constexpr double TicksPerSecond = 480 / 0.6875;
 
+// The board's rules, loaded with `humans` people, driving offline music.
+struct BoardOnOfflineMusic {
+    OfflineMusic music;
+    ScriptedDie die;
+    Recorder ports;
+    Module1 module{die, ports};
+    BoardRules board{module, {ports, ports, music.control, ports}, BuiltTune()};
+    FakeSelection selection;
+
+    explicit BoardOnOfflineMusic(int humans)
+    {
+        selection.index = humans - 1;
+        board.Form_Load(selection);
+        ports.board = &board;
+    }
+};
+
 } // namespace
 
 class TestPlayback : public QObject {
@@ -192,14 +209,9 @@ private slots:
 
     void theBoardsStartSequenceSetsUpOpensAndPlaysFromTheStart()
     {
-        OfflineMusic music;
-        ScriptedDie die;
-        Recorder ports;
-        Module1 module{die, ports};
-        BoardRules board{module, {ports, ports, music.control, ports}, BuiltTune()};
-        FakeSelection selection;
-        selection.index = 0;
-        board.Form_Load(selection);
+        BoardOnOfflineMusic table(1);
+        OfflineMusic &music = table.music;
+        BoardRules &board = table.board;
 
         QCOMPARE(music.control.Notify(), false);
         QCOMPARE(music.control.Wait(), true);
@@ -219,32 +231,26 @@ private slots:
 
     void aGameEndPausesTheTuneAndTheNextTickRestartsIt()
     {
-        OfflineMusic music;
-        ScriptedDie die;
-        Recorder ports;
-        Module1 module{die, ports};
-        BoardRules board{module, {ports, ports, music.control, ports}, BuiltTune()};
-        FakeSelection selection;
-        selection.index = 1;  // two people, two computer players
-        board.Form_Load(selection);
-        ports.board = &board;
+        BoardOnOfflineMusic table(2);  // two people, two computer players
+        OfflineMusic &music = table.music;
+        BoardRules &board = table.board;
         music.Render(4000);
 
         // A purse one good square short of winning, and two rounds.
         board.Players[3].Money = 2490;
         for (int round = 0; round < 2; ++round) {
             board.Command1_Click();
-            die.Push(6);
+            table.die.Push(6);
             board.Timer1_Timer();
             board.Command2_Click();
             board.Command1_Click();
-            die.Push(5);
+            table.die.Push(5);
             board.Timer1_Timer();
-            die.Push(3);
-            die.Push(4);
+            table.die.Push(3);
+            table.die.Push(4);
             board.Command2_Click();
         }
-        QCOMPARE(module.WinnerFlag.value(), 1);
+        QCOMPARE(table.module.WinnerFlag.value(), 1);
         QVERIFY(music.Settle());
         QCOMPARE(music.Status().state, TuneState::Paused);
         const int pausedAt = music.Status().tick;

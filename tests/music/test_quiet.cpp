@@ -36,20 +36,12 @@ private slots:
                                                             "kiramoku_no_such_device");
             MMControl music(SequencerOptions{DefaultSoundFonts(), output});
             music.SetUpdateInterval(0);
-            music.SetDeviceType(QStringLiteral("Sequencer"));
-            music.SetFileName(BuiltTune());
-            music.SetCommand(QStringLiteral("Open"));
-            music.SetFrom(0);
-            music.SetCommand(QStringLiteral("Play"));
+            StartMusic(music, BuiltTune());
             for (int tick = 0; tick < 3; ++tick) {
-                music.SetCommand(QStringLiteral("close"));
-                music.SetCommand(QStringLiteral("open"));
-                music.SetCommand(QStringLiteral("play"));
+                RestartMusic(music);
             }
             music.SetFileName(QStringLiteral("/nonexistent/kira.mid"));  // a second cause: still no second line
-            music.SetCommand(QStringLiteral("close"));
-            music.SetCommand(QStringLiteral("open"));
-            music.SetCommand(QStringLiteral("play"));
+            RestartMusic(music);
             QVERIFY(music.Device().WaitUntilIdle(Patience));
             QCOMPARE(music.Device().Snapshot().state, TuneState::Closed);
         }
