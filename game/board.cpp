@@ -75,7 +75,7 @@ void BoardRules::AllClear()
 
 void BoardRules::Command3_Click()
 {
-    if (ports_.question.AskYes(QString::fromUtf8(QuitQuestion), QString(), true)) {
+    if (ports_.question.AskYes(QString::fromUtf8(QuitQuestion), QString(), true, Dismissal::CountsAsNo)) {
         ports_.windows.UnloadBoard();
     }
 }

@@ -50,11 +50,14 @@ public:
     virtual void Unload() = 0;
 };
 
-// A modal Yes/No question with the information icon.
+// A modal Yes/No question with the information icon. Whether putting the box
+// away (Escape, the frame's close) answers No, or only Yes and No do.
+enum class Dismissal { CountsAsNo, NotAnAnswer };
+
 class Question {
 public:
     virtual ~Question() = default;
-    virtual bool AskYes(const QString &text, const QString &title, bool yesIsDefault) = 0;
+    virtual bool AskYes(const QString &text, const QString &title, bool yesIsDefault, Dismissal dismissal) = 0;
 };
 
 // Where die values come from: uniform doubles in [0, 1).

@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 #include <fluidsynth.h>
+#include <glib.h>
 
 #include <atomic>
 #include <cstdarg>
@@ -29,6 +30,13 @@ void AlsaLog(const char *file, int line, const char *function, int err, const ch
     qCDebug(lcMusic, "alsa %s:%d (%s) %d: %s", file ? file : "", line, function ? function : "", err, text);
 }
 
+// FluidSynth hands a SoundFont it cannot read to libinstpatch, whose
+// assertions ("** CRITICAL **") go through GLib's log without a domain.
+void GLibLog(const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer)
+{
+    qCDebug(lcMusic, "glib %s (%d): %s", domain ? domain : "-", int(level), message ? message : "");
+}
+
 } // namespace
 
 void RouteSoundLibraryLogs()
@@ -38,14 +46,17 @@ void RouteSoundLibraryLogs()
         for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
             fluid_set_log_function(level, SynthLog, nullptr);
         snd_lib_error_set_handler(AlsaLog);
+        const auto levels = GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
+        g_log_set_handler(nullptr, levels, GLibLog, nullptr);
     });
 }
 
 void ReportNoMusic(const std::string &cause)
 {
     static std::atomic<bool> reported{false};
+    // One line in a command-line program's own form, not a log category's.
     if (!reported.exchange(true))
-        qCWarning(lcMusic, "kiramoku: no music: %s", cause.c_str());
+        std::fprintf(stderr, "kiramoku: no music: %s\n", cause.c_str());
 }
 
 } // namespace kiramoku

@@ -16,8 +16,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcMusic)
 void RouteSoundLibraryLogs();
 
 // The game goes on without music; the first call in a run writes one line
-// "kiramoku: no music: <cause>" as a warning of lcMusic, later calls are
-// silent. Any thread.
+// "kiramoku: no music: <cause>" to stderr, later calls are silent. Any thread.
 void ReportNoMusic(const std::string &cause);
 
 } // namespace kiramoku

@@ -184,18 +184,26 @@ private:
             ReportNoMusic("the synthesizer cannot start");
             return false;
         }
+        std::string damaged;
         for (const std::string &path : options_.soundFonts) {
             std::error_code error;
-            if (std::filesystem::is_regular_file(path, error)
-                && fluid_synth_sfload(synth_, path.c_str(), 1) != FLUID_FAILED) {
+            if (!std::filesystem::is_regular_file(path, error))
+                continue;
+            if (fluid_synth_sfload(synth_, path.c_str(), 1) != FLUID_FAILED) {
                 synthFailed_ = false;
                 return true;
             }
+            if (damaged.empty())
+                damaged = path;
         }
-        std::string looked;
-        for (const std::string &path : options_.soundFonts)
-            looked += (looked.empty() ? "" : ", ") + path;
-        ReportNoMusic("no General MIDI SoundFont (looked for " + looked + ")");
+        if (!damaged.empty()) {
+            ReportNoMusic("the SoundFont " + damaged + " is damaged");
+        } else {
+            std::string looked;
+            for (const std::string &path : options_.soundFonts)
+                looked += (looked.empty() ? "" : ", ") + path;
+            ReportNoMusic("no General MIDI SoundFont (looked for " + looked + ")");
+        }
         delete_fluid_synth(synth_);
         synth_ = nullptr;
         return false;

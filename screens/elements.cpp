@@ -9,8 +9,6 @@
 #include <QPointer>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 #include <QSvgRenderer>
 #include <QTextOption>
 
@@ -18,7 +16,7 @@ namespace kiramoku::screens {
 
 namespace {
 constexpr int LabelPadding = 2;      // px between a label's frame and its text
-constexpr int ButtonPadding = 3;     // px inside a button's bevel
+constexpr int ButtonPadding = 3;     // px from a button's edge to its picture and caption
 constexpr qreal CornerRadius = 14;   // px of a rounded panel's corners
 
 QTextOption WrappingOption(Qt::Alignment alignment)
@@ -195,7 +193,7 @@ void Line::paintEvent(QPaintEvent *)
 
 CaptionButton::CaptionButton(QWidget *parent, const QString &caption, const QString &picture,
                              const QColor &colour)
-    : QPushButton(caption, parent), picture_(picture)
+    : QPushButton(caption, parent), picture_(picture), colour_(colour)
 {
     QPalette p = palette();
     p.setColor(QPalette::Button, colour);
@@ -205,13 +203,15 @@ CaptionButton::CaptionButton(QWidget *parent, const QString &caption, const QStr
 
 void CaptionButton::paintEvent(QPaintEvent *)
 {
-    QStylePainter painter(this);
-    QStyleOptionButton option;
-    initStyleOption(&option);
-    option.text.clear();
-    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+    QPainter painter(this);
+    painter.fillRect(rect(), colour_);
+    const bool sunken = isDown() || isChecked();
+    PaintBevel(painter, sunken);
 
-    QRectF area = QRectF(rect()).adjusted(ButtonPadding, ButtonPadding, -ButtonPadding, -ButtonPadding);
+    // A pressed face moves down and right with its bevel.
+    const int shift = sunken ? 1 : 0;
+    QRectF area = QRectF(rect()).adjusted(ButtonPadding + shift, ButtonPadding + shift, -ButtonPadding + shift,
+                                          -ButtonPadding + shift);
     if (!picture_.isEmpty()) {
         QSize size = PictureRenderer(picture_)->defaultSize();
         if (text().isEmpty()) {
@@ -223,21 +223,53 @@ void CaptionButton::paintEvent(QPaintEvent *)
         area.setTop(corner.y() + size.height());
     }
     if (!text().isEmpty()) {
-        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-        // Measure the wrapped caption and centre the block in what is left.
-        const QRectF needed = painter.boundingRect(area, text(), WrappingOption(Qt::AlignHCenter));
-        QRectF block = area;
-        if (needed.height() < area.height()) {
-            block.setTop(area.top() + (area.height() - needed.height()) / 2);
-        }
-        painter.drawText(block, text(), WrappingOption(Qt::AlignHCenter | Qt::AlignTop));
+        PaintCaption(painter, area);
     }
     if (hasFocus()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = rect().adjusted(4, 4, -4, -4);
-        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(FocusInset, FocusInset, -FocusInset - 1, -FocusInset - 1));
     }
+}
+
+void CaptionButton::PaintBevel(QPainter &painter, bool sunken) const
+{
+    // Raised: light above and left, shadow below and right; pressed, the other way round.
+    const QColor outerLight = sunken ? QColor(Qt::black) : QColor(Qt::white);
+    const QColor outerDark = sunken ? QColor(Qt::white) : QColor(Qt::black);
+    const QColor innerLight = sunken ? QColor(0x80, 0x80, 0x80) : QColor(0xe0, 0xe0, 0xe0);
+    const QColor innerDark = sunken ? QColor(0xe0, 0xe0, 0xe0) : QColor(0x80, 0x80, 0x80);
+    const QRect r = rect();
+    for (int i = 0; i < BevelWidth; ++i) {
+        const QRect ring = r.adjusted(i, i, -i - 1, -i - 1);
+        painter.setPen(i == 0 ? outerLight : innerLight);
+        painter.drawLine(ring.topLeft(), ring.topRight());
+        painter.drawLine(ring.topLeft(), ring.bottomLeft());
+        painter.setPen(i == 0 ? outerDark : innerDark);
+        painter.drawLine(ring.bottomLeft(), ring.bottomRight());
+        painter.drawLine(ring.topRight(), ring.bottomRight());
+    }
+}
+
+void CaptionButton::PaintCaption(QPainter &painter, const QRectF &area) const
+{
+    // Measure the wrapped caption and centre the block in what is left.
+    const QRectF needed = painter.boundingRect(area, text(), WrappingOption(Qt::AlignHCenter));
+    QRectF block = area;
+    if (needed.height() < area.height()) {
+        block.setTop(area.top() + (area.height() - needed.height()) / 2);
+    }
+    const QTextOption option = WrappingOption(Qt::AlignHCenter | Qt::AlignTop);
+    if (isEnabled()) {
+        painter.setPen(Qt::black);
+        painter.drawText(block, text(), option);
+        return;
+    }
+    // Greyed and embossed: a white copy one pixel down and right under the grey.
+    painter.setPen(Qt::white);
+    painter.drawText(block.translated(1, 1), text(), option);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawText(block, text(), option);
 }
 
 void CaptionButton::keyPressEvent(QKeyEvent *event)

@@ -85,20 +85,29 @@ private:
     int width_;
 };
 
-// A push button with its own colour, an optional picture above the caption,
-// and a caption that breaks over two lines when it is too wide. Space and
-// Enter press it when it has the focus.
+// A push button painted flat in exactly its own colour, with a bevel that
+// sinks while it is pressed, a dotted focus mark, an optional picture above
+// the caption, and a caption that breaks over two lines when it is too wide.
+// Disabled, it keeps its colour and its caption is greyed and embossed.
+// Space and Enter press it when it has the focus.
 class CaptionButton : public QPushButton {
     Q_OBJECT
 public:
     CaptionButton(QWidget *parent, const QString &caption, const QString &picture, const QColor &colour);
+
+    static constexpr int BevelWidth = 2;  // px of light and shadow round the face
+    static constexpr int FocusInset = 4;  // px from the edge to the focus mark
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void PaintBevel(QPainter &painter, bool sunken) const;
+    void PaintCaption(QPainter &painter, const QRectF &area) const;
+
     QString picture_;
+    QColor colour_;
 };
 
 } // namespace kiramoku::screens

@@ -72,6 +72,7 @@ Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Questi
         auto *command1 = Child<QPushButton>(this, QStringLiteral("Command1"));
         auto *command2 = Child<QPushButton>(this, QStringLiteral("Command2"));
         auto *command3 = Child<QPushButton>(this, QStringLiteral("Command3"));
+        command1_ = command1;
         command2_ = command2;
         connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
         connect(command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -128,14 +129,19 @@ void Form1::MMControl1_StatusUpdate()
 
 void Form1::Act(Handler handler)
 {
+    Input([this, handler] { Run(handler); });
+}
+
+void Form1::Input(std::function<void()> action)
+{
     if (unloaded_) {
         return;
     }
     if (playback_.Busy()) {
-        pending_.push_back(handler);
+        pending_.push_back(std::move(action));
         return;
     }
-    Run(handler);
+    action();
 }
 
 void Form1::Run(Handler handler)
@@ -145,6 +151,7 @@ void Form1::Run(Handler handler)
         return;
     }
     timer1_->stop();
+    turnPlayed_ = handler == &BoardRules::Command2_Click;
     playback_.Begin();
     Guard([&] { (rules_.*handler)(); });
     if (!unloaded_) {
@@ -156,11 +163,22 @@ void Form1::OnFinished()
 {
     Render(rules_.State());
     SyncTimer();
+    FocusRollAfterTurn();
     while (!pending_.empty() && !playback_.Busy() && !unloaded_) {
-        const Handler next = pending_.front();
+        const std::function<void()> next = std::move(pending_.front());
         pending_.pop_front();
-        Run(next);
+        next();
     }
+}
+
+void Form1::FocusRollAfterTurn()
+{
+    // The stop button has just been disabled, which moved the focus on to the
+    // quit button; the button a player needs next is the roll.
+    if (turnPlayed_ && !rules_.State().Command2Enabled && isActiveWindow()) {
+        command1_->setFocus(Qt::OtherFocusReason);
+    }
+    turnPlayed_ = false;
 }
 
 void Form1::Refresh()

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 
 namespace kiramoku {
 class MMControl;
@@ -18,7 +19,16 @@ namespace kiramoku::screens {
 class DeferredMusic;
 class TextLabel;
 
-class Form1 : public QWidget {
+// Where input to the game's windows waits while a turn plays back: the
+// board's own clicks and ticks and the winner window's button and close.
+class InputGate {
+public:
+    virtual ~InputGate() = default;
+    // Runs `action` now, or after the playback in progress, in arrival order.
+    virtual void Input(std::function<void()> action) = 0;
+};
+
+class Form1 : public QWidget, public InputGate {
     Q_OBJECT
 public:
     Form1(Module1 &module, Playback &playback, WindowControl &windows, Question &question,
@@ -32,6 +42,8 @@ public:
     // Draws the live board, after the rules were changed from elsewhere (a restart).
     void Refresh();
     MMControl &Music() { return *music_; }
+
+    void Input(std::function<void()> action) override;
 
 public slots:
     void Command1_Click();
@@ -51,6 +63,7 @@ private:
     void Act(Handler handler);
     void Run(Handler handler);
     void OnFinished();
+    void FocusRollAfterTurn();
     void Render(const BoardState &board);
     void SyncTimer();
 
@@ -59,12 +72,14 @@ private:
     std::unique_ptr<DeferredMusic> deferredMusic_;
     BoardRules rules_;
     QTimer *timer1_;
-    std::deque<Handler> pending_;  // clicks and ticks that came during a playback
+    std::deque<std::function<void()>> pending_;  // input that came during a playback
     bool unloaded_ = false;
+    bool turnPlayed_ = false;  // the playback in progress is a stop click's turn
 
     TextLabel *label1_;
     std::array<TextLabel *, MaxPlayers> label2_{}, label3_{}, label5_{};
     TextLabel *label6_;
+    QWidget *command1_;
     QWidget *command2_;
     std::array<QWidget *, MaxPlayers> pieces_{};
 };

@@ -1,16 +1,19 @@
 #include "form3.h"
 
 #include "elements.h"
+#include "form1.h"
 #include "guard.h"
 #include "layouts.h"
 #include "windowlook.h"
 
+#include <QCloseEvent>
+#include <QPointer>
 #include <QPushButton>
 
 namespace kiramoku::screens {
 
-Form3::Form3(Module1 &module, BoardRules &board, WindowControl &windows, Question &question)
-    : rules_(module, board, windows, question)
+Form3::Form3(Module1 &module, BoardRules &board, WindowControl &windows, Question &question, InputGate &gate)
+    : rules_(module, board, windows, question), gate_(gate)
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -30,8 +33,46 @@ void Form3::Form_Load()
 
 void Form3::Command1_Click()
 {
+    gate_.Input([self = QPointer(this)] {
+        if (self && !self->unloading_) {
+            self->Answer();
+        }
+    });
+}
+
+void Form3::Answer()
+{
     Guard([this] { rules_.Command1_Click(); });
     emit Answered();
+}
+
+void Form3::Unload()
+{
+    unloading_ = true;
+    close();
+}
+
+void Form3::closeEvent(QCloseEvent *event)
+{
+    if (unloading_) {
+        event->accept();
+        return;
+    }
+    // The frame's close: the window goes once the turn on the screen has
+    // been played back; the board and the game stay as they are.
+    // Asked from the next turn of the event loop: the close in progress
+    // cannot be repeated from inside itself.
+    event->ignore();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            gate_.Input([self = QPointer(this)] {
+                if (self) {
+                    self->Unload();
+                }
+            });
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace kiramoku::screens

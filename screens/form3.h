@@ -6,14 +6,20 @@
 
 namespace kiramoku::screens {
 
+class InputGate;
 class TextLabel;
 
+// Its button and its frame's close wait, like the board's own input, until
+// the turn being played back has been seen: an answer never restarts or ends
+// a game whose round is still on the screen.
 class Form3 : public QWidget {
     Q_OBJECT
 public:
-    Form3(Module1 &module, BoardRules &board, WindowControl &windows, Question &question);
+    Form3(Module1 &module, BoardRules &board, WindowControl &windows, Question &question, InputGate &gate);
 
     void Form_Load();
+    // Unloads the window at once (the rules' decision, or the board closing).
+    void Unload();
 
 public slots:
     void Command1_Click();
@@ -21,9 +27,16 @@ public slots:
 signals:
     void Answered();  // the question was answered; the board may have restarted
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    void Answer();
+
     WinnerRules rules_;
+    InputGate &gate_;
     TextLabel *label1_;
+    bool unloading_ = false;
 };
 
 } // namespace kiramoku::screens

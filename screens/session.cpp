@@ -47,7 +47,7 @@ void Session::ShowWinnerWindow()
             return;
         }
         if (!form3_) {
-            form3_ = new Form3(module_, form1_->Rules(), *this, question_);
+            form3_ = new Form3(module_, form1_->Rules(), *this, question_, *this);
             form3_->Form_Load();
             connect(form3_, &Form3::Answered, form1_, &Form1::Refresh);
         }
@@ -59,7 +59,7 @@ void Session::ShowWinnerWindow()
 void Session::UnloadWinnerWindow()
 {
     if (form3_) {
-        form3_->close();
+        form3_->Unload();
     }
 }
 
@@ -67,6 +67,13 @@ void Session::UnloadBoard()
 {
     if (form1_) {
         form1_->close();
+    }
+}
+
+void Session::Input(std::function<void()> action)
+{
+    if (form1_) {
+        form1_->Input(std::move(action));
     }
 }
 

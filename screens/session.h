@@ -14,7 +14,7 @@
 
 namespace kiramoku::screens {
 
-class Session : public QObject, public WindowControl {
+class Session : public QObject, public WindowControl, public InputGate {
     Q_OBJECT
 public:
     explicit Session(QString tuneFile, ChanceSource *chance = nullptr, Question *question = nullptr);
@@ -26,6 +26,8 @@ public:
     void ShowWinnerWindow() override;
     void UnloadWinnerWindow() override;
     void UnloadBoard() override;
+    // The board's input order, for as long as there is a board.
+    void Input(std::function<void()> action) override;
 
     Module1 &Data() { return module_; }
     Playback &Player() { return playback_; }

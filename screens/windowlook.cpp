@@ -5,8 +5,14 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QStyleFactory>
+#include <QTranslator>
 #include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 // The pictures live in this static library: their resource must be
 // registered by name, or the linker drops it.
@@ -23,8 +29,10 @@ constexpr double DefaultPoints = 9;  // the controls without a font of their own
 
 void SetUpApplication()
 {
+    // No display name: X11 would add it to every window's title ("設定画面 — …")
+    // and put it on the untitled ones. The window class and the launcher's
+    // name below keep the windows grouped under the game's icon.
     QApplication::setApplicationName(QStringLiteral("kiramoku"));
-    QApplication::setApplicationDisplayName(QStringLiteral("きらもく"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     // The launcher's name without ".desktop": docks and task switchers find
     // the game's icon and name through it.
@@ -33,6 +41,51 @@ void SetUpApplication()
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.svg")));
     InstallFontSubstitutes();
+    InstallQtTranslation();
+}
+
+void InstallQtTranslation()
+{
+    // Qt's own words (the question boxes' buttons, the name boxes' menu) in
+    // Japanese whatever the user's locale, like every other text of the game.
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    } else {
+        delete translator;  // the question boxes fall back to their own captions
+    }
+}
+
+void SetWindowTitleExactly(QWidget *window, const QString &title)
+{
+    window->setWindowTitle(title);
+    // On X11, Qt shows an untitled window under the application's name;
+    // the game's untitled windows stay untitled in the title bar too.
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return;
+    }
+    xcb_connection_t *connection = x11->connection();
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const QByteArray utf8 = title.toUtf8();
+    const QByteArray atomName("_NET_WM_NAME");
+    const QByteArray typeName("UTF8_STRING");
+    const auto intern = [connection](const QByteArray &name) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.constData()), nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    };
+    const xcb_atom_t netWmName = intern(atomName);
+    const xcb_atom_t utf8String = intern(typeName);
+    const auto length = static_cast<uint32_t>(utf8.size());
+    if (netWmName != XCB_ATOM_NONE && utf8String != XCB_ATOM_NONE) {
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, netWmName, utf8String, 8, length, utf8.constData());
+    }
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NAME, utf8String, 8, length,
+                        utf8.constData());
+    xcb_flush(connection);
 }
 
 void InstallFontSubstitutes()
@@ -53,7 +106,7 @@ void InstallFontSubstitutes()
 void SetUpWindow(QWidget *window, const QString &title, int widthTwips, int heightTwips, quint32 colour)
 {
     InstallFontSubstitutes();
-    window->setWindowTitle(title);
+    SetWindowTitleExactly(window, title);
     window->setFixedSize(Pixels(widthTwips), Pixels(heightTwips));
     QPalette palette = window->palette();
     palette.setColor(QPalette::Window, ColourOf(colour));

@@ -13,6 +13,13 @@ void SetUpApplication();
 // The Japanese faces the windows ask for by name, mapped to the IPA fonts.
 void InstallFontSubstitutes();
 
+// Qt's own translation of its standard texts into Japanese, when installed.
+void InstallQtTranslation();
+
+// The window's title as the window system shows it: exactly `title`, with
+// nothing added, and nothing at all for an empty one.
+void SetWindowTitleExactly(QWidget *window, const QString &title);
+
 // Title, a fixed client area given in twips, and the background colour (0x00BBGGRR).
 void SetUpWindow(QWidget *window, const QString &title, int widthTwips, int heightTwips, quint32 colour);
 

@@ -30,7 +30,7 @@ struct Counters : TurnEffects, WindowControl, MusicControl, Question {
     void SetFileName(const QString &) override {}
     void SetFrom(qint32) override {}
     void SetCommand(const QString &command) override { musicPauses += command == QLatin1String("Pause"); }
-    bool AskYes(const QString &, const QString &, bool) override { return false; }
+    bool AskYes(const QString &, const QString &, bool, Dismissal) override { return false; }
 };
 
 struct SeededDie : ChanceSource {

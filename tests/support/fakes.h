@@ -82,7 +82,7 @@ public:
     void SetFileName(const QString &path) override { log << QStringLiteral("FileName ") + path; }
     void SetFrom(qint32 position) override { log << QStringLiteral("From %1").arg(position); }
     void SetCommand(const QString &command) override { log << QStringLiteral("Command ") + command; }
-    bool AskYes(const QString &text, const QString &title, bool yesIsDefault) override
+    bool AskYes(const QString &text, const QString &title, bool yesIsDefault, Dismissal) override
     {
         questions << text + QLatin1Char('|') + title + QLatin1Char('|') + QString::number(yesIsDefault);
         if (answers.isEmpty()) {
