@@ -1,5 +1,12 @@
 # The two commands of the Quick start. Each one installs what is missing,
 # configures and builds in build/, then plays or tests.
+SHELL := /bin/bash
+.SHELLFLAGS := -o pipefail -c
+# A build with nothing to do says nothing: no directory changes, and no
+# progress lines of targets that were already up to date.
+MAKEFLAGS += --no-print-directory
+QUIET := | { grep -v -E '^\[ *[0-9]+%\] (Built target|Automatic MOC)' || true; }
+
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 JOBS ?= 2
@@ -26,7 +33,7 @@ configure: deps
 	@cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
-	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) $(QUIET)
 
 run: build
 	@$(BUILD_DIR)/bin/kiramoku
@@ -38,7 +45,7 @@ test-plain: build
 
 test-sanitized: deps
 	@cmake -S . -B $(SANITIZE_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKIRAMOKU_SANITIZE=ON >/dev/null
-	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS) $(QUIET)
 	@cd $(SANITIZE_DIR) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # The hostile tune fuzzer for about a minute, in its own clang-14 build

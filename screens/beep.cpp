@@ -5,11 +5,48 @@
 
 #include <canberra.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "musiclog.h"
 
 namespace kiramoku::screens {
 
 namespace {
+// The sound server lives in the session's runtime folder. When that folder
+// is unusable, every attempt to reach the server would complain on the
+// terminal ("Failed to create secure directory"), once per beep: the game
+// then says so once and rings only the window system's bell.
+bool SoundServerReachable()
+{
+    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || !*runtime) {
+        return true;  // the sound library finds its own place
+    }
+    struct stat folder {};
+    if (stat(runtime, &folder) == 0 && S_ISDIR(folder.st_mode) && folder.st_uid == geteuid()
+        && access(runtime, W_OK | X_OK) == 0) {
+        return true;
+    }
+    static std::atomic<bool> reported{false};
+    if (!reported.exchange(true)) {
+        std::fprintf(stderr, "kiramoku: no beep sound: the runtime folder XDG_RUNTIME_DIR=%s is not usable\n",
+                     runtime);
+    }
+    return false;
+}
+
+void RingWindowSystemBell()
+{
+    if (QCoreApplication *app = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(app, [] { QApplication::beep(); }, Qt::QueuedConnection);
+    }
+}
+
 // The sound theme's bell; where no sound server answers, the window system's bell.
 void RingBell(ca_context *&context)
 {
@@ -22,9 +59,7 @@ void RingBell(ca_context *&context)
                == CA_SUCCESS) {
         return;
     }
-    if (QCoreApplication *app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(app, [] { QApplication::beep(); }, Qt::QueuedConnection);
-    }
+    RingWindowSystemBell();
 }
 } // namespace
 
@@ -53,6 +88,7 @@ void Beeper::Run()
 {
     // The sound system's own complaints (no card, no server) stay off the terminal.
     RouteSoundLibraryLogs();
+    const bool soundServer = SoundServerReachable();
     ca_context *context = nullptr;
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -62,7 +98,11 @@ void Beeper::Run()
         }
         --pending_;
         lock.unlock();
-        RingBell(context);
+        if (soundServer) {
+            RingBell(context);
+        } else {
+            RingWindowSystemBell();
+        }
         lock.lock();
     }
     if (context) {
