@@ -241,7 +241,7 @@ void CaptionButton::PaintBevel(QPainter &painter, bool sunken) const
     const QColor innerDark = sunken ? QColor(0xe0, 0xe0, 0xe0) : QColor(0x80, 0x80, 0x80);
     const QRect r = rect();
     for (int i = 0; i < BevelWidth; ++i) {
-        const QRect ring = r.adjusted(i, i, -i - 1, -i - 1);
+        const QRect ring = r.adjusted(i, i, -i, -i);
         painter.setPen(i == 0 ? outerLight : innerLight);
         painter.drawLine(ring.topLeft(), ring.topRight());
         painter.drawLine(ring.topLeft(), ring.bottomLeft());

@@ -1,7 +1,9 @@
-// Without music the game's terminal stays clean: nothing from the
+// Without sound the game's terminal stays clean: nothing from the
 // synthesizer, the sound system or the SoundFont loaders, and one line of
-// ours, "kiramoku: no music: <why>", once per run. Each case runs in a process
-// of its own (CTest names the function), since the line comes once per run.
+// ours, "kiramoku: no music: <why>" or "kiramoku: no beep sound: <why>", once
+// per run. Each case runs in a process of its own (CTest names the function),
+// since each line comes once per run.
+#include "beep.h"
 #include "musictest.h"
 
 #include <QFile>
@@ -11,6 +13,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kiramoku;
@@ -84,7 +87,32 @@ private slots:
         });
         QCOMPARE(text, QStringLiteral("kiramoku: no music: the SoundFont %1 is damaged\ncanary\n").arg(damaged));
     }
+
+    void beepsWithAnUnusableRuntimeFolderSayItOnce()
+    {
+        // A runtime folder that belongs to someone else: the sound server
+        // cannot be reached through it, and its library says so every time.
+        QTemporaryDir dir;
+        QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0700) == 0);
+        if (geteuid() == 0) {
+            QVERIFY(chown(QFile::encodeName(dir.path()).constData(), 65534, 65534) == 0);
+        } else {
+            QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0500) == 0);  // not writable
+        }
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
+        const QString text = CaughtStderr([] {
+            for (int round = 0; round < 2; ++round) {  // a second game's beeps too
+                screens::Beeper beeper;
+                for (int step = 0; step < 14; ++step) {
+                    beeper.Play();
+                }
+                QTest::qWait(400);
+            }
+        });
+        QCOMPARE(text, QStringLiteral("kiramoku: no beep sound: the runtime folder XDG_RUNTIME_DIR=%1 is not usable\ncanary\n")
+                           .arg(dir.path()));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestQuiet)
+QTEST_MAIN(TestQuiet)
 #include "test_quiet.moc"

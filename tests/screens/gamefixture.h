@@ -14,6 +14,9 @@
 #include <QtTest>
 
 #include <chrono>
+#include <cstring>
+
+#include <xcb/xcb.h>
 
 namespace kiramoku::test {
 
@@ -28,12 +31,40 @@ public:
     double Next() override { return (face - 0.5) / DieFaces; }
 };
 
+// The title the window system shows for `window`: on X11 the _NET_WM_NAME
+// the window manager reads, elsewhere the native window's title.
+inline QString SystemTitle(QWidget *window)
+{
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return window->windowHandle() ? window->windowHandle()->title() : QStringLiteral("(no native window)");
+    }
+    xcb_connection_t *c = x11->connection();
+    const auto atom = [c](const char *name) {
+        xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+        free(r);
+        return a;
+    };
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, xcb_window_t(window->winId()), atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 1024),
+        nullptr);
+    const QString title = reply ? QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(reply)),
+                                                    xcb_get_property_value_length(reply))
+                                : QStringLiteral("(no _NET_WM_NAME)");
+    free(reply);
+    return title;
+}
+
 // Answers the next modal message box with `button` once it appears, and
-// remembers its text and title.
+// remembers its text, titles and button captions. With `putAwayFirst`, it
+// first tries Escape and the frame's close, and notes whether the box stayed.
 struct Answer {
-    QString text, title;
+    QString text, title, systemTitle, yesCaption, noCaption;
     bool seen = false;
-    explicit Answer(QMessageBox::StandardButton button)
+    bool stayedAfterPutAway = false;
+    bool putAwayFirst = false;
+    explicit Answer(QMessageBox::StandardButton button, bool putAway = false) : putAwayFirst(putAway)
     {
         QTimer::singleShot(0, [this, button] { Poll(button); });
     }
@@ -47,6 +78,19 @@ struct Answer {
         seen = true;
         text = box->text();
         title = box->windowTitle();
+        systemTitle = SystemTitle(box);
+        yesCaption = box->button(QMessageBox::Yes)->text();
+        noCaption = box->button(QMessageBox::No)->text();
+        if (putAwayFirst) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            if (QApplication::activeModalWidget() == box) {
+                box->close();
+            }
+            stayedAfterPutAway = QApplication::activeModalWidget() == box && box->isVisible();
+            if (!stayedAfterPutAway) {
+                return;  // it took the putting away as its answer
+            }
+        }
         box->button(button)->click();
     }
 };
@@ -125,6 +169,19 @@ inline bool NoWindowLeft()
 inline QColor PixelAt(QWidget *window, QPoint p)
 {
     return window->grab().toImage().pixelColor(p);
+}
+
+// A window manager gives a new window the focus; with none (Xvfb), ask for it.
+inline bool Activate(QWidget *window)
+{
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+// Colours as the window tables give them: 0x00BBGGRR.
+inline QColor Bgr(quint32 value)
+{
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
 
 

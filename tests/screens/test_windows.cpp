@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 
 using namespace kiramoku;
 using namespace kiramoku::test;
@@ -20,7 +21,8 @@ private slots:
     {
         Game game;
         QVERIFY(QTest::qWaitForWindowExposed(game.Selection()));
-        QCOMPARE(game.Selection()->windowTitle(), QStringLiteral("設定画面"));
+        QCOMPARE(SystemTitle(game.Selection()), QStringLiteral("設定画面"));
+        QVERIFY(Activate(game.Selection()));
         QCOMPARE(QApplication::focusWidget(), Find(game.Selection(), QStringLiteral("Text1(0)")));
         game.Begin();
         QTRY_VERIFY(!game.Selection());  // discarded for good
@@ -28,7 +30,8 @@ private slots:
         Form1 *board = game.Board();
         QCOMPARE(board->objectName(), QStringLiteral("Form1"));
         QCOMPARE(board->size(), QSize(907, 631));
-        QCOMPARE(board->windowTitle(), QStringLiteral("きらもく"));
+        QCOMPARE(SystemTitle(board), QStringLiteral("きらもく"));
+        QVERIFY(Activate(board));
         QCOMPARE(Caption(board, QStringLiteral("Label1")), QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
         const QStringList names{QStringLiteral("備前屋の若旦那"), QStringLiteral("越後屋の若旦那"),
                                 QStringLiteral("錠前屋の若旦那"), QStringLiteral("旗本の三男坊")};
@@ -60,6 +63,11 @@ private slots:
         composed.setCommitString(QStringLiteral("お菊"));
         QApplication::sendEvent(second, &composed);
         QTest::keyClicks(second, QStringLiteral("</b>"));
+        // The name box's own menu speaks Japanese too.
+        {
+            std::unique_ptr<QMenu> menu(second->createStandardContextMenu());
+            QCOMPARE(menu->actions().constFirst()->text().section(QLatin1Char('\t'), 0, 0), QStringLiteral("元に戻す(&U)"));
+        }
         game.Begin();
         QCOMPARE(Caption(game.Board(), QStringLiteral("Label2(0)")), QStringLiteral("備前屋の若旦那"));
         // Typed text is shown as typed, never as markup.
@@ -211,19 +219,39 @@ private slots:
         QWidget *winner = game.PlayRoundWonBy(3);
         QVERIFY(winner);
         QVERIFY(QTest::qWaitForWindowExposed(winner));
+        QVERIFY(Activate(winner));
         QCOMPARE(Caption(winner, QStringLiteral("Label1")), QStringLiteral("おめでとう。錠前屋の若旦那さん\r\n"));
         QCOMPARE(QApplication::focusWidget(), Find(winner, QStringLiteral("Command1")));
         if (const QByteArray dir = qgetenv("KIRAMOKU_SCREENSHOTS"); !dir.isEmpty()) {
             winner->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/winner.png"));
         }
-        // The balloon's white lies under the label's corner.
-        QCOMPARE(PixelAt(winner, QPoint(30, 30)), QColor(Qt::white));
+        QCOMPARE(SystemTitle(winner), QString());
+        // The whole balloon shows: its white spans about 340 to 4846 twips
+        // across and 247 to 1916 down (23 to 323 and 16 to 128 pixels), on
+        // the window's grey 0x00C0C0C0, and lies under the label's corner.
+        const QImage shot = winner->grab().toImage();
+        const QColor grey = Bgr(0x00C0C0C0), white(Qt::white);
+        QCOMPARE(shot.pixelColor(30, 30), white);
+        QCOMPARE(shot.pixelColor(5, 70), grey);
+        QCOMPARE(shot.pixelColor(17, 70), grey);
+        QCOMPARE(shot.pixelColor(27, 70), white);
+        QCOMPARE(shot.pixelColor(318, 70), white);
+        QCOMPARE(shot.pixelColor(330, 70), grey);
+        QCOMPARE(shot.pixelColor(150, 11), grey);
+        QCOMPARE(shot.pixelColor(150, 20), white);
+        QCOMPARE(shot.pixelColor(150, 124), white);
+        QCOMPARE(shot.pixelColor(150, 133), grey);
 
-        Answer yes(QMessageBox::Yes);
+        // Escape and the frame's close do not answer: only Yes or No does.
+        Answer yes(QMessageBox::Yes, true);
         QTest::mouseClick(Find<QPushButton>(winner, QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(yes.seen);
+        QVERIFY(yes.stayedAfterPutAway);
         QCOMPARE(yes.text, QStringLiteral("もう一回やる？"));
         QCOMPARE(yes.title, QStringLiteral("きらもく"));
+        QCOMPARE(yes.systemTitle, QStringLiteral("きらもく"));
+        QCOMPARE(yes.yesCaption, QStringLiteral("はい(&Y)"));
+        QCOMPARE(yes.noCaption, QStringLiteral("いいえ(&N)"));
         QTRY_VERIFY(!game.session.Winner());
         QCOMPARE(game.session.Data().WinnerFlag.value(), 0);
         QVERIFY(game.session.Data().WinnerText.isEmpty());
@@ -247,15 +275,20 @@ private slots:
         QVERIFY(NoWindowLeft());
     }
 
-    void theQuitQuestionAnsweredNoThenYes()
+    void theQuitQuestionPutAwayIsNoThenYesQuits()
     {
         Game game;
         game.Begin();
-        Answer no(QMessageBox::No);
+        // Escape on this question keeps the game as it was, like No.
+        Answer no(QMessageBox::No, true);
         game.Click("Command3");
         QVERIFY(no.seen);
+        QVERIFY(!no.stayedAfterPutAway);
         QCOMPARE(no.text, QStringLiteral("本当によいですか？"));
-        QVERIFY(no.title.isEmpty() || no.title == QStringLiteral("きらもく"));
+        QCOMPARE(no.title, QString());
+        QCOMPARE(no.systemTitle, QString());
+        QCOMPARE(no.yesCaption, QStringLiteral("はい(&Y)"));
+        QCOMPARE(no.noCaption, QStringLiteral("いいえ(&N)"));
         QVERIFY(game.Board()->isVisible());
 
         Answer yes(QMessageBox::Yes);
@@ -282,6 +315,156 @@ private slots:
         QTRY_VERIFY(!game.session.Winner());
         QTest::qWait(50);  // nothing left to play fires into a dead window
         QVERIFY(NoWindowLeft());
+    }
+
+    void anAnswerInTheWinnerWindowWaitsForTheTurnOnTheScreen_data()
+    {
+        QTest::addColumn<bool>("yesByButton");  // else the frame's close
+        QTest::newRow("Yes to another game") << true;
+        QTest::newRow("the frame's close") << false;
+    }
+
+    void anAnswerInTheWinnerWindowWaitsForTheTurnOnTheScreen()
+    {
+        QFETCH(bool, yesByButton);
+        Game game(5ms);
+        game.Begin();
+        QPointer<QWidget> winner = game.PlayRoundWonBy(2);
+        QVERIFY(winner);
+        // Play on: player 1 stops, and the computer's three turns play back.
+        game.die.face = 1;
+        game.Click("Command1");
+        QTRY_COMPARE(Caption(game.Board(), QStringLiteral("Label6")), QStringLiteral("1"));
+        game.Click("Command2");
+        QVERIFY(game.Busy());
+
+        Answer yes(QMessageBox::Yes);
+        if (yesByButton) {
+            QTest::mouseClick(Find<QPushButton>(winner, QStringLiteral("Command1")), Qt::LeftButton);
+        } else {
+            winner->close();
+        }
+        QTest::qWait(20);
+        // Nothing is answered while the round is still on the screen.
+        QVERIFY(game.Busy());
+        QVERIFY(!yes.seen);
+        QVERIFY(winner && winner->isVisible());
+
+        game.WaitUntilStill();
+        QTRY_VERIFY(!game.session.Winner());
+        QTest::qWait(50);  // nothing queued before the answer brings a window back
+        QVERIFY(!game.session.Winner());
+        QVERIFY(game.Board()->isVisible());
+        QCOMPARE(yes.seen, yesByButton);
+        if (yesByButton) {
+            for (int i = 0; i < MaxPlayers; ++i) {
+                QCOMPARE(Caption(game.Board(), QStringLiteral("Label3(%1)").arg(i)), QStringLiteral("1000"));
+            }
+            QCOMPARE(game.session.Data().WinnerFlag.value(), 0);
+        } else {
+            // The game goes on as it was: the winner's purse is not reset.
+            QVERIFY(Caption(game.Board(), QStringLiteral("Label3(1)")) != QStringLiteral("1000"));
+            QCOMPARE(game.session.Data().WinnerFlag.value(), 1);
+        }
+    }
+
+    void afterATurnTheFocusIsBackOnTheRoll()
+    {
+        Game game(1ms);
+        game.Begin();
+        QVERIFY(QTest::qWaitForWindowActive(game.Board()));
+        game.die.face = 2;
+        QTest::keyClick(game.Button("Command1"), Qt::Key_Space);
+        QTRY_COMPARE(Caption(game.Board(), QStringLiteral("Label6")), QStringLiteral("2"));
+        QTest::keyClick(game.Button("Command1"), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), game.Button("Command2"));
+        QTest::keyClick(game.Button("Command2"), Qt::Key_Space);
+        game.WaitUntilStill();
+        QCOMPARE(QApplication::focusWidget(), game.Button("Command1"));
+        // So the next Space rolls again instead of asking to quit.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(game.Button("Command2")->isEnabled());
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    void buttonsArePaintedFlatInTheirOwnColours_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<quint32>("colour");
+        QTest::newRow("roll: light cyan") << "board" << "Command1" << 0x00FFFF80u;
+        QTest::newRow("stop, disabled: red") << "board" << "Command2" << 0x000000FFu;
+        QTest::newRow("quit: light cyan") << "board" << "Command3" << 0x00FFFF80u;
+        QTest::newRow("start: light cyan") << "selection" << "Command1" << 0x00FFFF80u;
+        QTest::newRow("the boy: light yellow") << "winner" << "Command1" << 0x00C0FFFFu;
+    }
+
+    void buttonsArePaintedFlatInTheirOwnColours()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, button);
+        QFETCH(quint32, colour);
+        Game game;
+        QWidget *shown = game.Selection();
+        if (window != QLatin1String("selection")) {
+            game.ChooseHumans(4);
+            game.Begin();
+            shown = window == QLatin1String("board") ? game.Board() : game.PlayRoundWonBy(1);
+        }
+        auto *b = Find<QPushButton>(shown, button);
+        b->clearFocus();
+        const QImage face = b->grab().toImage();
+        // Inside the bevel, left of the caption and the picture: the colour itself.
+        const int x = CaptionButton::BevelWidth + 1;
+        for (int y : {CaptionButton::BevelWidth + 1, face.height() / 2, face.height() - CaptionButton::BevelWidth - 2}) {
+            QCOMPARE(face.pixelColor(x, y), Bgr(colour));
+        }
+    }
+
+    void theStopButtonShowsDisabledPressedAndFocused()
+    {
+        Game game;
+        game.Begin();
+        auto *stop = game.Button("Command2");
+        const QColor red = Bgr(0x000000FF);
+        const auto count = [](const QImage &face, const QColor &c) {
+            int n = 0;
+            for (int y = 0; y < face.height(); ++y)
+                for (int x = 0; x < face.width(); ++x)
+                    n += face.pixelColor(x, y) == c;
+            return n;
+        };
+        // Disabled: the caption is greyed and embossed on the same red.
+        const QImage disabled = stop->grab().toImage();
+        QCOMPARE(disabled.pixelColor(disabled.width() / 2, CaptionButton::BevelWidth + 1), red);
+        const QColor grey(0x80, 0x80, 0x80);
+        QVERIFY(count(disabled, grey) > 20);
+
+        game.Click("Command1");
+        QVERIFY(stop->isEnabled());
+        stop->clearFocus();
+        const QImage enabled = stop->grab().toImage();
+        QVERIFY(count(enabled, QColor(Qt::black)) > count(disabled, QColor(Qt::black)) + 20);  // a black caption
+        QVERIFY(count(enabled, grey) < count(disabled, grey));
+        // Raised: light at the top left corner, shadow at the bottom right.
+        QCOMPARE(enabled.pixelColor(0, 0), QColor(Qt::white));
+        QCOMPARE(enabled.pixelColor(enabled.width() - 1, enabled.height() - 1), QColor(Qt::black));
+        // Pressed, the bevel sinks.
+        stop->setDown(true);
+        const QImage pressed = stop->grab().toImage();
+        stop->setDown(false);
+        QCOMPARE(pressed.pixelColor(0, 0), QColor(Qt::black));
+        QCOMPARE(pressed.pixelColor(pressed.width() - 1, pressed.height() - 1), QColor(Qt::white));
+        // The focus mark: a dotted ring inside the bevel that was red before.
+        stop->setFocus();
+        const QImage focused = stop->grab().toImage();
+        const int inset = CaptionButton::FocusInset;
+        int marked = 0;
+        for (int x = inset; x < focused.width() - inset; ++x) {
+            QCOMPARE(enabled.pixelColor(x, inset), red);
+            marked += focused.pixelColor(x, inset) == QColor(Qt::black);
+        }
+        QVERIFY(marked > (focused.width() - 2 * inset) / 4);
     }
 
     void closingTheSelectionWindowEndsTheProgram()
