@@ -1,4 +1,6 @@
 // きらもく: starts with the selection window; ends when the last window is unloaded.
+#include "commandline.h"
+#include "desktop.h"
 #include "mmcontrol.h"
 #include "session.h"
 #include "windowlook.h"
@@ -7,9 +9,16 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    const kiramoku::CommandLine commandLine = kiramoku::ReadCommandLine(argc, argv);
+    if (commandLine.exitStatus)
+        return *commandLine.exitStatus;
+    if (!kiramoku::DesktopNamed(commandLine))
+        return kiramoku::ReportNoDesktop();
+
+    const std::unique_ptr<QApplication> application = kiramoku::OpenDesktop(argc, argv);
     kiramoku::screens::SetUpApplication();
     kiramoku::screens::Session session(kiramoku::FindTuneFile());
+    // The music starts off when commandLine.noMusic is set (--no-music).
     session.Start();
     return QApplication::exec();
 }

@@ -1,21 +1,16 @@
 #!/usr/bin/env bash
-# The Debian package as `make package` builds it, read back with dpkg-deb:
-# its name, version and Japanese description, the runtime packages it depends
-# on (every one a real package of this system, none a development package),
-# and the files it puts under /usr.
-#   check-deb.sh BUILD_DIR VERSION
+# The Debian package as `make package` builds it (made by make-deb.sh), read
+# back with dpkg-deb: its name, version, English synopsis with the game's
+# Japanese name and Japanese description, the runtime packages it depends on
+# (every one a real package of this system, none a development package), and
+# the files it puts under /usr, the game itself where Debian keeps games.
+#   check-deb.sh DEB_DIR VERSION
 set -euo pipefail
 export LC_ALL=C.UTF-8  # grep -P reads Japanese only in a UTF-8 locale
-build=$1 version=$2
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+dir=$1 version=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# Built into a folder of its own, so the build tree is left as it was.
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 \
-  || { cat "$work/cpack.log" >&2; fail "cpack"; }
-debs=("$work"/*.deb)
+debs=("$dir"/*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
 deb=${debs[0]}
 dpkg-deb -I "$deb"
@@ -26,7 +21,10 @@ info() { dpkg-deb -f "$deb" "$1"; }
 [ "$(info Section)" = games ] || fail "Section: $(info Section)"
 # (Read into variables first: grep -q stops early, which pipefail would count as failure.)
 description=$(info Description)
-grep -qP '\p{Han}' <<<"${description%%$'\n'*}" || fail "the summary is not in Japanese"
+synopsis=${description%%$'\n'*}
+# Debian's tools count the synopsis's words by spaces: English words, and the name in kana.
+[ "$(grep -oP '\b[A-Za-z]{2,}\b' <<<"$synopsis" | wc -l)" -ge 3 ] || fail "the synopsis is not in English: $synopsis"
+grep -qF 'きらもく' <<<"$synopsis" || fail "the synopsis lacks the game's Japanese name: $synopsis"
 grep -qF "バージョン $version、日本語" <<<"$description" || fail "the description does not give version and language"
 
 # The package names in Depends, without versions or alternatives.
@@ -47,9 +45,14 @@ grep -qw fcitx5-frontend-qt6 <<<"$(info Recommends)" || fail "Recommends lacks t
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 id=$(grep -o 'usr/share/applications/[^/]*\.desktop$' <<<"$contents" | sed 's|.*/||; s|\.desktop$||')
 [ -n "$id" ] || fail "no launcher in the package"
-for f in ./usr/bin/kiramoku ./usr/share/kiramoku/kira.mid ./usr/share/applications/$id.desktop \
+for f in ./usr/games/kiramoku ./usr/share/kiramoku/kira.mid ./usr/share/applications/$id.desktop \
          ./usr/share/metainfo/$id.metainfo.xml ./usr/share/icons/hicolor/scalable/apps/$id.svg \
-         ./usr/share/doc/kiramoku/copyright; do
+         ./usr/share/man/man6/kiramoku.6.gz ./usr/share/doc/kiramoku/copyright \
+         ./usr/share/doc/kiramoku/changelog.gz; do
   grep -qxF "$f" <<<"$contents" || fail "the package lacks $f"
 done
+if grep -q '^\./usr/bin/' <<<"$contents"; then fail "the package puts a program in /usr/bin, not /usr/games"; fi
+# The change log's newest entry is this version (a new version needs its entry).
+newest=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/kiramoku/changelog.gz | gzip -dc | head -n 1)
+[[ $newest == "kiramoku ($version) "* ]] || fail "the change log's newest entry is not $version: $newest"
 echo "$(basename "$deb"): version $version, $(wc -w <<<"$depends") runtime dependencies, all files in place"

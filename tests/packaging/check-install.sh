@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # An install into a fresh prefix, checked as a desktop would see it: every
-# file in its place, the launcher and the metainfo valid and agreeing on one
-# id, and the game started from the prefix shows its first window and finds
-# its tune there.
+# file in its place (the game in games/, as Debian keeps games), the launcher
+# and the metainfo valid and agreeing on one id, the manual page naming every
+# option and key, and the game started from the prefix shows its first
+# window and finds its tune there.
 #   check-install.sh BUILD_DIR VERSION TUNE_PROBE
 set -euo pipefail
 export LC_ALL=C.UTF-8  # grep -P reads Japanese only in a UTF-8 locale
@@ -27,11 +28,13 @@ launchers=("$prefix"/share/applications/*.desktop)
 launcher=${launchers[0]}
 id=$(basename "$launcher" .desktop)
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"
-for f in bin/kiramoku share/kiramoku/kira.mid "share/metainfo/$id.metainfo.xml" \
-         "share/icons/hicolor/scalable/apps/$id.svg" share/doc/kiramoku/copyright; do
+executable="$prefix/games/kiramoku"
+for f in games/kiramoku share/kiramoku/kira.mid "share/metainfo/$id.metainfo.xml" \
+         "share/icons/hicolor/scalable/apps/$id.svg" share/man/man6/kiramoku.6.gz \
+         share/doc/kiramoku/copyright share/doc/kiramoku/changelog.gz; do
   [ -s "$prefix/$f" ] || fail "not installed: $f"
 done
-[ -x "$prefix/bin/kiramoku" ] || fail "bin/kiramoku is not executable"
+[ -x "$executable" ] || fail "games/kiramoku is not executable"
 
 desktop-file-validate "$launcher" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
@@ -39,6 +42,7 @@ appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
 field() { sed -n "s/^$1=//p" "$launcher"; }
 [ "$(field Name)" = "きらもく" ] || fail "Name=$(field Name)"
 [ "$(field Icon)" = "$id" ] || fail "Icon=$(field Icon), not the id $id"
+# A plain name, found on the PATH as Debian's games are.
 [ "$(field Exec)" = "kiramoku" ] || fail "Exec=$(field Exec)"
 [ "$(field Categories)" = "Game;BoardGame;" ] || fail "Categories=$(field Categories)"
 # (Read into variables first: grep -q stops early, which pipefail would count as failure.)
@@ -56,11 +60,27 @@ grep -qP '\p{Han}' <<<"$(xml 'string(/component/summary[@xml:lang="ja"])')" || f
 # The icon is the window's own picture, a scalable SVG.
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/$id.svg" || fail "the icon is not an SVG"
 
-# The tune lookup and the sequencer, from the prefix's bin/.
-cp "$probe" "$prefix/bin/"
-KIRAMOKU_INSTALL_PREFIX="$prefix" QT_QPA_PLATFORM=offscreen "$prefix/bin/$(basename "$probe")" \
+# The manual page: man reads it without complaint, and it names every
+# option the game's --help lists and the keys the game is played with.
+manual=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$prefix/share/man/man6/kiramoku.6.gz" 2>"$work/man.log") \
+  || fail "man could not read the manual page"
+[ ! -s "$work/man.log" ] || fail "man complained: $(cat "$work/man.log")"
+options=$("$executable" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u)
+[ -n "$options" ] || fail "kiramoku --help lists no options"
+for option in $options; do
+  grep -qF -- "$option" <<<"$manual" || fail "the manual page does not name $option"
+done
+# The KEYS section's tags: the lines that start at the first indent.
+keys=$(sed -n '/^KEYS/,/^[A-Z]/p' <<<"$manual" | grep -E '^ {7}[^ ]' || true)
+for key in Tab Space Enter M Escape; do
+  grep -qw -- "$key" <<<"$keys" || fail "the manual page's KEYS do not name $key"
+done
+
+# The tune lookup and the sequencer, from the folder the game is in.
+cp "$probe" "$prefix/games/"
+KIRAMOKU_INSTALL_PREFIX="$prefix" QT_QPA_PLATFORM=offscreen "$prefix/games/$(basename "$probe")" \
   || fail "the tune was not found or not opened from the prefix"
-rm "$prefix/bin/$(basename "$probe")"
+rm "$prefix/games/$(basename "$probe")"
 
 # The installed game itself: it runs until its selection window has been
 # painted and put on the (offscreen) screen, which Qt's painting log reports,
@@ -69,7 +89,7 @@ export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 log="$work/game.log"
 QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="qt.widgets.painting=true" \
-  "$prefix/bin/kiramoku" 2>"$log" &
+  "$executable" 2>"$log" &
 game=$!
 shown=
 for _ in $(seq 200); do

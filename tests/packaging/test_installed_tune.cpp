@@ -1,4 +1,4 @@
-// Run by check-install.sh from the bin/ folder of an install prefix, never
+// Run by check-install.sh from the games/ folder of an install prefix, never
 // from the build tree: the program's lookup finds the tune installed beside
 // it, and the game's own sequencer opens that file.
 #include "audiooutput.h"
@@ -20,7 +20,7 @@ private slots:
         const QString prefix = qEnvironmentVariable("KIRAMOKU_INSTALL_PREFIX");
         QVERIFY2(!prefix.isEmpty(), "KIRAMOKU_INSTALL_PREFIX names the prefix");
         QCOMPARE(QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath(),
-                 QFileInfo(prefix + QStringLiteral("/bin")).canonicalFilePath());
+                 QFileInfo(prefix + QStringLiteral("/games")).canonicalFilePath());
         const QFileInfo tune(FindTuneFile());
         QVERIFY2(tune.isFile(), qPrintable(tune.filePath()));
         QCOMPARE(tune.canonicalFilePath(),
