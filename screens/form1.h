@@ -15,6 +15,7 @@ class MMControl;
 
 namespace kiramoku::screens {
 
+class Announcer;
 class DeferredMusic;
 class TextLabel;
 
@@ -67,6 +68,7 @@ private:
     TextLabel *label6_;
     QWidget *command2_;
     std::array<QWidget *, MaxPlayers> pieces_{};
+    std::unique_ptr<Announcer> announcer_;  // what a screen reader hears of the play
 };
 
 } // namespace kiramoku::screens
