@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QTimer>
 #include <QWidget>
 
 namespace kiramoku::screens {
@@ -79,7 +80,7 @@ QString Caption(const QString &text)
 
 } // namespace
 
-Announcer::Announcer(QWidget *board)
+Speaker::Speaker(QWidget *window)
 {
     static const bool installed = [] {
         QAccessible::installFactory(SpeechAccessible);
@@ -87,21 +88,13 @@ Announcer::Announcer(QWidget *board)
     }();
     Q_UNUSED(installed);
 
-    auto *row = new SpeechRow(board);
+    auto *row = new SpeechRow(window);
     for (QWidget *&note : notes_) {
         note = new SpeechNote(row);
     }
-    // Found once here: a board without its squares or pieces stops at its
-    // start, not in the middle of a turn.
-    for (int k = 0; k < SquareCount; ++k) {
-        squares_[size_t(k)] = BoardChild(board, ElementName("Image1", k));
-    }
-    for (int i = 0; i < MaxPlayers; ++i) {
-        pieces_[size_t(i)] = BoardChild(board, ElementName("Image4", i));
-    }
 }
 
-void Announcer::Say(const QString &sentence)
+void Speaker::Say(const QString &sentence)
 {
     // Showing the note is the news; it is hidden again at once, so no note
     // is ever showing when the window itself is shown again later.
@@ -112,20 +105,36 @@ void Announcer::Say(const QString &sentence)
     note->hide();
 }
 
+Announcer::Announcer(QWidget *board) : board_(board), speaker_(board)
+{
+    // Found once here: a board without its squares or pieces stops at its
+    // start, not in the middle of a turn.
+    for (int k = 0; k < SquareCount; ++k) {
+        squares_[size_t(k)] = BoardChild(board, ElementName("Image1", k));
+    }
+    for (int i = 0; i < MaxPlayers; ++i) {
+        pieces_[size_t(i)] = BoardChild(board, ElementName("Image4", i));
+    }
+}
+
 void Announcer::Present(const BoardState &board)
 {
     if (shown_) {
         const BoardState &before = *shown_;
         // The die stops: the number it shows is the roll.
         if (before.Timer1Interval != 0 && board.Timer1Interval == 0 && !board.Label6.isEmpty()) {
-            Say(QStringLiteral("さいころの目は") + board.Label6);
+            speaker_.Say(QStringLiteral("さいころの目は") + board.Label6);
         }
         if (board.LastLanding.Count != before.LastLanding.Count) {
-            Say(LandingSentence(board));
+            speaker_.Say(LandingSentence(board));
         }
         if (board.Turns != before.Turns) {
-            Say(Caption(board.Label1));
+            speaker_.Say(Caption(board.Label1));
         }
+    } else if (board.Turns > 0) {
+        // The board is drawn once before it is shown: whose turn it is, is
+        // said when the window has come up.
+        QTimer::singleShot(0, board_, [this, turn = Caption(board.Label1)] { speaker_.Say(turn); });
     }
     if (!shown_ || PiecesChanged(*shown_, board)) {
         NamePieces(board);

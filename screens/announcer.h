@@ -5,9 +5,9 @@
 // and each change of turn, once each and in the order the board shows them.
 // It also keeps every piece's name saying on which square the piece stands.
 //
-// Each sentence is handed over as a notification inside a status bar that
-// takes no room on the window: a notification that appears is what Orca reads
-// out by itself, and inside a status bar it reads the sentence alone.
+// A notification that appears is what Orca reads out by itself, whichever
+// control has the focus; inside a status bar it reads the sentence alone,
+// without the word "notification" before it.
 #include "boardstate.h"
 
 #include <QString>
@@ -19,17 +19,34 @@ class QWidget;
 
 namespace kiramoku::screens {
 
+// Speaks whole sentences on one window: each is handed over as a notification
+// inside a status bar that takes no room on the window.
+class Speaker {
+public:
+    explicit Speaker(QWidget *window);
+
+    // One sentence, read out once. Nothing is read while the window is hidden.
+    void Say(const QString &sentence);
+
+private:
+    // Sentences go to the notes in turn; a note keeps its sentence until it is
+    // used again, so a screen reader that reads a little late still reads the
+    // sentence it was shown with.
+    static constexpr int NoteCount = 16;
+
+    std::array<QWidget *, NoteCount> notes_{};
+    int nextNote_ = 0;
+};
+
 class Announcer {
 public:
     // Speaks on `board`, the board window, whose elements are already built.
     explicit Announcer(QWidget *board);
 
     // Called with every board drawn, in order, after its pieces were placed:
-    // says what changed since the board drawn before.
+    // says what changed since the board drawn before. The first board drawn
+    // says whose turn it is as soon as the window shows.
     void Present(const BoardState &board);
-
-    // One sentence, read out once.
-    void Say(const QString &sentence);
 
 private:
     QString LandingSentence(const BoardState &board) const;
@@ -37,15 +54,10 @@ private:
     int SquareUnder(const QWidget *piece) const;
     void NamePieces(const BoardState &board);
 
-    // Sentences go to the notes in turn; a note keeps its sentence until it is
-    // used again, so a screen reader that reads a little late still reads the
-    // sentence it was shown with.
-    static constexpr int NoteCount = 16;
-
+    QWidget *board_;
+    Speaker speaker_;
     std::array<QWidget *, SquareCount> squares_{};
     std::array<QWidget *, MaxPlayers> pieces_{};
-    std::array<QWidget *, NoteCount> notes_{};
-    int nextNote_ = 0;
     std::optional<BoardState> shown_;  // the board drawn before
 };
 
