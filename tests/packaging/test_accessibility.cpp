@@ -194,6 +194,7 @@ private slots:
         QTest::newRow("every piece on the allowance square, the samurai's son with his own line")
             << 3
             << QStringList{
+                   "備前屋の若旦那の番でありんすぅ",
                    "さいころの目は3",
                    "備前屋の若旦那、3マス目 50両、番頭さん、これ持ってくよ！、所持金1050両",
                    "越後屋の若旦那の番でありんすぅ",
@@ -211,6 +212,7 @@ private slots:
         QTest::newRow("every piece sent back to the start: told where it landed")
             << 4
             << QStringList{
+                   "備前屋の若旦那の番でありんすぅ",
                    "さいころの目は4",
                    "備前屋の若旦那、" + back,
                    "越後屋の若旦那の番でありんすぅ",
@@ -227,13 +229,14 @@ private slots:
     }
     void theRoundIsToldOnceEachInOrder()
     {
-        // One person and three computer players; every die shows `face`.
+        // One person and three computer players; every die shows `face`. As
+        // the board comes up, it says whose turn it is.
         QFETCH(int, face);
         QFETCH(QStringList, told);
-        Game game;
-        game.Begin();
         NotificationListener listener;
         qApp->installEventFilter(&listener);
+        Game game;
+        game.Begin();
         game.Turn(face);
         QCOMPARE(listener.told, told);
         // Drawing the same board again tells nothing new.
@@ -246,8 +249,14 @@ private slots:
         Game game;
         game.ChooseHumans(4);
         game.Begin();
+        NotificationListener listener;
+        qApp->installEventFilter(&listener);
         QWidget *winner = game.PlayRoundWonBy(3);
         QVERIFY(winner);
+        // The congratulations are read as the window comes up, after the
+        // round's last change of turn.
+        QTRY_COMPARE(listener.told.last(), QStringLiteral("おめでとう。錠前屋の若旦那さん"));
+        QCOMPARE(listener.told.count(QStringLiteral("おめでとう。錠前屋の若旦那さん")), 1);
         QAccessibleInterface *boy = Accessible(winner, QStringLiteral("Command1"));
         QCOMPARE(boy->role(), QAccessible::Button);
         QCOMPARE(boy->text(QAccessible::Name), QStringLiteral("もう一回やる？"));
