@@ -54,7 +54,11 @@ ROUND = 90
 # "12:34:56.789 - SPEECH OUTPUT: 'text'" and then the voice, "{...}".
 FIRST_DISPLAY = 140  # well above the numbers desktops and xvfb-run take
 
-SPEECH = re.compile(r"^\S+ - SPEECH OUTPUT: '(.*?)' ?(?:\{[^{}]*\})?$")
+SPEECH = re.compile(r"^(\d+):(\d+):([\d.]+) - SPEECH OUTPUT: '(.*?)' ?(?:\{[^{}]*\})?$")
+
+# A walking piece pauses 0.28 s on every square; a landing is told no sooner
+# than half of that per step after the die that sent it.
+STEP_SECONDS = 0.28
 
 
 def fail(message):
@@ -114,13 +118,18 @@ class Desktop:
             xvfb.wait()
         skip("Xvfb could not start a display")
 
-    def speech(self):
-        """Every utterance so far, in order."""
+    def timed_speech(self):
+        """Every utterance so far, in order, with its time in seconds."""
         try:
             with open(self.log, encoding="utf-8", errors="replace") as f:
-                return [m.group(1) for m in map(SPEECH.match, f) if m]
+                found = [m for m in map(SPEECH.match, f) if m]
         except FileNotFoundError:
             return []
+        return [(int(m.group(1)) * 3600 + int(m.group(2)) * 60 + float(m.group(3)), m.group(4)) for m in found]
+
+    def speech(self):
+        """Every utterance so far, in order."""
+        return [text for _, text in self.timed_speech()]
 
     def listening(self):
         """Orca has started and listens to the accessibility bus."""
@@ -246,15 +255,20 @@ def play(desktop, game, workdir):
     desktop.wait_for_speech(PLAYER_NAME + "の番でありんすぅ", stop, ROUND)
     time.sleep(1)  # anything said twice would come now
 
-    spoken = desktop.speech()
+    timed = desktop.timed_speech()
     print("What Orca said, from the selection window on:")
-    for utterance in spoken:
-        print("  " + utterance)
-    check_round(spoken[stop:])
+    for when, utterance in timed:
+        print("  %9.3f  %s" % (when - timed[0][0], utterance))
+    check_round(timed[stop:])
 
 
-def check_round(after_stop):
-    heard = [s.rstrip(".") for s in after_stop if is_game_sentence(s.rstrip("."))]
+def check_round(timed_after_stop):
+    after_stop = [text for _, text in timed_after_stop]
+    for before, utterance in zip(after_stop, after_stop[1:]):
+        if utterance == before:
+            fail("said twice in a row: %r" % utterance)
+    told = [(when, text.rstrip(".")) for when, text in timed_after_stop if is_game_sentence(text.rstrip("."))]
+    heard = [text for _, text in told]
     dice = [int(m.group(1)) for m in (re.fullmatch(r"さいころの目は(\d)", s) for s in heard) if m]
     if len(dice) != 4:
         fail("expected four dice at four stops, heard %d:\n  %s" % (len(dice), "\n  ".join(heard)))
@@ -262,6 +276,13 @@ def check_round(after_stop):
     if heard != expected:
         fail("the round was not told once each, in order.\nHeard:\n  %s\nExpected:\n  %s"
              % ("\n  ".join(heard), "\n  ".join(expected)))
+    # Told as the walks are seen, not all at once: each landing comes after
+    # its walk has had time to be drawn.
+    for turn, die in enumerate(dice):
+        stopped, landed = told[3 * turn][0], told[3 * turn + 1][0]
+        if landed - stopped < die * STEP_SECONDS / 2:
+            fail("a walk of %d was told %.2f s after its die: faster than the piece walks"
+                 % (die, landed - stopped))
     print("PASS: the round was told: %d sentences for dice %s" % (len(heard), dice))
 
 
