@@ -73,7 +73,8 @@ bool PiecesChanged(const BoardState &before, const BoardState &board)
     return false;
 }
 
-QString Caption(const QString &text)
+// The turn announcement is padded with spaces on the board; not for the ear.
+QString Unpadded(const QString &text)
 {
     return text.trimmed();
 }
@@ -129,12 +130,12 @@ void Announcer::Present(const BoardState &board)
             speaker_.Say(LandingSentence(board));
         }
         if (board.Turns != before.Turns) {
-            speaker_.Say(Caption(board.Label1));
+            speaker_.Say(Unpadded(board.Label1));
         }
     } else if (board.Turns > 0) {
         // The board is drawn once before it is shown: whose turn it is, is
         // said when the window has come up.
-        QTimer::singleShot(0, board_, [this, turn = Caption(board.Label1)] { speaker_.Say(turn); });
+        QTimer::singleShot(0, board_, [this, turn = Unpadded(board.Label1)] { speaker_.Say(turn); });
     }
     if (!shown_ || PiecesChanged(*shown_, board)) {
         NamePieces(board);
@@ -177,7 +178,7 @@ void Announcer::NamePieces(const BoardState &board)
         QWidget *piece = pieces_[size_t(i)];
         const QString &whose = board.Label2[i];
         QString name = whose.isEmpty() ? QStringLiteral("プレイヤー%1のこま").arg(i + 1)
-                                       : QStringLiteral("プレイヤー%1 %2のこま").arg(i + 1).arg(whose);
+                                       : QStringLiteral("プレイヤー%1 %2のこま").arg(QString::number(i + 1), whose);
         const int square = SquareUnder(piece);
         if (square >= 0) {
             name += QLatin1Char(' ') + SquareName(square);
