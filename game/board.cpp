@@ -83,6 +83,7 @@ void BoardRules::Command3_Click()
 void BoardRules::AnnounceTurn()
 {
     state_.Label1 = TurnAnnouncement(Players[CurrentPlayer].Name);
+    state_.Turns += 1;
 }
 
 void BoardRules::ShowPurse(Int16 player)

@@ -27,6 +27,17 @@ struct BoardState {
     bool Command2Enabled = false;
     CheckedArray<PiecePlace, MaxPlayers> Image4{"Image4"};
 
+    // The latest landing, for the window to tell a screen reader: Count goes
+    // up with every landing, so two landings alike are still two; Player
+    // (1..4) landed on Square (0..24), where its square event took place.
+    struct Landing {
+        int Count = 0;
+        int Player = 0;
+        int Square = 0;
+    };
+    Landing LastLanding;
+    int Turns = 0;  // turn announcements made; Label1 alone may repeat a name
+
     BoardState();
 };
 

@@ -11,6 +11,7 @@ void BoardRules::ApplySquareEvent()
     PlayerRecord &record = Players[mover];
     const Square &square = SquareAt(record.Position);
 
+    state_.LastLanding = {state_.LastLanding.Count + 1, mover.value(), record.Position.value()};
     state_.Label5[mover.value() - 1] = SquareMessage(record.Position, mover);
     record.Money += square.Money;
     ShowPurse(mover);

@@ -28,6 +28,10 @@ constexpr int FieldBorder = 8;
 constexpr int ShadowBorder = 1;
 
 constexpr const char *Yen = "両";
+// What is written on the squares, read out as their names.
+constexpr const char *Plus = "50両";
+constexpr const char *Minus = "-50両";
+constexpr const char *Back = "振り出しに戻る";
 constexpr unsigned PanelLabel = Framed;
 
 // clang-format off
@@ -98,32 +102,33 @@ constexpr Element Board[] = {
     {RoundedShape, "Shape2",    2,   10200, 3960, 3375, 1935, LightYellow, Default, 0,                nullptr,           nullptr,                Plain,                   PanelBorder},
     {RoundedShape, "Shape2",    1,   10200, 2040, 3375, 1935, Pink,      Default, 0,                  nullptr,           nullptr,                Plain,                   PanelBorder},
     {RoundedShape, "Shape2",    0,   10200,  120, 3375, 1935, White,     Default, 0,                  nullptr,           nullptr,                Plain,                   PanelBorder},
-    // The squares: each corner comes from the square table; width and height here.
-    {Square,       "Image1",   24,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-plus.svg",          Stretched, 0},
-    {Square,       "Image1",   23,  0, 0, 2175, 975, 0, Default, 0, nullptr, "panel-machimusume.svg",  Stretched, 0},
-    {Square,       "Image1",   22,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-plus.svg",          Stretched, 0},
-    {Square,       "Image1",   21,  0, 0, 2295, 975, 0, Default, 0, nullptr, "panel-ukiyoe-gift.svg",  Stretched, 0},
-    {Square,       "Image1",   20,  0, 0, 2175, 975, 0, Default, 0, nullptr, "panel-oise.svg",         Stretched, 0},
-    {Square,       "Image1",   19,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-minus.svg",         Stretched, 0},
-    {Square,       "Image1",   18,  0, 0, 2655, 975, 0, Default, 0, nullptr, "panel-back.svg",         Stretched, 0},
-    {Square,       "Image1",   17,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-plus.svg",          Stretched, 0},
-    {Square,       "Image1",   16,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-plus.svg",          Stretched, 0},
-    {Square,       "Image1",   15,  0, 0, 2415, 975, 0, Default, 0, nullptr, "panel-goke.svg",         Stretched, 0},
-    {Square,       "Image1",   14,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-minus.svg",         Stretched, 0},
-    {Square,       "Image1",   13,  0, 0, 2295, 975, 0, Default, 0, nullptr, "panel-tomikuji.svg",     Stretched, 0},
-    {Square,       "Image1",   12,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-plus.svg",          Stretched, 0},
-    {Square,       "Image1",   11,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-minus.svg",         Stretched, 0},
-    {Square,       "Image1",   10,  0, 0, 2415, 975, 0, Default, 0, nullptr, "panel-yoshiwara.svg",    Stretched, 0},
-    {Square,       "Image1",    9,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-plus.svg",          Stretched, 0},
-    {Square,       "Image1",    8,  0, 0, 2535, 975, 0, Default, 0, nullptr, "panel-akudaikan.svg",    Stretched, 0},
-    {Square,       "Image1",    7,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-minus.svg",         Stretched, 0},
-    {Square,       "Image1",    6,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-minus.svg",         Stretched, 0},
-    {Square,       "Image1",    5,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-plus.svg",          Stretched, 0},
-    {Square,       "Image1",    4,  0, 0, 2535, 975, 0, Default, 0, nullptr, "panel-back.svg",         Stretched, 0},
-    {Square,       "Image1",    3,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-plus.svg",          Stretched, 0},
-    {Square,       "Image1",    2,  0, 0,  975, 975, 0, Default, 0, nullptr, "coin-minus.svg",         Stretched, 0},
-    {Square,       "Image1",    1,  0, 0, 2295, 975, 0, Default, 0, nullptr, "panel-ukiyoe-found.svg", Stretched, 0},
-    {Square,       "Image1",    0,  0, 0,  975, 975, 0, Default, 0, nullptr, "square-start.svg",       Stretched, 0},
+    // The squares: each corner comes from the square table; width and height here,
+    // and in the text column what the square's picture has written on it.
+    {Square,       "Image1",   24,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},
+    {Square,       "Image1",   23,  0, 0, 2175, 975, 0, Default, 0, "町娘をからかい岡っ引きに袖の下", "panel-machimusume.svg",  Stretched, 0},
+    {Square,       "Image1",   22,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},
+    {Square,       "Image1",   21,  0, 0, 2295, 975, 0, Default, 0, "絵師から浮世絵をもらう", "panel-ukiyoe-gift.svg",  Stretched, 0},
+    {Square,       "Image1",   20,  0, 0, 2175, 975, 0, Default, 0, "お伊勢参りに行く", "panel-oise.svg",         Stretched, 0},
+    {Square,       "Image1",   19,  0, 0,  975, 975, 0, Default, 0, Minus, "coin-minus.svg",         Stretched, 0},
+    {Square,       "Image1",   18,  0, 0, 2655, 975, 0, Default, 0, Back, "panel-back.svg",         Stretched, 0},
+    {Square,       "Image1",   17,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},
+    {Square,       "Image1",   16,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},
+    {Square,       "Image1",   15,  0, 0, 2415, 975, 0, Default, 0, "後家さんを悪者から助けお金をなくす", "panel-goke.svg",         Stretched, 0},
+    {Square,       "Image1",   14,  0, 0,  975, 975, 0, Default, 0, Minus, "coin-minus.svg",         Stretched, 0},
+    {Square,       "Image1",   13,  0, 0, 2295, 975, 0, Default, 0, "富くじの１等が当たる？？？", "panel-tomikuji.svg",     Stretched, 0},
+    {Square,       "Image1",   12,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},
+    {Square,       "Image1",   11,  0, 0,  975, 975, 0, Default, 0, Minus, "coin-minus.svg",         Stretched, 0},
+    {Square,       "Image1",   10,  0, 0, 2415, 975, 0, Default, 0, "吉原の遊女にいれあげる", "panel-yoshiwara.svg",    Stretched, 0},
+    {Square,       "Image1",    9,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},
+    {Square,       "Image1",    8,  0, 0, 2535, 975, 0, Default, 0, "悪代官の悪だくみを知る", "panel-akudaikan.svg",    Stretched, 0},
+    {Square,       "Image1",    7,  0, 0,  975, 975, 0, Default, 0, Minus, "coin-minus.svg",         Stretched, 0},
+    {Square,       "Image1",    6,  0, 0,  975, 975, 0, Default, 0, Minus, "coin-minus.svg",         Stretched, 0},
+    {Square,       "Image1",    5,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},
+    {Square,       "Image1",    4,  0, 0, 2535, 975, 0, Default, 0, Back, "panel-back.svg",         Stretched, 0},
+    {Square,       "Image1",    3,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},
+    {Square,       "Image1",    2,  0, 0,  975, 975, 0, Default, 0, Minus, "coin-minus.svg",         Stretched, 0},
+    {Square,       "Image1",    1,  0, 0, 2295, 975, 0, Default, 0, "浮世絵を拾う", "panel-ukiyoe-found.svg", Stretched, 0},
+    {Square,       "Image1",    0,  0, 0,  975, 975, 0, Default, 0, "ふりだし", "square-start.svg",       Stretched, 0},
     {Shape,        "Shape1",   NoIndex,  120,  120, 9975, 6735, Peach,     Default, 0,                  nullptr,           nullptr,                Plain,                   FieldBorder},
 };
 // clang-format on

@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "announcer.h"
 #include "elements.h"
 #include "guard.h"
 #include "layouts.h"
@@ -80,6 +81,7 @@ Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Questi
         setTabOrder(command1, command2);
         setTabOrder(command2, command3);
         command1->setFocus();
+        announcer_ = std::make_unique<Announcer>(this);
     });
 
     playback_.SetBoard(&rules_);
@@ -211,6 +213,7 @@ void Form1::Render(const BoardState &board)
         pieces_[size_t(i)]->move(Pixels(qRound(place.Left * TwipsPerCm)), Pixels(qRound(place.Top * TwipsPerCm)));
     }
     command2_->setEnabled(board.Command2Enabled);
+    announcer_->Present(board);
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -16,6 +16,7 @@ class MMControl;
 
 namespace kiramoku::screens {
 
+class Announcer;
 class DeferredMusic;
 class TextLabel;
 
@@ -82,6 +83,7 @@ private:
     QWidget *command1_;
     QWidget *command2_;
     std::array<QWidget *, MaxPlayers> pieces_{};
+    std::unique_ptr<Announcer> announcer_;  // what a screen reader hears of the play
 };
 
 } // namespace kiramoku::screens

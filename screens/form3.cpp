@@ -1,5 +1,6 @@
 #include "form3.h"
 
+#include "announcer.h"
 #include "elements.h"
 #include "form1.h"
 #include "guard.h"
@@ -9,6 +10,8 @@
 #include <QCloseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
 
 namespace kiramoku::screens {
 
@@ -23,6 +26,21 @@ Form3::Form3(Module1 &module, BoardRules &board, WindowControl &windows, Questio
     auto *command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
     connect(command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     command1->setFocus();
+    speaker_ = std::make_unique<Speaker>(this);
+}
+
+Form3::~Form3() = default;
+
+void Form3::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) {
+        // Read once the window is up; one line per winner on the window, one
+        // sentence for the ear.
+        QTimer::singleShot(0, this, [this] {
+            speaker_->Say(label1_->text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).join(QLatin1Char(' ')));
+        });
+    }
 }
 
 void Form3::Form_Load()

@@ -4,9 +4,12 @@
 
 #include <QWidget>
 
+#include <memory>
+
 namespace kiramoku::screens {
 
 class InputGate;
+class Speaker;
 class TextLabel;
 
 // Its button and its frame's close wait, like the board's own input, until
@@ -16,6 +19,7 @@ class Form3 : public QWidget {
     Q_OBJECT
 public:
     Form3(Module1 &module, BoardRules &board, WindowControl &windows, Question &question, InputGate &gate);
+    ~Form3() override;
 
     void Form_Load();
     // Unloads the window at once (the rules' decision, or the board closing).
@@ -29,6 +33,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void Answer();
@@ -37,6 +42,7 @@ private:
     InputGate &gate_;
     TextLabel *label1_;
     bool unloading_ = false;
+    std::unique_ptr<Speaker> speaker_;  // reads the congratulations as the window comes up
 };
 
 } // namespace kiramoku::screens

@@ -91,10 +91,12 @@ QWidget *Create(QWidget *window, const Element &e)
 
 // What assistive technologies are told about the elements a player needs,
 // where the element's own caption does not say it: a picture button, a bare
-// number, whose panel a caption belongs to. In `name` and `description`,
-// "{n}" is the player's number (the element's index + 1). A label's name is a
-// spoken form, "%1" standing for its caption as it changes; nullptr leaves
-// the caption (or a button's text) as the name.
+// number, whose panel a caption belongs to, a square. In `name` and
+// `description`, "{n}" is the player's number (the element's index + 1) and
+// "{i}" the index itself (a square's number). A label's name is a spoken form,
+// "%1" standing for its caption as it changes; in a picture's name "%1" is
+// what the picture has written on it. nullptr leaves the caption (or a
+// button's text) as the name.
 struct Spoken {
     const char *window;  // the window's object name
     const char *element; // the element's name without its index
@@ -115,6 +117,7 @@ constexpr Spoken SpokenElements[] = {
     {"Form1", "Label5",   nullptr,                      "プレイヤー{n}が止まったマスでのひとこと"},
     {"Form1", "Image2",   "プレイヤー{n}の顔",          "プレイヤー{n}の若旦那"},
     {"Form1", "Image4",   "プレイヤー{n}のこま",        "盤の上のプレイヤー{n}の位置"},
+    {"Form1", "Image1",   "{i}マス目 %1",              "こまの止まるマス"},
     // The selection.
     {"Form2", "List1",    "参加人数",                   "人が遊ぶ若旦那の数を選びます。残りはコンピューターが遊びます"},
     {"Form2", "Text1",    "プレイヤー{n}の名前",        "若旦那の名前を入れます"},
@@ -143,8 +146,9 @@ void Describe(QWidget *window, const Element &e, QWidget *widget)
         return;
     }
     const QString player = QString::number(e.index + 1);
+    const QString index = QString::number(e.index);
     const auto fill = [&](const char *text) {
-        return QString::fromUtf8(text).replace(QStringLiteral("{n}"), player);
+        return QString::fromUtf8(text).replace(QStringLiteral("{n}"), player).replace(QStringLiteral("{i}"), index);
     };
     widget->setAccessibleDescription(fill(spoken->description));
     if (!spoken->name) {
@@ -153,7 +157,8 @@ void Describe(QWidget *window, const Element &e, QWidget *widget)
     if (auto *label = qobject_cast<TextLabel *>(widget)) {
         label->SetSpokenForm(fill(spoken->name));
     } else {
-        widget->setAccessibleName(fill(spoken->name));
+        const QString name = fill(spoken->name);
+        widget->setAccessibleName(name.contains(QStringLiteral("%1")) ? name.arg(Text(e)) : name);
     }
 }
 

@@ -53,6 +53,26 @@ void CheckEveryControlIsNamed(QWidget *window)
     }
 }
 
+// What a screen reader is told without moving the focus: the names of the
+// notifications that appear, in order. (Qt hands each appearance on to the
+// screen reader; offscreen, it is seen as the widget's show event.)
+class NotificationListener : public QObject {
+public:
+    QStringList told;
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && object->isWidgetType()) {
+            QAccessibleInterface *face = QAccessible::queryAccessibleInterface(object);
+            if (face && face->role() == QAccessible::Notification) {
+                told << face->text(QAccessible::Name);
+            }
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 class AccessibilityTest : public QObject {
@@ -107,7 +127,18 @@ private slots:
         QTest::newRow("the first player's last message")
             << "Label5(0)" << QAccessible::StaticText << "番頭さん、これ持ってくよ！";
         QTest::newRow("the first player's face") << "Image2(0)" << QAccessible::Graphic << "プレイヤー1の顔";
-        QTest::newRow("the third player's piece") << "Image4(2)" << QAccessible::Graphic << "プレイヤー3のこま";
+        QTest::newRow("the first player's piece where it landed")
+            << "Image4(0)" << QAccessible::Graphic << "プレイヤー1 備前屋の若旦那のこま 3マス目 50両";
+        QTest::newRow("the third player's piece still on the start square")
+            << "Image4(2)" << QAccessible::Graphic << "プレイヤー3 錠前屋の若旦那のこま 0マス目 ふりだし";
+        QTest::newRow("the start square") << "Image1(0)" << QAccessible::Graphic << "0マス目 ふりだし";
+        QTest::newRow("a panel square by what is written on it")
+            << "Image1(1)" << QAccessible::Graphic << "1マス目 浮世絵を拾う";
+        QTest::newRow("a coin square that pays") << "Image1(5)" << QAccessible::Graphic << "5マス目 50両";
+        QTest::newRow("a coin square that costs") << "Image1(2)" << QAccessible::Graphic << "2マス目 -50両";
+        QTest::newRow("the last square") << "Image1(24)" << QAccessible::Graphic << "24マス目 50両";
+        QTest::newRow("a panel square of two lines")
+            << "Image1(13)" << QAccessible::Graphic << "13マス目 富くじの１等が当たる？？？";
     }
     void theBoardReadsEachPlayersPanelAndTheDie()
     {
@@ -144,10 +175,73 @@ private slots:
         QVERIFY(!name("Label5(0)").isEmpty());
         QCOMPARE(name("Label5(0)"), caption("Label5(0)"));
 
+        QCOMPARE(name("Image4(0)"), QStringLiteral("プレイヤー1 備前屋の若旦那のこま 5マス目 50両"));
+
         // The next roll is read as it stops.
         game.Turn(2);
         QCOMPARE(name("Label6"), QStringLiteral("さいころの目 2"));
+        QCOMPARE(name("Image4(1)"), QStringLiteral("プレイヤー2 越後屋の若旦那のこま 2マス目 -50両"));
+        // A piece is read on the square it walks on to.
+        game.Turn(4);
+        QCOMPARE(name("Image4(0)"), QStringLiteral("プレイヤー1 備前屋の若旦那のこま 9マス目 50両"));
         QCOMPARE(name("Label3(1)"), QStringLiteral("プレイヤー2の所持金 %1両").arg(caption("Label3(1)")));
+    }
+
+    void theRoundIsToldOnceEachInOrder_data()
+    {
+        QTest::addColumn<int>("face");
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("every piece on the allowance square, the samurai's son with his own line")
+            << 3
+            << QStringList{
+                   "備前屋の若旦那の番でありんすぅ",
+                   "さいころの目は3",
+                   "備前屋の若旦那、3マス目 50両、番頭さん、これ持ってくよ！、所持金1050両",
+                   "越後屋の若旦那の番でありんすぅ",
+                   "さいころの目は3",
+                   "越後屋の若旦那、3マス目 50両、番頭さん、これ持ってくよ！、所持金1050両",
+                   "錠前屋の若旦那の番でありんすぅ",
+                   "さいころの目は3",
+                   "錠前屋の若旦那、3マス目 50両、番頭さん、これ持ってくよ！、所持金1050両",
+                   "旗本の三男坊の番でありんすぅ",
+                   "さいころの目は3",
+                   "旗本の三男坊、3マス目 50両、じい、持ってくよ！[(じい)わか、どこに行かれるのじゃ！]、所持金1050両",
+                   "備前屋の若旦那の番でありんすぅ",
+               };
+        const QString back = QStringLiteral("4マス目 振り出しに戻る、おいおい！そりゃあないぜ・・・なんてこったい(-700)、所持金300両");
+        QTest::newRow("every piece sent back to the start: told where it landed")
+            << 4
+            << QStringList{
+                   "備前屋の若旦那の番でありんすぅ",
+                   "さいころの目は4",
+                   "備前屋の若旦那、" + back,
+                   "越後屋の若旦那の番でありんすぅ",
+                   "さいころの目は4",
+                   "越後屋の若旦那、" + back,
+                   "錠前屋の若旦那の番でありんすぅ",
+                   "さいころの目は4",
+                   "錠前屋の若旦那、" + back,
+                   "旗本の三男坊の番でありんすぅ",
+                   "さいころの目は4",
+                   "旗本の三男坊、" + back,
+                   "備前屋の若旦那の番でありんすぅ",
+               };
+    }
+    void theRoundIsToldOnceEachInOrder()
+    {
+        // One person and three computer players; every die shows `face`. As
+        // the board comes up, it says whose turn it is.
+        QFETCH(int, face);
+        QFETCH(QStringList, told);
+        NotificationListener listener;
+        qApp->installEventFilter(&listener);
+        Game game;
+        game.Begin();
+        game.Turn(face);
+        QCOMPARE(listener.told, told);
+        // Drawing the same board again tells nothing new.
+        game.Board()->Refresh();
+        QCOMPARE(listener.told, told);
     }
 
     void theWinnersBoyButtonIsNamedByItsQuestion()
@@ -155,8 +249,14 @@ private slots:
         Game game;
         game.ChooseHumans(4);
         game.Begin();
+        NotificationListener listener;
+        qApp->installEventFilter(&listener);
         QWidget *winner = game.PlayRoundWonBy(3);
         QVERIFY(winner);
+        // The congratulations are read as the window comes up, after the
+        // round's last change of turn.
+        QTRY_COMPARE(listener.told.last(), QStringLiteral("おめでとう。錠前屋の若旦那さん"));
+        QCOMPARE(listener.told.count(QStringLiteral("おめでとう。錠前屋の若旦那さん")), 1);
         QAccessibleInterface *boy = Accessible(winner, QStringLiteral("Command1"));
         QCOMPARE(boy->role(), QAccessible::Button);
         QCOMPARE(boy->text(QAccessible::Name), QStringLiteral("もう一回やる？"));

@@ -1,0 +1,312 @@
+#!/usr/bin/python3
+"""A blind player's first round, with the Orca screen reader listening.
+
+On a virtual X display with its own D-Bus session and accessibility bus, Orca
+runs with its debug log, then the game; the round is played from the keyboard
+alone: type a name, start, roll, stop, and wait while the three computer
+players take their turns. Every utterance is a "SPEECH OUTPUT" line of Orca's
+log, so no sound device or speech synthesizer is needed. The round must have
+been told: each die's number at its stop, each landing (who, the square and
+what is written on it, the square's line, the purse), each change of turn,
+each once and in the order the board shows them.
+
+    check-screen-reader.py GAME WORKDIR
+
+Exit status 77 (a skip) only when Orca cannot start at all here.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+SKIP = 77
+PLAYER_NAME = "Tarou"
+COMPUTER_NAMES = ["越後屋の若旦那", "錠前屋の若旦那", "旗本の三男坊"]
+START_MONEY = 1000
+
+# The first walk of every player starts on square 0 and lands on the square
+# of the die's number: what that square has written on it, its line (player 4
+# has his own allowance line) and its money.
+CONSTABLE = "八丁堀のだんな、またですかい？"
+MERCHANT_ALLOWANCE = "番頭さん、これ持ってくよ！"
+SAMURAI_ALLOWANCE = "じい、持ってくよ！[(じい)わか、どこに行かれるのじゃ！]"
+FIRST_SQUARES = {
+    1: ("浮世絵を拾う", "うへへ・・・。夜のおかずを手に入れたぜ（＋200）", 200),
+    2: ("-50両", CONSTABLE, -50),
+    3: ("50両", None, 50),
+    4: ("振り出しに戻る", "おいおい！そりゃあないぜ・・・なんてこったい(-700)", -700),
+    5: ("50両", None, 50),
+    6: ("-50両", CONSTABLE, -50),
+}
+
+# How long to wait for each thing to happen, in seconds: generous, as the
+# machine may be busy building.
+DISPLAY_START = 10
+ORCA_START = 30
+WINDOW_START = 30
+SPOKEN = 20
+ROUND = 90
+
+# "12:34:56.789 - SPEECH OUTPUT: 'text'" and then the voice, "{...}".
+FIRST_DISPLAY = 140  # well above the numbers desktops and xvfb-run take
+
+SPEECH = re.compile(r"^(\d+):(\d+):([\d.]+) - SPEECH OUTPUT: '(.*?)' ?(?:\{[^{}]*\})?$")
+
+# A walking piece pauses 0.28 s on every square; a landing is told no sooner
+# than half of that per step after the die that sent it.
+STEP_SECONDS = 0.28
+
+
+def fail(message):
+    print("FAIL: " + message, flush=True)
+    sys.exit(1)
+
+
+def skip(message):
+    print("SKIP: " + message, flush=True)
+    sys.exit(SKIP)
+
+
+class Desktop:
+    """Xvfb, the accessibility bus, Orca and the game, stopped in reverse."""
+
+    def __init__(self, workdir):
+        self.workdir = workdir
+        self.processes = []
+        self.log = os.path.join(workdir, "orca.log")
+        self.env = dict(os.environ)
+
+    def start(self, label, argv, **kwargs):
+        out = open(os.path.join(self.workdir, label + ".out"), "w")
+        process = subprocess.Popen(argv, env=self.env, stdout=out, stderr=subprocess.STDOUT, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def stop(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+
+    def display(self):
+        """A virtual X display on a number no other server holds, once it
+        answers."""
+        for number in range(FIRST_DISPLAY, FIRST_DISPLAY + 50):
+            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+                continue
+            xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.env["DISPLAY"] = ":%d" % number
+            deadline = time.monotonic() + DISPLAY_START
+            while xvfb.poll() is None and time.monotonic() < deadline:
+                answer = subprocess.run(["xdotool", "getmouselocation"], env=self.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                if answer.returncode == 0:
+                    self.processes.append(xvfb)
+                    return
+                time.sleep(0.2)
+            if xvfb.poll() is None:
+                xvfb.kill()
+            xvfb.wait()
+        skip("Xvfb could not start a display")
+
+    def timed_speech(self):
+        """Every utterance so far, in order, with its time in seconds."""
+        try:
+            with open(self.log, encoding="utf-8", errors="replace") as f:
+                found = [m for m in map(SPEECH.match, f) if m]
+        except FileNotFoundError:
+            return []
+        return [(int(m.group(1)) * 3600 + int(m.group(2)) * 60 + float(m.group(3)), m.group(4)) for m in found]
+
+    def speech(self):
+        """Every utterance so far, in order."""
+        return [text for _, text in self.timed_speech()]
+
+    def listening(self):
+        """Orca has started and listens to the accessibility bus."""
+        try:
+            with open(self.log, encoding="utf-8", errors="replace") as f:
+                return "ORCA: Starting registry" in f.read()
+        except FileNotFoundError:
+            return False
+
+    def wait_for_speech(self, what, after, timeout=SPOKEN):
+        """Waits until an utterance after the first `after` contains `what`."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            spoken = self.speech()
+            if any(what in s for s in spoken[after:]):
+                return
+            time.sleep(0.1)
+        fail("Orca never said %r; it said:\n  %s" % (what, "\n  ".join(self.speech()[after:])))
+
+    def key(self, *keys):
+        subprocess.run(["xdotool", "key", "--delay", "100", *keys], env=self.env, check=True)
+
+    def type(self, text):
+        subprocess.run(["xdotool", "type", "--delay", "100", text], env=self.env, check=True)
+
+
+def line_buffered_orca(workdir):
+    """Orca writes its debug log through a buffer; this runs Orca with the log
+    written line by line, so it can be read while Orca runs."""
+    wrapper = os.path.join(workdir, "orca-line-buffered.py")
+    with open(wrapper, "w") as f:
+        f.write(
+            "import builtins, runpy, sys\n"
+            "def line_open(file, mode='r', *args, **kwargs):\n"
+            "    if 'w' in mode and 'b' not in mode and not args:\n"
+            "        kwargs.setdefault('buffering', 1)\n"
+            "    return builtins.open(file, mode, *args, **kwargs)\n"
+            "sys.argv = ['orca'] + sys.argv[1:]\n"
+            "runpy.run_path('/usr/bin/orca', init_globals={'open': line_open}, run_name='__main__')\n")
+    return wrapper
+
+
+def expected_round(dice):
+    """The twelve sentences of the first round, given the four dice."""
+    names = [PLAYER_NAME] + COMPUTER_NAMES
+    sentences = []
+    for player, die in enumerate(dice, start=1):
+        written, line, money = FIRST_SQUARES[die]
+        if line is None:
+            line = SAMURAI_ALLOWANCE if player == 4 else MERCHANT_ALLOWANCE
+        sentences.append("さいころの目は%d" % die)
+        sentences.append("%s、%dマス目 %s、%s、所持金%d両" % (names[player - 1], die, written, line,
+                                                        START_MONEY + money))
+        sentences.append("%sの番でありんすぅ" % names[player % 4])
+    return sentences
+
+
+def is_game_sentence(utterance):
+    return (utterance.startswith("さいころの目は") or "マス目" in utterance
+            or utterance.endswith("の番でありんすぅ"))
+
+
+def inside(game, workdir):
+    desktop = Desktop(workdir)
+    try:
+        play(desktop, game, workdir)
+    finally:
+        desktop.stop()
+
+
+def play(desktop, game, workdir):
+    env = desktop.env
+    env.pop("QT_QPA_PLATFORM", None)
+    env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+    env["XDG_RUNTIME_DIR"] = workdir
+    env["HOME"] = workdir
+    # No speech server is started: Orca logs what it would say.
+    env["SPEECHD_CMD"] = "/bin/false"
+    env["PULSE_SERVER"] = "unix:/nonexistent"
+    desktop.display()
+    desktop.start("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+
+    prefs = os.path.join(workdir, "orca-prefs")
+    os.makedirs(prefs, exist_ok=True)
+    orca = desktop.start("orca", ["/usr/bin/python3", line_buffered_orca(workdir),
+                          "--user-prefs", prefs, "--debug-file", desktop.log])
+    deadline = time.monotonic() + ORCA_START
+    while not desktop.listening():
+        if orca.poll() is not None or time.monotonic() > deadline:
+            skip("Orca could not start here (see %s)" % os.path.join(workdir, "orca.out"))
+        time.sleep(0.2)
+
+    desktop.start("kiramoku", [game])
+    try:
+        found = subprocess.run(["xdotool", "search", "--sync", "--name", "設定画面"], env=env,
+                               capture_output=True, text=True, timeout=WINDOW_START)
+    except subprocess.TimeoutExpired:
+        fail("the selection window did not appear")
+    window = found.stdout.split()[0]
+    # No window manager gives the new window the focus: give it as one would.
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True)
+    desktop.wait_for_speech("プレイヤー1の名前", 0)
+
+    # The name, then the start button, then the board's roll button.
+    desktop.key("ctrl+a")
+    desktop.type(PLAYER_NAME)
+    mark = len(desktop.speech())
+    desktop.key("Tab")
+    desktop.wait_for_speech("はじめる", mark)
+    mark = len(desktop.speech())
+    desktop.key("Return")
+    desktop.wait_for_speech("さいころをふる", mark)
+
+    # Roll, move to the stop button, stop.
+    mark = len(desktop.speech())
+    desktop.key("space")
+    time.sleep(0.5)
+    desktop.key("Tab")
+    desktop.wait_for_speech("さいころをとめる", mark)
+    stop = len(desktop.speech())
+    desktop.key("space")
+    # The three computer turns play back; then it is the player's turn again.
+    desktop.wait_for_speech(PLAYER_NAME + "の番でありんすぅ", stop, ROUND)
+    time.sleep(1)  # anything said twice would come now
+
+    timed = desktop.timed_speech()
+    print("What Orca said, from the selection window on:")
+    for when, utterance in timed:
+        print("  %9.3f  %s" % (when - timed[0][0], utterance))
+    check_round(timed[stop:])
+
+
+def check_round(timed_after_stop):
+    after_stop = [text for _, text in timed_after_stop]
+    for before, utterance in zip(after_stop, after_stop[1:]):
+        if utterance == before:
+            fail("said twice in a row: %r" % utterance)
+    told = [(when, text.rstrip(".")) for when, text in timed_after_stop if is_game_sentence(text.rstrip("."))]
+    heard = [text for _, text in told]
+    dice = [int(m.group(1)) for m in (re.fullmatch(r"さいころの目は(\d)", s) for s in heard) if m]
+    if len(dice) != 4:
+        fail("expected four dice at four stops, heard %d:\n  %s" % (len(dice), "\n  ".join(heard)))
+    expected = expected_round(dice)
+    if heard != expected:
+        fail("the round was not told once each, in order.\nHeard:\n  %s\nExpected:\n  %s"
+             % ("\n  ".join(heard), "\n  ".join(expected)))
+    # Told as the walks are seen, not all at once: each landing comes after
+    # its walk has had time to be drawn.
+    for turn, die in enumerate(dice):
+        stopped, landed = told[3 * turn][0], told[3 * turn + 1][0]
+        if landed - stopped < die * STEP_SECONDS / 2:
+            fail("a walk of %d was told %.2f s after its die: faster than the piece walks"
+                 % (die, landed - stopped))
+    print("PASS: the round was told: %d sentences for dice %s" % (len(heard), dice))
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    game, workdir = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    if os.environ.get("KIRAMOKU_SCREEN_READER_SESSION") == "1":
+        inside(game, workdir)
+        return
+    for tool in ["orca", "Xvfb", "xdotool", "dbus-run-session"]:
+        if not shutil.which(tool):
+            skip("%s is not installed (scripts/install-deps installs it)" % tool)
+    if not os.path.exists("/usr/libexec/at-spi-bus-launcher"):
+        skip("at-spi2-core is not installed (scripts/install-deps installs it)")
+    shutil.rmtree(workdir, ignore_errors=True)
+    os.makedirs(workdir)
+    # A private session bus, so that the accessibility bus and Orca are ours alone.
+    env = dict(os.environ, KIRAMOKU_SCREEN_READER_SESSION="1")
+    result = subprocess.run(["dbus-run-session", "--", "/usr/bin/python3", os.path.abspath(__file__),
+                             game, workdir], env=env)
+    sys.exit(result.returncode)
+
+
+if __name__ == "__main__":
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    main()
