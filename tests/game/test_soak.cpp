@@ -2,7 +2,7 @@
 // are exactly those at 2500 or more at each round's end, and memory stays
 // bounded apart from the winner text's own growth.
 #include "board.h"
-#include "squares.h"
+#include "expected_squares.h"
 
 #include <QFile>
 #include <QtTest>
@@ -77,12 +77,13 @@ private slots:
         FourHumans selection;
         board.Form_Load(selection);
 
-        std::array<long long, MaxPlayers + 1> expected{};
-        expected.fill(StartMoney);
+        std::array<long long, MaxPlayers + 1> purse{};
+        purse.fill(StartMoney);
         long long winnerLines = 0, roundsWithWinners = 0, steps = 0;
         long long residentAtStart = 0;
         for (long long turn = 0; turn < Turns; ++turn) {
             const int mover = board.CurrentPlayer.value();
+            const int start = board.Players[mover].Position.value();
             const long long beepsBefore = ports.beeps;
             board.Command1_Click();
             board.Timer1_Timer();
@@ -92,18 +93,18 @@ private slots:
             // The walk placed the piece on its start square and `face` more.
             QCOMPARE(ports.beeps - beepsBefore, face + 1);
             steps += face;
-            const int landing = LandingSquare(board, mover);
-            expected[size_t(mover)] += SquareAt(landing).Money;
+            const int landing = (start + face) % 25;
+            purse[size_t(mover)] += expected::Squares[size_t(landing)].money;
             const PlayerRecord &record = board.Players[mover];
-            QVERIFY(record.Position >= 0 && record.Position < SquareCount);
-            if (record.Money.value() != expected[size_t(mover)]) {
-                QFAIL(qPrintable(QStringLiteral("turn %1: purse %2, expected %3")
-                                     .arg(turn).arg(record.Money.value()).arg(expected[size_t(mover)])));
+            if (record.Money.value() != purse[size_t(mover)] || record.Position != expected::NextStart(landing)) {
+                QFAIL(qPrintable(QStringLiteral("turn %1: purse %2, expected %3; next start %4, expected %5")
+                                     .arg(turn).arg(record.Money.value()).arg(purse[size_t(mover)])
+                                     .arg(record.Position.value()).arg(expected::NextStart(landing))));
             }
             if (mover == MaxPlayers) {
                 long long winners = 0;
                 for (int k = 1; k <= MaxPlayers; ++k) {
-                    winners += board.Players[k].Money >= WinningMoney;
+                    winners += board.Players[k].Money >= 2500;
                 }
                 winnerLines += winners;
                 roundsWithWinners += winners > 0;
@@ -130,28 +131,6 @@ private slots:
 #endif
     }
 
-private:
-    // The landing square: where the piece stands after the walk, which a
-    // shift square leaves in place and a back-to-start square moves to 0.
-    static int LandingSquare(const BoardRules &board, int mover)
-    {
-        const PiecePlace piece = board.State().Image4[mover - 1];
-        const int position = board.Players[mover].Position.value();
-        for (int k = 0; k < SquareCount; ++k) {
-            const auto top = static_cast<float>(SquareTopCm(k) + PieceInset);
-            const auto left = static_cast<float>(SquareLeftCm(k) + PieceInset + PieceStagger * (mover - 1));
-            if (piece.Top == top && piece.Left == left) {
-                if (k == 0 && position == 0) {
-                    const QString message = board.State().Label5[mover - 1];
-                    if (message == QString::fromUtf8(SquareAt(4).Text)) {
-                        return 4;  // squares 4 and 18 give the same line and the same -700
-                    }
-                }
-                return k;
-            }
-        }
-        return -1;
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSoak)

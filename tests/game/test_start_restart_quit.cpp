@@ -38,11 +38,6 @@ private slots:
         t.board.Form_Load(t.selection);
         QCOMPARE(t.selection.calls, (QStringList{QStringLiteral("Hide"), QStringLiteral("SetListIndex 0"),
                                                  QStringLiteral("Unload")}));
-        QCOMPARE(t.ports.log, (QStringList{QStringLiteral("Notify 0"), QStringLiteral("Wait 1"),
-                                           QStringLiteral("Shareable 0"), QStringLiteral("DeviceType Sequencer"),
-                                           QStringLiteral("FileName ") + test::TuneFile,
-                                           QStringLiteral("Command Open"), QStringLiteral("From 0"),
-                                           QStringLiteral("Command Play")}));
         QCOMPARE(t.board.HumanPlayers.value(), 1);
         QCOMPARE(t.board.CurrentPlayer.value(), 1);
         QCOMPARE(t.Names(), Defaults);
@@ -109,13 +104,12 @@ private slots:
             QCOMPARE(table.State().Label3[k - 1], QStringLiteral("1000"));
         }
         // The pieces stand in a diagonal row on the start square, a stagger apart.
-        for (int k = 2; k <= MaxPlayers; ++k) {
-            const PiecePlace a = table.State().Image4[k - 2];
-            const PiecePlace b = table.State().Image4[k - 1];
-            QVERIFY(qAbs(b.Left - a.Left - PieceStagger) < 1e-5);
-            QVERIFY(qAbs(b.Top - a.Top - PieceStagger) < 1e-5);
+        for (int k = 1; k <= MaxPlayers; ++k) {
+            const PiecePlace piece = table.State().Image4[k - 1];
+            const double inset = expected::PieceInsetTwips + expected::PieceStaggerTwips * (k - 1);
+            QVERIFY(std::abs(piece.Left * expected::TwipsPerCm - (expected::Squares[0].left + inset)) < 1);
+            QVERIFY(std::abs(piece.Top * expected::TwipsPerCm - (expected::Squares[0].top + inset)) < 1);
         }
-        QVERIFY(qAbs(table.State().Image4[0].Left - (SquareLeftCm(0) + PieceInset)) < 1e-5);
     }
 
     void theQuitQuestionUnloadsOnlyOnYes()
@@ -132,13 +126,41 @@ private slots:
         QCOMPARE(table.ports.questions, QStringList(2, QStringLiteral("本当によいですか？||1")));
     }
 
-    void theMusicRestartsEveryTickAndClosesAtUnload()
+    // The settings and commands the music control receives, in order.
+    void theMusicHearsItsCommandsInOrder_data()
     {
+        QTest::addColumn<QString>("moment");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("at the board's load")
+            << "load" << QStringList{"Notify 0", "Wait 1", "Shareable 0", "DeviceType Sequencer",
+                                     "FileName " + test::TuneFile, "Command Open", "From 0", "Command Play"};
+        QTest::newRow("at each tick") << "tick" << QStringList{"Command close", "Command open", "Command play"};
+        QTest::newRow("at a game end, after the winner window")
+            << "win" << QStringList{"ShowWinnerWindow", "Command Pause"};
+        QTest::newRow("at the unload") << "unload" << QStringList{"Command close"};
+    }
+    void theMusicHearsItsCommandsInOrder()
+    {
+        QFETCH(QString, moment);
+        QFETCH(QStringList, commands);
+        Loaded loaded;
         test::Table table;
-        table.board.MMControl1_StatusUpdate();
-        table.board.Form_Unload();
-        QCOMPARE(table.ports.log, (QStringList{QStringLiteral("Command close"), QStringLiteral("Command open"),
-                                               QStringLiteral("Command play"), QStringLiteral("Command close")}));
+        if (moment == QLatin1String("load")) {
+            loaded.board.Form_Load(loaded.selection);
+            table.ports.log = loaded.ports.log;
+        } else if (moment == QLatin1String("tick")) {
+            table.board.MMControl1_StatusUpdate();
+        } else if (moment == QLatin1String("unload")) {
+            table.board.Form_Unload();
+        } else {
+            table.Player(1).Money = 2600;
+            for (int p = 1; p <= MaxPlayers; ++p) {
+                table.Roll(1);
+            }
+        }
+        QStringList heard = table.ports.log;
+        heard.removeIf([](const QString &e) { return e.startsWith(QLatin1String("Delay")) || e == QLatin1String("Beep"); });
+        QCOMPARE(heard, commands);
     }
 
     void theWinnerWindowsYesPlaysAgainWithTheSamePlayers()

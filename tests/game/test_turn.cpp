@@ -35,14 +35,14 @@ private slots:
         table.Player(1).Position = from;
         table.Roll(die);
 
-        QCOMPARE(table.ports.pausedOn, placements);
+        QCOMPARE(table.ports.Walked(), placements);
         QStringList expected;
         for (int i = 0; i < placements.size(); ++i) {
-            expected << QStringLiteral("Delay %1").arg(StepPause) << QStringLiteral("Beep");
+            expected << QStringLiteral("Delay %1").arg(test::WalkPause) << QStringLiteral("Beep");
         }
         QCOMPARE(table.ports.log, expected);
         QCOMPARE(table.Player(1).Position.value(), landing);
-        QCOMPARE(test::SquareUnderPiece(table.State(), 1), landing);
+        QCOMPARE(expected::SquareUnder(table.State().Image4[0], 1), landing);
     }
 
     void landingExactlyOnTheStartPaysButPassingItDoesNot()
@@ -79,11 +79,10 @@ private slots:
         for (int p = 2; p <= MaxPlayers; ++p) {
             table.Roll(1);
         }
-        table.ports.pausedOn.clear();
-        table.ports.watched = 1;
+        table.ports.pauses.clear();
         table.Roll(die);
-        QCOMPARE(table.ports.pausedOn, placements);
-        QCOMPARE(test::SquareUnderPiece(table.State(), 1), landing);
+        QCOMPARE(table.ports.Walked(), placements);
+        QCOMPARE(expected::SquareUnder(table.State().Image4[0], 1), landing);
         if (landing == 23) {
             QCOMPARE(table.Player(1).Position.value(), 22);  // shifted back again
             QCOMPARE(table.State().Label3[0], QStringLiteral("0"));
@@ -97,12 +96,15 @@ private slots:
         table.Roll(3);  // player 2 takes an allowance
         table.Roll(1);
         table.Roll(1);
-        const QString constable = QStringLiteral("八丁堀のだんな、またですかい？");
-        const QString allowance = QStringLiteral("番頭さん、これ持ってくよ！");
-        table.ports.watched = 1;
-        table.ports.messagesAtPause.clear();
+        const QString constable = QString::fromUtf8(expected::ConstableLine);
+        const QString allowance = QString::fromUtf8(expected::HeadClerkLine);
+        table.ports.pauses.clear();
         table.Roll(3);  // player 1 walks 2, 3, 4, 5 to an allowance
-        QCOMPARE(table.ports.messagesAtPause, QStringList(4, constable));
+        QStringList seen;
+        for (const auto &pause : table.ports.pauses) {
+            seen << pause.message;
+        }
+        QCOMPARE(seen, QStringList(4, constable));
         QCOMPARE(table.State().Label5[0], allowance);
         QCOMPARE(table.State().Label5[1], allowance);  // other players' lines stay
     }
@@ -134,9 +136,6 @@ private slots:
                  QStringLiteral("おめでとう。越後屋の若旦那さん\r\nおめでとう。旗本の三男坊さん\r\n"));
         QCOMPARE(table.module.WinnerFlag.value(), 1);
         QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), 1);
-        // The window comes first, then the music pauses, then player 1 is announced.
-        const QStringList tail = table.ports.log.mid(table.ports.log.size() - 2);
-        QCOMPARE(tail, (QStringList{QStringLiteral("ShowWinnerWindow"), QStringLiteral("Command Pause")}));
         QCOMPARE(table.board.CurrentPlayer.value(), 1);
         QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
     }
@@ -163,27 +162,63 @@ private slots:
         QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), 4);
     }
 
-    void oneHumanStopResolvesTheThreeComputerTurns()
+    // What the board shows at each pause of one stop click by the only human
+    // (a 3), then the computers' 2, 5 and 6. Each computer turn pauses once
+    // before its roll, once while the die rolls still showing the last value,
+    // two units with its own value, then walks.
+    void oneHumanStopPlaysTheThreeComputerTurnsInTheirRhythm()
     {
         test::Table table(1);
         table.Roll(3, {2, 5, 6});
+        const auto moment = [](int player, int units, const char *die, const QString &shows, int square) {
+            return QStringLiteral("player %1: %2 units, die %3 showing \"%4\", piece on %5")
+                .arg(player).arg(units).arg(QString::fromUtf8(die), shows).arg(square);
+        };
+        QStringList want;
+        for (int k = 0; k <= 3; ++k) {
+            want << moment(1, test::WalkPause, "still", QStringLiteral("3"), k);
+        }
+        QString last = QStringLiteral("3");
+        for (const auto &[player, face] : {std::pair{2, 2}, {3, 5}, {4, 6}}) {
+            const QString own = QString::number(face);
+            // Before its first walk a piece stands at its creation place, on no square.
+            want << moment(player, 1, "still", last, -1) << moment(player, 1, "rolling", last, -1)
+                 << moment(player, 2, "rolling", own, -1);
+            for (int k = 0; k <= face; ++k) {
+                want << moment(player, test::WalkPause, "still", own, k);
+            }
+            last = own;
+        }
+        // Pauses in a row that show the same board count as one longer pause.
+        const auto dieState = [](const test::Recorder::Pause &p) {
+            return p.rolling && p.stopEnabled ? "rolling" : !p.rolling && !p.stopEnabled ? "still" : "half-stopped";
+        };
+        const auto &pauses = table.ports.pauses;
+        const auto shown = [&](qsizetype i) {
+            return moment(pauses[i].mover, 0, dieState(pauses[i]), pauses[i].die, pauses[i].square);
+        };
+        QStringList seen;
+        int units = 0;
+        for (qsizetype i = 0; i < pauses.size(); ++i) {
+            const auto &p = pauses[i];
+            units += p.units;
+            const bool longer = i + 1 < pauses.size() && p.units != test::WalkPause
+                                && pauses[i + 1].units != test::WalkPause && shown(i + 1) == shown(i);
+            if (!longer) {
+                seen << moment(p.mover, units, dieState(p), p.die, p.square);
+                units = 0;
+            }
+        }
+        QCOMPARE(seen, want);
+        QCOMPARE(table.ports.Count(QStringLiteral("Beep")), 4 + 3 + 6 + 7);
         QVERIFY(table.die.Empty());
-        QCOMPARE(table.Player(1).Position.value(), 3);
-        QCOMPARE(table.Player(2).Position.value(), 2);
-        QCOMPARE(table.Player(3).Position.value(), 5);
-        QCOMPARE(table.Player(4).Position.value(), 6);
+        for (const auto &[player, square] : {std::pair{1, 3}, {2, 2}, {3, 5}, {4, 6}}) {
+            QCOMPARE(table.Player(player).Position.value(), square);
+        }
         QCOMPARE(table.board.CurrentPlayer.value(), 1);
         QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
-        QCOMPARE(table.State().Label6, QStringLiteral("6"));
         QVERIFY(!table.State().Command2Enabled);
         QCOMPARE(table.State().Timer1Interval, 0);
-        // Each computer turn: a pause, the roll, a pause, the tick, two pauses, the walk.
-        QStringList afterHuman = table.ports.log.mid((3 + 1) * 2);
-        QCOMPARE(afterHuman.mid(0, 3), (QStringList{QStringLiteral("Delay 1"), QStringLiteral("Delay 1"),
-                                                    QStringLiteral("Delay 2")}));
-        QCOMPARE(table.ports.Count(QStringLiteral("Beep")), 4 + 3 + 6 + 7);
-        QCOMPARE(table.ports.Count(QStringLiteral("Delay 1")), 6);
-        QCOMPARE(table.ports.Count(QStringLiteral("Delay 2")), 3);
     }
 
     void fourHumansNeverSeeTheComputerPlay()
@@ -191,7 +226,9 @@ private slots:
         test::Table table(4);
         for (int p = 1; p <= MaxPlayers; ++p) {
             table.Roll(2);
-            QCOMPARE(table.ports.Count(QStringLiteral("Delay 1")), 0);
+            for (const auto &pause : table.ports.pauses) {
+                QCOMPARE(pause.units, test::WalkPause);  // a walk's pauses only
+            }
             QCOMPARE(table.board.CurrentPlayer.value(), p % MaxPlayers + 1);
             QVERIFY(table.die.Empty());
         }
