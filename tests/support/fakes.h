@@ -119,13 +119,14 @@ struct Table {
     Module1 module{die, ports};
     BoardRules board{module, {ports, ports, ports, ports}, TuneFile};
     FakeSelection selection;
+    QStringList loadLog;  // what the board's load asked of the ports
 
     explicit Table(int humans = 4)
     {
         selection.index = humans - 1;
         board.Form_Load(selection);
         ports.board = &board;
-        ports.log.clear();
+        ports.log.swap(loadLog);
     }
 
     // The current player rolls and stops on `face`; more faces are scripted
