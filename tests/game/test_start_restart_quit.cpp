@@ -10,47 +10,19 @@ namespace {
 const QStringList Defaults{QStringLiteral("備前屋の若旦那"), QStringLiteral("越後屋の若旦那"),
                            QStringLiteral("錠前屋の若旦那"), QStringLiteral("旗本の三男坊")};
 
-struct Loaded {
-    test::ScriptedDie die;
-    test::Recorder ports;
-    Module1 module{die, ports};
-    BoardRules board{module, {ports, ports, ports, ports}, test::TuneFile};
-    test::FakeSelection selection;
-
-    QStringList Names()
-    {
-        QStringList names;
-        for (int k = 1; k <= MaxPlayers; ++k) {
-            names << board.Players[k].Name;
-        }
-        return names;
-    }
-};
 } // namespace
 
 class TestStartRestartQuit : public QObject {
     Q_OBJECT
 
 private slots:
-    void theLoadHidesTakesThePlayersAndDiscardsTheSelection()
-    {
-        Loaded t;
-        t.board.Form_Load(t.selection);
-        QCOMPARE(t.selection.calls, (QStringList{QStringLiteral("Hide"), QStringLiteral("SetListIndex 0"),
-                                                 QStringLiteral("Unload")}));
-        QCOMPARE(t.board.HumanPlayers.value(), 1);
-        QCOMPARE(t.board.CurrentPlayer.value(), 1);
-        QCOMPARE(t.Names(), Defaults);
-        for (int k = 1; k <= MaxPlayers; ++k) {
-            QCOMPARE(t.board.Players[k].Position.value(), 0);
-        }
-    }
-
-    void namesComeFromTheVisibleBoxesAndEmptyBoxesFallBack_data()
+    // The load hides the selection, takes its players over and discards it.
+    void theLoadTakesThePlayersFromTheSelection_data()
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QStringList>("names");
+        QTest::newRow("nothing chosen: one human") << -1 << Defaults << Defaults;
         QTest::newRow("two humans, first box emptied")
             << 1 << QStringList{"", "おきく", "x", "y"}
             << QStringList{Defaults[0], "おきく", Defaults[2], Defaults[3]};
@@ -61,19 +33,23 @@ private slots:
         QTest::newRow("blanks and markup are names as typed")
             << 2 << QStringList{"   ", "<b>x</b>", "", "z"} << QStringList{"   ", "<b>x</b>", Defaults[2], Defaults[3]};
     }
-    void namesComeFromTheVisibleBoxesAndEmptyBoxesFallBack()
+    void theLoadTakesThePlayersFromTheSelection()
     {
         QFETCH(int, index);
         QFETCH(QStringList, texts);
         QFETCH(QStringList, names);
-        Loaded t;
-        t.selection.index = index;
-        t.selection.texts = texts;
-        t.board.Form_Load(t.selection);
-        QCOMPARE(t.board.HumanPlayers.value(), index + 1);
-        QCOMPARE(t.Names(), names);
-        QCOMPARE(t.board.State().Label1, QStringLiteral("   ") + names[0] + QStringLiteral("の番でありんすぅ"));
-        QVERIFY(!t.selection.calls.contains(QStringLiteral("SetListIndex 0")));
+        test::Table table(index + 1, texts);
+        const QStringList calls = index < 0 ? QStringList{"Hide", "SetListIndex 0", "Unload"} : QStringList{"Hide", "Unload"};
+        QCOMPARE(table.selection.calls, calls);
+        QCOMPARE(table.board.HumanPlayers.value(), std::max(index, 0) + 1);
+        QCOMPARE(table.board.CurrentPlayer.value(), 1);
+        QStringList taken;
+        for (int k = 1; k <= MaxPlayers; ++k) {
+            taken << table.Player(k).Name;
+            QCOMPARE(table.Player(k).Position.value(), 0);
+        }
+        QCOMPARE(taken, names);
+        QCOMPARE(table.State().Label1, QStringLiteral("   ") + names[0] + QStringLiteral("の番でありんすぅ"));
     }
 
     void aRestartKeepsNamesAndHumansAndResetsPursesPiecesAndText()

@@ -96,17 +96,6 @@ private slots:
         QCOMPARE(table.State().Label5[1], allowance);  // other players' lines stay
     }
 
-    void theTurnPassesAndIsAnnouncedWithThreeSpaces()
-    {
-        test::Table table;
-        QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
-        table.Roll(4);
-        QCOMPARE(table.board.CurrentPlayer.value(), 2);
-        QCOMPARE(table.State().Label1, QStringLiteral("   越後屋の若旦那の番でありんすぅ"));
-        QVERIFY(!table.State().Command2Enabled);
-        QCOMPARE(table.State().Timer1Interval, 0);
-    }
-
     void winnersAreCongratulatedOnlyAtTheEndOfTheRoundInPlayerOrder()
     {
         test::Table table;
@@ -200,30 +189,6 @@ private slots:
         QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
         QVERIFY(!table.State().Command2Enabled);
         QCOMPARE(table.State().Timer1Interval, 0);
-    }
-
-    void fourHumansNeverSeeTheComputerPlay()
-    {
-        test::Table table(4);
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            table.Roll(2);
-            for (const auto &pause : table.ports.pauses) {
-                QCOMPARE(pause.units, test::WalkPause);  // a walk's pauses only
-            }
-            QCOMPARE(table.board.CurrentPlayer.value(), p % MaxPlayers + 1);
-            QVERIFY(table.die.Empty());
-        }
-    }
-
-    void withThreeHumansOnlyPlayerFourIsTheComputers()
-    {
-        test::Table table(3);
-        table.Roll(1);
-        table.Roll(1);
-        QCOMPARE(table.board.CurrentPlayer.value(), 3);
-        table.Roll(1, {3});
-        QCOMPARE(table.Player(4).Position.value(), 3);
-        QCOMPARE(table.board.CurrentPlayer.value(), 1);
     }
 };
 

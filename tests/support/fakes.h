@@ -121,9 +121,11 @@ struct Table {
     FakeSelection selection;
     QStringList loadLog;  // what the board's load asked of the ports
 
-    explicit Table(int humans = 4)
+    // With `humans` 0 nothing is chosen; `texts` are the name boxes' texts.
+    explicit Table(int humans = 4, const QStringList &texts = {})
     {
         selection.index = humans - 1;
+        selection.texts = texts.isEmpty() ? selection.texts : texts;
         board.Form_Load(selection);
         ports.board = &board;
         ports.log.swap(loadLog);
