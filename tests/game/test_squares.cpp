@@ -35,8 +35,8 @@ private slots:
             table.Player(player).Position = square;
             table.board.ApplySquareEvent();
             QCOMPARE(table.State().Label5[player - 1], expected::LineFor(square, player));
-            QCOMPARE(table.Player(player).Money.value(), StartMoney + landings * want.money);
-            QCOMPARE(table.State().Label3[player - 1], QString::number(StartMoney + landings * want.money));
+            QCOMPARE(table.Player(player).Money.value(), 1000 + landings * want.money);
+            QCOMPARE(table.State().Label3[player - 1], QString::number(1000 + landings * want.money));
             QCOMPARE(table.Player(player).Position.value(), expected::NextStart(square));
         }
         // Only going back to the start moves the piece: at once, no pause, no beep.

@@ -70,7 +70,7 @@ private slots:
         QCOMPARE(table.State().Label2[0], QStringLiteral("おきく"));
         QCOMPARE(table.State().Label1, announcement);
         for (int k = 1; k <= MaxPlayers; ++k) {
-            QCOMPARE(table.Player(k).Money.value(), StartMoney);
+            QCOMPARE(table.Player(k).Money.value(), 1000);
             QCOMPARE(table.Player(k).Position.value(), 0);
             QCOMPARE(table.State().Label3[k - 1], QStringLiteral("1000"));
         }

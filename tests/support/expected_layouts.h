@@ -49,6 +49,9 @@ struct Window {
     QStringList tabOrder;  // from the element that has the focus when the window opens
 };
 
+// The four characters, players 1 to 4.
+inline constexpr const char *CharacterNames[4] = {"備前屋の若旦那", "越後屋の若旦那", "錠前屋の若旦那", "旗本の三男坊"};
+
 inline constexpr quint32 White = 0x00FFFFFF;
 inline constexpr quint32 Pink = 0x008080FF;
 inline constexpr quint32 LightYellow = 0x0080FFFF;
@@ -85,10 +88,10 @@ inline const Window Board{"きらもく", 13605, 9465, {
     {"Image2(1)", 10320, 2280,  600,  600, NoOneColour, Own, nullptr},
     {"Image2(2)", 10320, 4200,  600,  600, NoOneColour, Own, nullptr},
     {"Image2(3)", 10320, 6000,  600,  600, NoOneColour, Own, nullptr},
-    {"Label2(0)", 11040,  360, 2205,  300, White, Gothic12, "備前屋の若旦那"},
-    {"Label2(1)", 11040, 2280, 2205,  300, White, Gothic12, "越後屋の若旦那"},
-    {"Label2(2)", 11040, 4200, 2205,  300, White, Gothic12, "錠前屋の若旦那"},
-    {"Label2(3)", 11040, 6120, 2205,  300, White, Gothic12, "旗本の三男坊"},
+    {"Label2(0)", 11040,  360, 2205,  300, White, Gothic12, CharacterNames[0]},
+    {"Label2(1)", 11040, 2280, 2205,  300, White, Gothic12, CharacterNames[1]},
+    {"Label2(2)", 11040, 4200, 2205,  300, White, Gothic12, CharacterNames[2]},
+    {"Label2(3)", 11040, 6120, 2205,  300, White, Gothic12, CharacterNames[3]},
     {"Label1",      720, 9000, 12975, 495, TooltipColour, Gothic1425, "   備前屋の若旦那の番でありんすぅ"},
     {"Shape2(0)", 10200,  120, 3375, 1935, NoOneColour, Own, nullptr},
     {"Shape2(1)", 10200, 2040, 3375, 1935, NoOneColour, Own, nullptr},
@@ -124,10 +127,10 @@ inline const Window Selection{"設定画面", 4665, 3630, {
     {"Label2(1)",  720, 1560,    0,    0, LightGreen, Own, "若旦那の名前"},
     {"Label2(2)",  720, 2040,    0,    0, LightGreen, Own, "若旦那の名前"},
     {"Label2(3)",  720, 2520,    0,    0, LightGreen, Own, "若旦那の名前"},
-    {"Text1(0)",  1920,  960, 2535,  375, NoOneColour, Own, "備前屋の若旦那"},
-    {"Text1(1)",  1920, 1440, 2535,  375, NoOneColour, Own, "越後屋の若旦那"},
-    {"Text1(2)",  1920, 1920, 2535,  375, NoOneColour, Own, "錠前屋の若旦那"},
-    {"Text1(3)",  1920, 2400, 2535,  375, NoOneColour, Own, "旗本の三男坊"},
+    {"Text1(0)",  1920,  960, 2535,  375, NoOneColour, Own, CharacterNames[0]},
+    {"Text1(1)",  1920, 1440, 2535,  375, NoOneColour, Own, CharacterNames[1]},
+    {"Text1(2)",  1920, 1920, 2535,  375, NoOneColour, Own, CharacterNames[2]},
+    {"Text1(3)",  1920, 2400, 2535,  375, NoOneColour, Own, CharacterNames[3]},
     {"Command1",   240, 3000, 4215,  495, NoOneColour, Own, "はじめる"},
 }, {
     {300, 1500, LightGreen, "the light green window"},
