@@ -15,12 +15,13 @@ namespace {
 // What a game should have come to, kept from the hand-written squares.
 struct Expected {
     std::array<int, MaxPlayers + 1> money{0, 1000, 1000, 1000, 1000}, start{};
+    std::array<QString, MaxPlayers + 1> message;  // each player's last landing line
     long long winnerLines = 0;
 };
 
 // One round with random faces: each human rolls and stops, and the computers'
 // faces are scripted for the last human's stop. Closely: also each walk square
-// by square and the winner text after every round.
+// by square, with the mover's last line still shown, and the winner text.
 void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool closely)
 {
     std::uniform_int_distribution<int> die(1, DieFaces);
@@ -42,11 +43,14 @@ void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool close
         table.board.Command2_Click();
     }
     QList<int> walk;  // every placement of the round, player after player
+    QStringList lines;  // the mover's message at each of them
     for (std::size_t k = 1; k <= MaxPlayers; ++k) {
         for (int step = 0; step <= face[k]; ++step) {
             walk << (want.start[k] + step) % 25;
+            lines << want.message[k];
         }
         const int landing = (want.start[k] + face[k]) % 25;
+        want.message[k] = expected::LineFor(landing, int(k));
         want.money[k] += expected::Squares[std::size_t(landing)].money;
         want.start[k] = expected::NextStart(landing);
         want.winnerLines += want.money[k] >= 2500;
@@ -57,6 +61,7 @@ void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool close
         QCOMPARE(table.Player(k).Position.value(), want.start[std::size_t(k)]);
         QCOMPARE(table.Player(k).Money.value(), want.money[std::size_t(k)]);
         QCOMPARE(table.State().Label3[k - 1], QString::number(want.money[std::size_t(k)]));
+        QCOMPARE(table.State().Label5[k - 1], want.message[std::size_t(k)]);
     }
     QCOMPARE(table.module.WinnerFlag.value(), want.winnerLines > 0 ? 1 : 0);
     QCOMPARE(table.board.CurrentPlayer.value(), 1);
@@ -64,6 +69,13 @@ void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool close
     QCOMPARE(table.State().Timer1Interval, 0);
     if (closely) {
         QCOMPARE(table.ports.Walked(), walk);
+        QStringList shown;
+        for (const auto &pause : table.ports.pauses) {
+            if (pause.units == test::WalkPause) {
+                shown << pause.message;
+            }
+        }
+        QCOMPARE(shown, lines);
         QCOMPARE(table.module.WinnerText.count(QStringLiteral("\r\n")), want.winnerLines);
     }
 }

@@ -24,6 +24,8 @@ private slots:
         QTest::newRow("5 from 20 exactly onto the start") << 20 << 5 << Squares{20, 21, 22, 23, 24, 0} << 0;
         QTest::newRow("1 from 24 exactly onto the start") << 24 << 1 << Squares{24, 0} << 0;
         QTest::newRow("1 from the start") << 0 << 1 << Squares{0, 1} << 1;
+        QTest::newRow("2 from 22 as square 21 leaves it") << 22 << 2 << Squares{22, 23, 24} << 24;
+        QTest::newRow("1 from 22 as square 23 leaves it, back on 23") << 22 << 1 << Squares{22, 23} << 23;
     }
     void aWalkShowsEverySquareWithAPauseAndABeep()
     {
@@ -41,59 +43,8 @@ private slots:
             expected << QStringLiteral("Delay %1").arg(test::WalkPause) << QStringLiteral("Beep");
         }
         QCOMPARE(table.ports.log, expected);
-        QCOMPARE(table.Player(1).Position.value(), landing);
         QCOMPARE(expected::SquareUnder(table.State().Image4[0], 1), landing);
-    }
-
-    void shiftedStartsWalkFromTheShiftedSquare_data()
-    {
-        QTest::addColumn<int>("shiftSquare");
-        QTest::addColumn<int>("die");
-        QTest::addColumn<Squares>("placements");
-        QTest::addColumn<int>("landing");
-        QTest::newRow("after 21, a 2 lands on 24") << 21 << 2 << Squares{22, 23, 24} << 24;
-        QTest::newRow("after 23, a 1 lands on 23 again") << 23 << 1 << Squares{22, 23} << 23;
-    }
-    void shiftedStartsWalkFromTheShiftedSquare()
-    {
-        QFETCH(int, shiftSquare);
-        QFETCH(int, die);
-        QFETCH(Squares, placements);
-        QFETCH(int, landing);
-        test::Table table;
-        table.Player(1).Position = shiftSquare - 1;
-        table.Roll(1);  // lands on the shift square
-        for (int p = 2; p <= MaxPlayers; ++p) {
-            table.Roll(1);
-        }
-        table.ports.pauses.clear();
-        table.Roll(die);
-        QCOMPARE(table.ports.Walked(), placements);
-        QCOMPARE(expected::SquareUnder(table.State().Image4[0], 1), landing);
-        if (landing == 23) {
-            QCOMPARE(table.Player(1).Position.value(), 22);  // shifted back again
-            QCOMPARE(table.State().Label3[0], QStringLiteral("0"));
-        }
-    }
-
-    void duringTheWalkTheMoverStillShowsTheLastMessage()
-    {
-        test::Table table;
-        table.Roll(2);  // player 1 meets the constable
-        table.Roll(3);  // player 2 takes an allowance
-        table.Roll(1);
-        table.Roll(1);
-        const QString constable = QString::fromUtf8(expected::ConstableLine);
-        const QString allowance = QString::fromUtf8(expected::HeadClerkLine);
-        table.ports.pauses.clear();
-        table.Roll(3);  // player 1 walks 2, 3, 4, 5 to an allowance
-        QStringList seen;
-        for (const auto &pause : table.ports.pauses) {
-            seen << pause.message;
-        }
-        QCOMPARE(seen, QStringList(4, constable));
-        QCOMPARE(table.State().Label5[0], allowance);
-        QCOMPARE(table.State().Label5[1], allowance);  // other players' lines stay
+        QCOMPARE(table.Player(1).Position.value(), expected::NextStart(landing));
     }
 
     void winnersAreCongratulatedOnlyAtTheEndOfTheRoundInPlayerOrder()

@@ -294,65 +294,58 @@ private slots:
         QCOMPARE(Caption(game.Board(), QStringLiteral("Label2(2)")), QStringLiteral("錠前屋の若旦那"));
     }
 
-    void theWinnersNoEndsTheProgram()
+    // However the program is left, no window stays; the winner window goes
+    // with the board, and a walk being played back is dropped.
+    void everyWayOutEndsTheProgram_data()
     {
-        Game game;
-        game.ChooseHumans(4);
-        game.Begin();
-        QVERIFY(game.PlayRoundWonBy(1));
-        Answer no(QMessageBox::No);
-        QTest::mouseClick(Find<QPushButton>(game.session.Winner(), QStringLiteral("Command1")), Qt::LeftButton);
-        QVERIFY(no.seen);
-        QTRY_VERIFY(!game.session.Board());
-        QTRY_VERIFY(!game.session.Winner());
-        QVERIFY(NoWindowLeft());
+        QTest::addColumn<QString>("way");
+        QTest::newRow("closing the selection window") << "selection";
+        QTest::newRow("the quit button: No, then Yes") << "quit";
+        QTest::newRow("the winner's No") << "winner";
+        QTest::newRow("closing the board mid-walk") << "close";
     }
-
-    void theQuitQuestionAnsweredNoThenYes()
+    void everyWayOutEndsTheProgram()
     {
-        Game game;
-        game.Begin();
-        Answer no(QMessageBox::No);
-        game.Click("Command3");
-        QVERIFY(no.seen);
-        QCOMPARE(no.text, QStringLiteral("本当によいですか？"));
-        QVERIFY(no.title.isEmpty() || no.title == QStringLiteral("きらもく"));
-        QVERIFY(game.Board()->isVisible());
-
-        Answer yes(QMessageBox::Yes);
-        game.Click("Command3");
-        QVERIFY(yes.seen);
-        QTRY_VERIFY(!game.Board());
-        QVERIFY(NoWindowLeft());
-    }
-
-    void closingTheBoardMidWalkEndsCleanlyAndTakesTheWinnerWindow()
-    {
+        QFETCH(QString, way);
         Game game(5ms);
+        QVERIFY(QTest::qWaitForWindowExposed(game.Selection()));
+        if (way == QLatin1String("selection")) {
+            game.Selection()->close();
+            QVERIFY(NoWindowLeft());
+            QTRY_VERIFY(!game.Selection());
+            QVERIFY(!game.Board());
+            return;
+        }
         game.ChooseHumans(4);
         game.Begin();
         QVERIFY(game.PlayRoundWonBy(1));
-        game.die.face = 6;
-        game.Click("Command1");
-        QTRY_COMPARE(Caption(game.Board(), QStringLiteral("Label6")), QStringLiteral("6"));
-        game.Click("Command2");
-        QVERIFY(game.Busy());
-        game.Board()->close();
-        QVERIFY(!game.Busy());
+        if (way == QLatin1String("quit")) {
+            Answer no(QMessageBox::No);
+            game.Click("Command3");
+            QVERIFY(no.seen);
+            QCOMPARE(no.text, QStringLiteral("本当によいですか？"));
+            QVERIFY(no.title.isEmpty() || no.title == QStringLiteral("きらもく"));
+            QVERIFY(game.Board()->isVisible());
+            Answer yes(QMessageBox::Yes);
+            game.Click("Command3");
+            QVERIFY(yes.seen);
+        } else if (way == QLatin1String("winner")) {
+            Answer no(QMessageBox::No);
+            QTest::mouseClick(Find<QPushButton>(game.session.Winner(), QStringLiteral("Command1")), Qt::LeftButton);
+            QVERIFY(no.seen);
+        } else {
+            game.die.face = 6;
+            game.Click("Command1");
+            QTRY_COMPARE(Caption(game.Board(), QStringLiteral("Label6")), QStringLiteral("6"));
+            game.Click("Command2");
+            QVERIFY(game.Busy());
+            game.Board()->close();
+            QVERIFY(!game.Busy());
+        }
         QTRY_VERIFY(!game.session.Board());
         QTRY_VERIFY(!game.session.Winner());
         QTest::qWait(50);  // nothing left to play fires into a dead window
         QVERIFY(NoWindowLeft());
-    }
-
-    void closingTheSelectionWindowEndsTheProgram()
-    {
-        Game game;
-        QVERIFY(QTest::qWaitForWindowExposed(game.Selection()));
-        game.Selection()->close();
-        QVERIFY(NoWindowLeft());
-        QTRY_VERIFY(!game.Selection());
-        QVERIFY(!game.Board());
     }
 };
 
