@@ -113,7 +113,6 @@ struct Game {
         }
         return session.Winner();
     }
-    QRect Geometry(const QString &name) { return Find(Board(), name)->geometry(); }
 };
 
 // The program ends when no window of it is left on screen.
