@@ -1,5 +1,5 @@
-// Whole turns: the walk square by square, the landing, the turn passing, the
-// end of a round and the computer's turns.
+// Whole turns: the walk square by square with its pauses and beeps, and the
+// computer's turns in their rhythm.
 #include "fakes.h"
 
 #include <QtTest>
@@ -45,48 +45,6 @@ private slots:
         QCOMPARE(table.ports.log, expected);
         QCOMPARE(expected::SquareUnder(table.State().Image4[0], 1), landing);
         QCOMPARE(table.Player(1).Position.value(), expected::NextStart(landing));
-    }
-
-    void winnersAreCongratulatedOnlyAtTheEndOfTheRoundInPlayerOrder()
-    {
-        test::Table table;
-        table.Player(2).Money = 2600;
-        table.Player(4).Money = 2450;
-        table.Roll(1);
-        table.Roll(1);
-        QVERIFY(table.module.WinnerText.isEmpty());
-        table.Roll(1);
-        QVERIFY(table.module.WinnerText.isEmpty());
-        QCOMPARE(table.module.WinnerFlag.value(), 0);
-        table.Roll(3);  // player 4 lands on an allowance: exactly 2500 wins at once
-        QCOMPARE(table.module.WinnerText,
-                 QStringLiteral("おめでとう。越後屋の若旦那さん\r\nおめでとう。旗本の三男坊さん\r\n"));
-        QCOMPARE(table.module.WinnerFlag.value(), 1);
-        QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), 1);
-        QCOMPARE(table.board.CurrentPlayer.value(), 1);
-        QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
-    }
-
-    void playGoesOnAfterAWinAndEveryRoundShowsTheWindowAgain()
-    {
-        test::Table table;
-        table.Player(1).Money = 3000;
-        for (int round = 1; round <= 3; ++round) {
-            for (int p = 1; p <= MaxPlayers; ++p) {
-                table.Roll(1);
-            }
-            QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), round);
-            QCOMPARE(table.ports.Count(QStringLiteral("Command Pause")), round);
-            QCOMPARE(table.module.WinnerText.count(QStringLiteral("おめでとう。")), round);
-        }
-        // A winner who falls below the mark is not congratulated again, yet the
-        // flag still shows the window.
-        table.Player(1).Money = 0;
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            table.Roll(1);
-        }
-        QCOMPARE(table.module.WinnerText.count(QStringLiteral("おめでとう。")), 3);
-        QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), 4);
     }
 
     // What the board shows at each pause of one stop click by the only human
