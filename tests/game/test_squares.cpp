@@ -53,19 +53,6 @@ private slots:
             }
         }
     }
-
-    void aPurseBelowZeroShowsAMinusSign()
-    {
-        test::Table table;
-        table.board.CurrentPlayer = 2;
-        table.Player(2).Position = 2;
-        table.Player(2).Money = 30;
-        table.board.ApplySquareEvent();
-        QCOMPARE(table.State().Label3[1], QStringLiteral("-20"));
-        table.Player(2).Position = 4;
-        table.board.ApplySquareEvent();
-        QCOMPARE(table.State().Label3[1], QStringLiteral("-720"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSquares)

@@ -5,7 +5,6 @@
 #include "expected_layouts.h"
 #include "fakes.h"
 #include "form1.h"
-#include "layout.h"
 #include "session.h"
 
 #include <QApplication>
