@@ -80,7 +80,7 @@ private slots:
         test::Table table;
         table.board.Command1_Click();
         table.board.Command1_Click();  // twice is the same as once
-        QCOMPARE(table.State().Timer1Interval, RollingInterval);
+        QCOMPARE(table.State().Timer1Interval, 1);  // milliseconds
         QVERIFY(table.State().Command2Enabled);
         for (int face : {4, 1, 6}) {
             table.die.Push(face);
@@ -99,7 +99,7 @@ private slots:
         test::Table table;
         table.board.Command1_Click();
         table.board.Command2_Click();
-        QCOMPARE(table.State().Timer1Interval, RollingInterval);
+        QCOMPARE(table.State().Timer1Interval, 1);  // milliseconds
         QVERIFY(table.State().Command2Enabled);
         QCOMPARE(table.board.CurrentPlayer.value(), 1);
         QCOMPARE(table.Player(1).Position.value(), 0);

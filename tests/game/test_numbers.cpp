@@ -2,6 +2,7 @@
 // program error names what failed.
 #include "checked.h"
 #include "fakes.h"
+#include "squares.h"
 
 #include <QtTest>
 

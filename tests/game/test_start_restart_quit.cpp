@@ -10,57 +10,19 @@ namespace {
 const QStringList Defaults{QStringLiteral("備前屋の若旦那"), QStringLiteral("越後屋の若旦那"),
                            QStringLiteral("錠前屋の若旦那"), QStringLiteral("旗本の三男坊")};
 
-struct Loaded {
-    test::ScriptedDie die;
-    test::Recorder ports;
-    Module1 module{die, ports};
-    BoardRules board{module, {ports, ports, ports, ports}, test::TuneFile};
-    test::FakeSelection selection;
-
-    QStringList Names()
-    {
-        QStringList names;
-        for (int k = 1; k <= MaxPlayers; ++k) {
-            names << board.Players[k].Name;
-        }
-        return names;
-    }
-};
 } // namespace
 
 class TestStartRestartQuit : public QObject {
     Q_OBJECT
 
 private slots:
-    void theLoadHidesStartsMusicTakesPlayersAndDiscardsTheSelection()
-    {
-        Loaded t;
-        t.board.Form_Load(t.selection);
-        QCOMPARE(t.selection.calls, (QStringList{QStringLiteral("Hide"), QStringLiteral("SetListIndex 0"),
-                                                 QStringLiteral("Unload")}));
-        QCOMPARE(t.ports.log, (QStringList{QStringLiteral("Notify 0"), QStringLiteral("Wait 1"),
-                                           QStringLiteral("Shareable 0"), QStringLiteral("DeviceType Sequencer"),
-                                           QStringLiteral("FileName ") + test::TuneFile,
-                                           QStringLiteral("Command Open"), QStringLiteral("From 0"),
-                                           QStringLiteral("Command Play")}));
-        QCOMPARE(t.board.HumanPlayers.value(), 1);
-        QCOMPARE(t.board.CurrentPlayer.value(), 1);
-        QCOMPARE(t.Names(), Defaults);
-        for (int k = 1; k <= MaxPlayers; ++k) {
-            QCOMPARE(t.board.State().Label2[k - 1], Defaults.at(k - 1));
-            QCOMPARE(t.board.State().Label3[k - 1], QStringLiteral("1000"));
-            QCOMPARE(t.board.Players[k].Position.value(), 0);
-        }
-        QCOMPARE(t.board.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
-        QVERIFY(t.board.State().Label6.isEmpty());
-        QVERIFY(!t.board.State().Command2Enabled);
-    }
-
-    void namesComeFromTheVisibleBoxesAndEmptyBoxesFallBack_data()
+    // The load hides the selection, takes its players over and discards it.
+    void theLoadTakesThePlayersFromTheSelection_data()
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QStringList>("names");
+        QTest::newRow("nothing chosen: one human") << -1 << Defaults << Defaults;
         QTest::newRow("two humans, first box emptied")
             << 1 << QStringList{"", "おきく", "x", "y"}
             << QStringList{Defaults[0], "おきく", Defaults[2], Defaults[3]};
@@ -71,19 +33,23 @@ private slots:
         QTest::newRow("blanks and markup are names as typed")
             << 2 << QStringList{"   ", "<b>x</b>", "", "z"} << QStringList{"   ", "<b>x</b>", Defaults[2], Defaults[3]};
     }
-    void namesComeFromTheVisibleBoxesAndEmptyBoxesFallBack()
+    void theLoadTakesThePlayersFromTheSelection()
     {
         QFETCH(int, index);
         QFETCH(QStringList, texts);
         QFETCH(QStringList, names);
-        Loaded t;
-        t.selection.index = index;
-        t.selection.texts = texts;
-        t.board.Form_Load(t.selection);
-        QCOMPARE(t.board.HumanPlayers.value(), index + 1);
-        QCOMPARE(t.Names(), names);
-        QCOMPARE(t.board.State().Label1, QStringLiteral("   ") + names[0] + QStringLiteral("の番でありんすぅ"));
-        QVERIFY(!t.selection.calls.contains(QStringLiteral("SetListIndex 0")));
+        test::Table table(index + 1, texts);
+        const QStringList calls = index < 0 ? QStringList{"Hide", "SetListIndex 0", "Unload"} : QStringList{"Hide", "Unload"};
+        QCOMPARE(table.selection.calls, calls);
+        QCOMPARE(table.board.HumanPlayers.value(), std::max(index, 0) + 1);
+        QCOMPARE(table.board.CurrentPlayer.value(), 1);
+        QStringList taken;
+        for (int k = 1; k <= MaxPlayers; ++k) {
+            taken << table.Player(k).Name;
+            QCOMPARE(table.Player(k).Position.value(), 0);
+        }
+        QCOMPARE(taken, names);
+        QCOMPARE(table.State().Label1, QStringLiteral("   ") + names[0] + QStringLiteral("の番でありんすぅ"));
     }
 
     void aRestartKeepsNamesAndHumansAndResetsPursesPiecesAndText()
@@ -104,18 +70,17 @@ private slots:
         QCOMPARE(table.State().Label2[0], QStringLiteral("おきく"));
         QCOMPARE(table.State().Label1, announcement);
         for (int k = 1; k <= MaxPlayers; ++k) {
-            QCOMPARE(table.Player(k).Money.value(), StartMoney);
+            QCOMPARE(table.Player(k).Money.value(), 1000);
             QCOMPARE(table.Player(k).Position.value(), 0);
             QCOMPARE(table.State().Label3[k - 1], QStringLiteral("1000"));
         }
         // The pieces stand in a diagonal row on the start square, a stagger apart.
-        for (int k = 2; k <= MaxPlayers; ++k) {
-            const PiecePlace a = table.State().Image4[k - 2];
-            const PiecePlace b = table.State().Image4[k - 1];
-            QVERIFY(qAbs(b.Left - a.Left - PieceStagger) < 1e-5);
-            QVERIFY(qAbs(b.Top - a.Top - PieceStagger) < 1e-5);
+        for (int k = 1; k <= MaxPlayers; ++k) {
+            const PiecePlace piece = table.State().Image4[k - 1];
+            const double inset = expected::PieceInsetTwips + expected::PieceStaggerTwips * (k - 1);
+            QVERIFY(std::abs(piece.Left * expected::TwipsPerCm - (expected::Squares[0].left + inset)) < 1);
+            QVERIFY(std::abs(piece.Top * expected::TwipsPerCm - (expected::Squares[0].top + inset)) < 1);
         }
-        QVERIFY(qAbs(table.State().Image4[0].Left - (SquareLeftCm(0) + PieceInset)) < 1e-5);
     }
 
     void theQuitQuestionUnloadsOnlyOnYes()
@@ -132,13 +97,39 @@ private slots:
         QCOMPARE(table.ports.questions, QStringList(2, QStringLiteral("本当によいですか？||1")));
     }
 
-    void theMusicRestartsEveryTickAndClosesAtUnload()
+    // The settings and commands the music control receives, in order.
+    void theMusicHearsItsCommandsInOrder_data()
     {
+        QTest::addColumn<QString>("moment");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("at the board's load")
+            << "load" << QStringList{"Notify 0", "Wait 1", "Shareable 0", "DeviceType Sequencer",
+                                     "FileName " + test::TuneFile, "Command Open", "From 0", "Command Play"};
+        QTest::newRow("at each tick") << "tick" << QStringList{"Command close", "Command open", "Command play"};
+        QTest::newRow("at a game end, after the winner window")
+            << "win" << QStringList{"ShowWinnerWindow", "Command Pause"};
+        QTest::newRow("at the unload") << "unload" << QStringList{"Command close"};
+    }
+    void theMusicHearsItsCommandsInOrder()
+    {
+        QFETCH(QString, moment);
+        QFETCH(QStringList, commands);
         test::Table table;
-        table.board.MMControl1_StatusUpdate();
-        table.board.Form_Unload();
-        QCOMPARE(table.ports.log, (QStringList{QStringLiteral("Command close"), QStringLiteral("Command open"),
-                                               QStringLiteral("Command play"), QStringLiteral("Command close")}));
+        if (moment == QLatin1String("load")) {
+            table.ports.log = table.loadLog;
+        } else if (moment == QLatin1String("tick")) {
+            table.board.MMControl1_StatusUpdate();
+        } else if (moment == QLatin1String("unload")) {
+            table.board.Form_Unload();
+        } else {
+            table.Player(1).Money = 2600;
+            for (int p = 1; p <= MaxPlayers; ++p) {
+                table.Roll(1);
+            }
+        }
+        QStringList heard = table.ports.log;
+        heard.removeIf([](const QString &e) { return e.startsWith(QLatin1String("Delay")) || e == QLatin1String("Beep"); });
+        QCOMPARE(heard, commands);
     }
 
     void theWinnerWindowsYesPlaysAgainWithTheSamePlayers()

@@ -1,5 +1,5 @@
-// Whole turns: the walk square by square, the landing, the turn passing, the
-// end of a round and the computer's turns.
+// Whole turns: the walk square by square with its pauses and beeps, and the
+// computer's turns in their rhythm.
 #include "fakes.h"
 
 #include <QtTest>
@@ -24,6 +24,8 @@ private slots:
         QTest::newRow("5 from 20 exactly onto the start") << 20 << 5 << Squares{20, 21, 22, 23, 24, 0} << 0;
         QTest::newRow("1 from 24 exactly onto the start") << 24 << 1 << Squares{24, 0} << 0;
         QTest::newRow("1 from the start") << 0 << 1 << Squares{0, 1} << 1;
+        QTest::newRow("2 from 22 as square 21 leaves it") << 22 << 2 << Squares{22, 23, 24} << 24;
+        QTest::newRow("1 from 22 as square 23 leaves it, back on 23") << 22 << 1 << Squares{22, 23} << 23;
     }
     void aWalkShowsEverySquareWithAPauseAndABeep()
     {
@@ -35,177 +37,67 @@ private slots:
         table.Player(1).Position = from;
         table.Roll(die);
 
-        QCOMPARE(table.ports.pausedOn, placements);
+        QCOMPARE(table.ports.Walked(), placements);
         QStringList expected;
         for (int i = 0; i < placements.size(); ++i) {
-            expected << QStringLiteral("Delay %1").arg(StepPause) << QStringLiteral("Beep");
+            expected << QStringLiteral("Delay %1").arg(test::WalkPause) << QStringLiteral("Beep");
         }
         QCOMPARE(table.ports.log, expected);
-        QCOMPARE(table.Player(1).Position.value(), landing);
-        QCOMPARE(test::SquareUnderPiece(table.State(), 1), landing);
+        QCOMPARE(expected::SquareUnder(table.State().Image4[0], 1), landing);
+        QCOMPARE(table.Player(1).Position.value(), expected::NextStart(landing));
     }
 
-    void landingExactlyOnTheStartPaysButPassingItDoesNot()
-    {
-        test::Table exactly;
-        exactly.Player(1).Position = 20;
-        exactly.Roll(5);
-        QCOMPARE(exactly.State().Label3[0], QStringLiteral("1500"));
-
-        test::Table passing;
-        passing.Player(1).Position = 22;
-        passing.Roll(6);  // lands on 3: allowance only
-        QCOMPARE(passing.State().Label3[0], QStringLiteral("1050"));
-    }
-
-    void shiftedStartsWalkFromTheShiftedSquare_data()
-    {
-        QTest::addColumn<int>("shiftSquare");
-        QTest::addColumn<int>("die");
-        QTest::addColumn<Squares>("placements");
-        QTest::addColumn<int>("landing");
-        QTest::newRow("after 21, a 2 lands on 24") << 21 << 2 << Squares{22, 23, 24} << 24;
-        QTest::newRow("after 23, a 1 lands on 23 again") << 23 << 1 << Squares{22, 23} << 23;
-    }
-    void shiftedStartsWalkFromTheShiftedSquare()
-    {
-        QFETCH(int, shiftSquare);
-        QFETCH(int, die);
-        QFETCH(Squares, placements);
-        QFETCH(int, landing);
-        test::Table table;
-        table.Player(1).Position = shiftSquare - 1;
-        table.Roll(1);  // lands on the shift square
-        for (int p = 2; p <= MaxPlayers; ++p) {
-            table.Roll(1);
-        }
-        table.ports.pausedOn.clear();
-        table.ports.watched = 1;
-        table.Roll(die);
-        QCOMPARE(table.ports.pausedOn, placements);
-        QCOMPARE(test::SquareUnderPiece(table.State(), 1), landing);
-        if (landing == 23) {
-            QCOMPARE(table.Player(1).Position.value(), 22);  // shifted back again
-            QCOMPARE(table.State().Label3[0], QStringLiteral("0"));
-        }
-    }
-
-    void duringTheWalkTheMoverStillShowsTheLastMessage()
-    {
-        test::Table table;
-        table.Roll(2);  // player 1 meets the constable
-        table.Roll(3);  // player 2 takes an allowance
-        table.Roll(1);
-        table.Roll(1);
-        const QString constable = QStringLiteral("八丁堀のだんな、またですかい？");
-        const QString allowance = QStringLiteral("番頭さん、これ持ってくよ！");
-        table.ports.watched = 1;
-        table.ports.messagesAtPause.clear();
-        table.Roll(3);  // player 1 walks 2, 3, 4, 5 to an allowance
-        QCOMPARE(table.ports.messagesAtPause, QStringList(4, constable));
-        QCOMPARE(table.State().Label5[0], allowance);
-        QCOMPARE(table.State().Label5[1], allowance);  // other players' lines stay
-    }
-
-    void theTurnPassesAndIsAnnouncedWithThreeSpaces()
-    {
-        test::Table table;
-        QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
-        table.Roll(4);
-        QCOMPARE(table.board.CurrentPlayer.value(), 2);
-        QCOMPARE(table.State().Label1, QStringLiteral("   越後屋の若旦那の番でありんすぅ"));
-        QVERIFY(!table.State().Command2Enabled);
-        QCOMPARE(table.State().Timer1Interval, 0);
-    }
-
-    void winnersAreCongratulatedOnlyAtTheEndOfTheRoundInPlayerOrder()
-    {
-        test::Table table;
-        table.Player(2).Money = 2600;
-        table.Player(4).Money = 2450;
-        table.Roll(1);
-        table.Roll(1);
-        QVERIFY(table.module.WinnerText.isEmpty());
-        table.Roll(1);
-        QVERIFY(table.module.WinnerText.isEmpty());
-        QCOMPARE(table.module.WinnerFlag.value(), 0);
-        table.Roll(3);  // player 4 lands on an allowance: exactly 2500 wins at once
-        QCOMPARE(table.module.WinnerText,
-                 QStringLiteral("おめでとう。越後屋の若旦那さん\r\nおめでとう。旗本の三男坊さん\r\n"));
-        QCOMPARE(table.module.WinnerFlag.value(), 1);
-        QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), 1);
-        // The window comes first, then the music pauses, then player 1 is announced.
-        const QStringList tail = table.ports.log.mid(table.ports.log.size() - 2);
-        QCOMPARE(tail, (QStringList{QStringLiteral("ShowWinnerWindow"), QStringLiteral("Command Pause")}));
-        QCOMPARE(table.board.CurrentPlayer.value(), 1);
-        QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
-    }
-
-    void playGoesOnAfterAWinAndEveryRoundShowsTheWindowAgain()
-    {
-        test::Table table;
-        table.Player(1).Money = 3000;
-        for (int round = 1; round <= 3; ++round) {
-            for (int p = 1; p <= MaxPlayers; ++p) {
-                table.Roll(1);
-            }
-            QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), round);
-            QCOMPARE(table.ports.Count(QStringLiteral("Command Pause")), round);
-            QCOMPARE(table.module.WinnerText.count(QStringLiteral("おめでとう。")), round);
-        }
-        // A winner who falls below the mark is not congratulated again, yet the
-        // flag still shows the window.
-        table.Player(1).Money = 0;
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            table.Roll(1);
-        }
-        QCOMPARE(table.module.WinnerText.count(QStringLiteral("おめでとう。")), 3);
-        QCOMPARE(table.ports.Count(QStringLiteral("ShowWinnerWindow")), 4);
-    }
-
-    void oneHumanStopResolvesTheThreeComputerTurns()
+    // What the board shows at each pause of one stop click by the only human
+    // (a 3), then the computers' 2, 5 and 6. Each computer turn pauses once
+    // before its roll, once while the die rolls still showing the last value,
+    // two units with its own value, then walks.
+    void oneHumanStopPlaysTheThreeComputerTurnsInTheirRhythm()
     {
         test::Table table(1);
         table.Roll(3, {2, 5, 6});
+        const auto moment = [](int units, int player, const char *die, const QString &shows, int square) {
+            return QStringLiteral("%1 units: player %2, die %3 showing \"%4\", piece on %5")
+                .arg(units).arg(player).arg(QString::fromUtf8(die), shows).arg(square);
+        };
+        QStringList want;
+        for (int k = 0; k <= 3; ++k) {
+            want << moment(test::WalkPause, 1, "still", QStringLiteral("3"), k);
+        }
+        QString last = QStringLiteral("3");
+        for (const auto &[player, face] : {std::pair{2, 2}, {3, 5}, {4, 6}}) {
+            const QString own = QString::number(face);
+            // Before its first walk a piece stands at its creation place, on no square.
+            want << moment(1, player, "still", last, -1) << moment(1, player, "rolling", last, -1)
+                 << moment(2, player, "rolling", own, -1);
+            for (int k = 0; k <= face; ++k) {
+                want << moment(test::WalkPause, player, "still", own, k);
+            }
+            last = own;
+        }
+        // Pauses in a row that show the same board add up to one longer pause.
+        QStringList seen;
+        QString before;
+        int units = 0;
+        for (const auto &p : table.ports.pauses) {
+            const char *die = p.rolling && p.stopEnabled ? "rolling" : !p.rolling && !p.stopEnabled ? "still" : "half";
+            const QString shows = moment(0, p.mover, die, p.die, p.square);
+            units = shows == before ? units + p.units : p.units;
+            if (shows == before) {
+                seen.removeLast();
+            }
+            seen << moment(units, p.mover, die, p.die, p.square);
+            before = shows;
+        }
+        QCOMPARE(seen, want);
+        QCOMPARE(table.ports.Count(QStringLiteral("Beep")), 4 + 3 + 6 + 7);
         QVERIFY(table.die.Empty());
-        QCOMPARE(table.Player(1).Position.value(), 3);
-        QCOMPARE(table.Player(2).Position.value(), 2);
-        QCOMPARE(table.Player(3).Position.value(), 5);
-        QCOMPARE(table.Player(4).Position.value(), 6);
+        for (const auto &[player, square] : {std::pair{1, 3}, {2, 2}, {3, 5}, {4, 6}}) {
+            QCOMPARE(table.Player(player).Position.value(), square);
+        }
         QCOMPARE(table.board.CurrentPlayer.value(), 1);
         QCOMPARE(table.State().Label1, QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
-        QCOMPARE(table.State().Label6, QStringLiteral("6"));
         QVERIFY(!table.State().Command2Enabled);
         QCOMPARE(table.State().Timer1Interval, 0);
-        // Each computer turn: a pause, the roll, a pause, the tick, two pauses, the walk.
-        QStringList afterHuman = table.ports.log.mid((3 + 1) * 2);
-        QCOMPARE(afterHuman.mid(0, 3), (QStringList{QStringLiteral("Delay 1"), QStringLiteral("Delay 1"),
-                                                    QStringLiteral("Delay 2")}));
-        QCOMPARE(table.ports.Count(QStringLiteral("Beep")), 4 + 3 + 6 + 7);
-        QCOMPARE(table.ports.Count(QStringLiteral("Delay 1")), 6);
-        QCOMPARE(table.ports.Count(QStringLiteral("Delay 2")), 3);
-    }
-
-    void fourHumansNeverSeeTheComputerPlay()
-    {
-        test::Table table(4);
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            table.Roll(2);
-            QCOMPARE(table.ports.Count(QStringLiteral("Delay 1")), 0);
-            QCOMPARE(table.board.CurrentPlayer.value(), p % MaxPlayers + 1);
-            QVERIFY(table.die.Empty());
-        }
-    }
-
-    void withThreeHumansOnlyPlayerFourIsTheComputers()
-    {
-        test::Table table(3);
-        table.Roll(1);
-        table.Roll(1);
-        QCOMPARE(table.board.CurrentPlayer.value(), 3);
-        table.Roll(1, {3});
-        QCOMPARE(table.Player(4).Position.value(), 3);
-        QCOMPARE(table.board.CurrentPlayer.value(), 1);
     }
 };
 

@@ -2,7 +2,6 @@
 // the same layout in logical pixels, and pictures, borders and text drawn at
 // the full device resolution rather than a 1x bitmap scaled up.
 #include "gamefixture.h"
-#include "layouts.h"
 #include "windowlook.h"
 
 #include <QPainter>
@@ -89,21 +88,6 @@ QRect Where(QWidget *window, const QString &element)
     return Device(Find(window, element)->geometry());
 }
 
-// Every element whose place the table alone fixes stands where the table says,
-// in logical pixels. (Lines span their points, squares come from the square
-// table, labels sized to their text and the pieces move.)
-void CheckPlaces(QWidget *window, std::span<const Element> table)
-{
-    for (const Element &e : table) {
-        const QString name = ElementName(e);
-        if (e.kind == Kind::Line || e.kind == Kind::Square || (e.style & SizedToText)
-            || name.startsWith(QStringLiteral("Image4("))) {
-            continue;
-        }
-        QCOMPARE(Find(window, name)->geometry(), QRect(Pixels(e.left), Pixels(e.top), Pixels(e.width), Pixels(e.height)));
-    }
-}
-
 } // namespace
 
 class HighDpiTest : public QObject {
@@ -122,21 +106,21 @@ private slots:
         QWidget *selection = game.Selection();
         QVERIFY(QTest::qWaitForWindowExposed(selection));
         QCOMPARE(selection->devicePixelRatioF(), Factor());
-        QCOMPARE(selection->size(), QSize(Pixels(SelectionWidth), Pixels(SelectionHeight)));
-        CheckPlaces(selection, SelectionLayout());
+        QCOMPARE(selection->size(), QSize(Px(expected::Selection.width), Px(expected::Selection.height)));
+        CheckPlaces(selection, expected::Selection);
         QCOMPARE(Shot(selection).size(), Device(selection->size()));
 
         game.Begin();
         Form1 *board = game.Board();
-        QCOMPARE(board->size(), QSize(Pixels(BoardWidth), Pixels(BoardHeight)));
-        CheckPlaces(board, BoardLayout());
+        QCOMPARE(board->size(), QSize(Px(expected::Board.width), Px(expected::Board.height)));
+        CheckPlaces(board, expected::Board);
         QCOMPARE(Shot(board).size(), Device(board->size()));
 
         QWidget *winner = game.PlayRoundWonBy(2);
         QVERIFY(winner);
         QVERIFY(QTest::qWaitForWindowExposed(winner));
-        QCOMPARE(winner->size(), QSize(Pixels(WinnerWidth), Pixels(WinnerHeight)));
-        CheckPlaces(winner, WinnerLayout());
+        QCOMPARE(winner->size(), QSize(Px(expected::Winner.width), Px(expected::Winner.height)));
+        CheckPlaces(winner, expected::Winner);
         QCOMPARE(Shot(winner).size(), Device(winner->size()));
     }
 

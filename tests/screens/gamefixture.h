@@ -2,9 +2,9 @@
 // A whole game on the real windows (offscreen), with shortened pauses and a
 // loaded die, and the small helpers that find and read its elements.
 #include "elements.h"
+#include "expected_layouts.h"
 #include "fakes.h"
 #include "form1.h"
-#include "layout.h"
 #include "session.h"
 
 #include <QApplication>
@@ -156,7 +156,6 @@ struct Game {
         }
         return session.Winner();
     }
-    QRect Geometry(const QString &name) { return Find(Board(), name)->geometry(); }
 };
 
 // The program ends when no window of it is left on screen.
@@ -178,10 +177,40 @@ inline bool Activate(QWidget *window)
     return QTest::qWaitForWindowActive(window);
 }
 
-// Colours as the window tables give them: 0x00BBGGRR.
-inline QColor Bgr(quint32 value)
+// Twips as logical pixels: 15 twips make one.
+inline int Px(int twips)
 {
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+    return qRound(twips / 15.0);
+}
+
+// A 0x00BBGGRR colour, or the desktop's tooltip background.
+inline QColor Colour(quint32 bgr)
+{
+    if (bgr == expected::TooltipColour) {
+        return QGuiApplication::palette().color(QPalette::ToolTipBase);
+    }
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+// Every element of the hand-written table stands where it says, in logical
+// pixels (only the corner of one sized to its text); the board's squares too.
+inline void CheckPlaces(QWidget *window, const expected::Window &want)
+{
+    QStringList seen, wanted;
+    const auto add = [&](const QString &name, int left, int top, int width, int height) {
+        const QRect at = Find(window, name)->geometry();
+        const QSize size = width ? QSize(Px(width), Px(height)) : at.size();
+        seen << name + QStringLiteral(" at %1,%2 %3x%4").arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height());
+        wanted << name + QStringLiteral(" at %1,%2 %3x%4").arg(Px(left)).arg(Px(top)).arg(size.width()).arg(size.height());
+    };
+    for (const expected::Element &e : want.elements) {
+        add(QString::fromUtf8(e.name), e.left, e.top, e.width, e.height);
+    }
+    for (int k = 0; &want == &expected::Board && k < int(expected::Squares.size()); ++k) {
+        const expected::Square &s = expected::Squares[std::size_t(k)];
+        add(QStringLiteral("Image1(%1)").arg(k), s.left, s.top, s.width, s.height);
+    }
+    QCOMPARE(seen, wanted);
 }
 
 

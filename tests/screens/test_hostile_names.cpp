@@ -71,6 +71,11 @@ private:
     };
 };
 
+QString Announcement(const QString &name)
+{
+    return QStringLiteral("   ") + name + QStringLiteral("の番でありんすぅ");
+}
+
 } // namespace
 
 class TestHostileNames : public QObject {
@@ -110,13 +115,13 @@ private slots:
             board->Load(*selection);
 
             for (int k = 1; k <= MaxPlayers; ++k) {
-                const QString expected = typed[k - 1].isEmpty() ? DefaultNames(k) : typed[k - 1];
+                const QString expected = typed[k - 1].isEmpty() ? QString::fromUtf8(expected::CharacterNames[k - 1]) : typed[k - 1];
                 QCOMPARE(board->Rules().Players[k].Name, expected);
                 auto *label = Find<TextLabel>(board, QStringLiteral("Label2(%1)").arg(k - 1));
                 QCOMPARE(label->text(), expected);
                 QCOMPARE(label->textFormat(), Qt::PlainText);
             }
-            QCOMPARE(Caption(board, QStringLiteral("Label1")), TurnAnnouncement(board->Rules().Players[1].Name));
+            QCOMPARE(Caption(board, QStringLiteral("Label1")), Announcement(board->Rules().Players[1].Name));
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
             if (batch % WinningRoundEvery == 0 || veryLong) {
@@ -142,7 +147,7 @@ private:
         for (int k = 1; k <= MaxPlayers; ++k) {
             game.Turn(1);
             const int next = k % MaxPlayers + 1;
-            QCOMPARE(Caption(board, QStringLiteral("Label1")), TurnAnnouncement(board->Rules().Players[next].Name));
+            QCOMPARE(Caption(board, QStringLiteral("Label1")), Announcement(board->Rules().Players[next].Name));
         }
         QWidget *winner = game.session.Winner();
         QVERIFY(winner);

@@ -2,8 +2,8 @@
 // Fakes for the rules' ports: they record every call in one ordered log, and
 // a table fixture seats four players around the rules.
 #include "board.h"
+#include "expected_squares.h"
 #include "module1.h"
-#include "squares.h"
 #include "winner.h"
 
 #include <QStringList>
@@ -12,6 +12,9 @@
 #include <stdexcept>
 
 namespace kiramoku::test {
+
+// A walk pauses this many units after each placement of the piece.
+inline constexpr int WalkPause = 28;
 
 // Scripted die faces; a draw with nothing scripted is a test error.
 class ScriptedDie : public ChanceSource {
@@ -32,44 +35,43 @@ private:
     std::deque<int> faces_;
 };
 
-// The square a player's piece stands on, by the placement rule of a walk;
-// -1 when it stands on none (e.g. still at its creation place).
-inline int SquareUnderPiece(const BoardState &state, int player)
-{
-    const PiecePlace piece = state.Image4[player - 1];
-    for (int k = 0; k < SquareCount; ++k) {
-        const auto top = static_cast<float>(SquareTopCm(k) + PieceInset);
-        const auto left = static_cast<float>(SquareLeftCm(k) + PieceInset + PieceStagger * (player - 1));
-        if (piece.Top == top && piece.Left == left) {
-            return k;
-        }
-    }
-    return -1;
-}
-
-// Records every call of every port in one log, in order. At each pause it
-// also notes where the moving player's piece stands, as a player would see it.
+// Records every call of every port in one log, in order, and what the board
+// shows at each pause, as a player would see it.
 class Recorder : public TurnEffects, public WindowControl, public MusicControl, public Question {
 public:
+    struct Pause {
+        int units, mover;
+        int square;          // under the mover's piece; -1 on none
+        QString message;     // the mover's message label
+        bool rolling, stopEnabled;
+        QString die;
+    };
     QStringList log;
-    QList<int> pausedOn;                 // square of `watched`'s piece at each walk pause
-    QStringList messagesAtPause;         // `watched`'s message label at each walk pause
-    QList<std::pair<int, int>> walked;   // (mover, square) at every walk pause
+    QList<Pause> pauses;
     const BoardRules *board = nullptr;
-    int watched = 0;                     // 0: the current player
     QList<bool> answers;                 // scripted answers, Yes = true
     QStringList questions;
 
     void Delay(int units) override
     {
         log << QStringLiteral("Delay %1").arg(units);
-        if (board && units == StepPause) {
-            const int player = watched ? watched : board->CurrentPlayer.value();
-            pausedOn << SquareUnderPiece(board->State(), player);
-            messagesAtPause << board->State().Label5[player - 1];
+        if (board) {
             const int mover = board->CurrentPlayer.value();
-            walked << std::pair{mover, SquareUnderPiece(board->State(), mover)};
+            const BoardState &s = board->State();
+            pauses << Pause{units, mover, expected::SquareUnder(s.Image4[mover - 1], mover), s.Label5[mover - 1],
+                            s.Timer1Interval != 0, s.Command2Enabled, s.Label6};
         }
+    }
+    // The squares of each walking step, in order.
+    QList<int> Walked() const
+    {
+        QList<int> squares;
+        for (const Pause &p : pauses) {
+            if (p.units == WalkPause) {
+                squares << p.square;
+            }
+        }
+        return squares;
     }
     void Beep() override { log << QStringLiteral("Beep"); }
     void ShowWinnerWindow() override { log << QStringLiteral("ShowWinnerWindow"); }
@@ -92,7 +94,6 @@ public:
     }
 
     int Count(const QString &entry) const { return static_cast<int>(log.count(entry)); }
-    QStringList Matching(const QString &prefix) const { return log.filter(prefix); }
 };
 
 class FakeSelection : public SelectionWindow {
@@ -118,13 +119,16 @@ struct Table {
     Module1 module{die, ports};
     BoardRules board{module, {ports, ports, ports, ports}, TuneFile};
     FakeSelection selection;
+    QStringList loadLog;  // what the board's load asked of the ports
 
-    explicit Table(int humans = 4)
+    // With `humans` 0 nothing is chosen; `texts` are the name boxes' texts.
+    explicit Table(int humans = 4, const QStringList &texts = {})
     {
         selection.index = humans - 1;
+        selection.texts = texts.isEmpty() ? selection.texts : texts;
         board.Form_Load(selection);
         ports.board = &board;
-        ports.log.clear();
+        ports.log.swap(loadLog);
     }
 
     // The current player rolls and stops on `face`; more faces are scripted
