@@ -34,24 +34,24 @@ using namespace kiramoku;
 
 namespace {
 
-// Renders the synthesizer in real time on its own thread, as a sound card's
-// driver would, and throws the sound away.
+// Renders the sound in real time on its own thread, as a sound card's
+// driver would, and throws it away.
 class PacedAudioOutput : public AudioOutput {
 public:
     ~PacedAudioOutput() override { Stop(); }
 
-    bool Start(fluid_settings_t *, fluid_synth_t *synth, std::string &) override
+    bool Start(fluid_settings_t *, SoundSource &source, std::string &) override
     {
         if (thread_.joinable())
             return true;
         running_ = true;
-        thread_ = std::thread([this, synth] {
+        thread_ = std::thread([this, &source] {
             constexpr int Period = Sequencer::PeriodFrames;  // as the live output asks of its driver
             std::vector<float> left(Period), right(Period);
             const auto step = std::chrono::nanoseconds(1'000'000'000LL * Period / Sequencer::SampleRate);
             auto due = std::chrono::steady_clock::now();
             while (running_) {
-                fluid_synth_write_float(synth, Period, left.data(), 0, 1, right.data(), 0, 1);
+                source.Render(left, right);
                 due += step;
                 std::this_thread::sleep_until(due);
             }

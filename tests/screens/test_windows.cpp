@@ -1,10 +1,13 @@
 // A player's way through the three windows, with the mouse and the keyboard,
 // on the real widgets (offscreen). Pauses are shortened; the die is loaded.
 #include "gamefixture.h"
+#include "mmcontrol.h"
+#include "musicchoice.h"
 #include "windowlook.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QStandardPaths>
 
 using namespace kiramoku;
 using namespace kiramoku::test;
@@ -258,11 +261,13 @@ private slots:
         QVERIFY(no.title.isEmpty() || no.title == QStringLiteral("きらもく"));
         QVERIFY(game.Board()->isVisible());
 
+        const QPointer<MMControl> music = &game.Board()->Music();
         Answer yes(QMessageBox::Yes);
         game.Click("Command3");
         QVERIFY(yes.seen);
         QTRY_VERIFY(!game.Board());
         QVERIFY(NoWindowLeft());
+        QTRY_VERIFY(!music);  // the music control goes with the board, and its sound output with it
     }
 
     void closingTheBoardMidWalkEndsCleanlyAndTakesTheWinnerWindow()
@@ -282,6 +287,51 @@ private slots:
         QTRY_VERIFY(!game.session.Winner());
         QTest::qWait(50);  // nothing left to play fires into a dead window
         QVERIFY(NoWindowLeft());
+    }
+
+    void theMKeyTurnsTheMusicOffAndOnAndTheNextStartRemembers_data()
+    {
+        QTest::addColumn<bool>("noMusicGiven");
+        QTest::addColumn<bool>("keptBefore");
+        QTest::addColumn<bool>("onAtTheStart");
+        QTest::newRow("first run, plain start") << false << true << true;
+        QTest::newRow("started with --no-music") << true << true << false;
+        QTest::newRow("off kept from the last run") << false << false << false;
+        QTest::newRow("--no-music when already off") << true << false << false;
+    }
+
+    void theMKeyTurnsTheMusicOffAndOnAndTheNextStartRemembers()
+    {
+        QFETCH(bool, noMusicGiven);
+        QFETCH(bool, keptBefore);
+        QFETCH(bool, onAtTheStart);
+        // The settings of a test, never the player's own.
+        QStandardPaths::setTestModeEnabled(true);
+        RememberMusicWanted(keptBefore);
+        QVERIFY(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                              + QStringLiteral("/kiramoku/kiramoku.conf")));
+        ApplyMusicOption(noMusicGiven);
+
+        bool expected = onAtTheStart;
+        for (int run = 0; run < 2; ++run) {
+            Game game;
+            game.Begin();
+            MMControl &music = game.Board()->Music();
+            QCOMPARE(music.MusicOn(), expected);
+            // Whichever button has the focus, and while the die rolls.
+            QTest::keyClick(game.Button("Command1"), Qt::Key_M);
+            QCOMPARE(music.MusicOn(), !expected);
+            game.Click("Command1");
+            QTest::keyClick(game.Button("Command3"), Qt::Key_M);
+            QTest::keyClick(game.Button("Command2"), Qt::Key_M);
+            QCOMPARE(music.MusicOn(), expected);
+            QTest::keyClick(game.Board(), Qt::Key_M, Qt::ControlModifier);  // not plain M: ignored
+            QCOMPARE(music.MusicOn(), expected);
+            QTest::keyClick(game.Board(), Qt::Key_M);
+            QCOMPARE(MusicWanted(), !expected);
+            expected = !expected;  // what the next start finds
+        }
+        QStandardPaths::setTestModeEnabled(false);
     }
 
     void closingTheSelectionWindowEndsTheProgram()
