@@ -53,7 +53,8 @@ public:
             return true;
         running_ = true;
         thread_ = std::thread([this, &source] {
-            constexpr int Period = Sequencer::PeriodFrames;  // as the live output asks of its driver
+            // As the live output hands ALSA's driver its sound.
+            constexpr int Period = LiveAudioOutput::BufferFrames / LiveAudioOutput::AlsaPeriods;
             std::vector<float> left(Period), right(Period);
             const auto step = std::chrono::nanoseconds(1'000'000'000LL * Period / Sequencer::SampleRate);
             auto due = std::chrono::steady_clock::now();

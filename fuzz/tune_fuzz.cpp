@@ -36,8 +36,8 @@ namespace {
 // Longer than any command takes, shorter than libFuzzer's -timeout=10: a
 // control that stops answering is reported as such, with its input.
 constexpr std::chrono::seconds Patience{8};
-// A moment of the tune: 8 of the sound card's periods, about 93 ms.
-constexpr std::size_t MomentFrames = 8 * Sequencer::PeriodFrames;
+// A moment of the tune: two of the sound card's buffers, about 93 ms.
+constexpr std::size_t MomentFrames = 2 * LiveAudioOutput::BufferFrames;
 
 [[noreturn]] void Fail(const char *what)
 {

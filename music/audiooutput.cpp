@@ -39,6 +39,9 @@ bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std
             continue;  // the only two that neither write files nor start servers
         if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) != FLUID_OK)
             continue;
+        const bool pulse = name == "pulseaudio";
+        fluid_settings_setint(settings, "audio.period-size", pulse ? BufferFrames : BufferFrames / AlsaPeriods);
+        fluid_settings_setint(settings, "audio.periods", pulse ? 1 : AlsaPeriods);
         if (name == "alsa" && !alsaDevice_.empty())
             fluid_settings_setstr(settings, "audio.alsa.device", alsaDevice_.c_str());
         driver_ = new_fluid_audio_driver2(settings, RenderForDriver, &source);

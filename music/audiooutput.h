@@ -52,6 +52,13 @@ public:
     bool Start(fluid_settings_t *settings, SoundSource &source, std::string &why) override;
     void Stop() override;
 
+    // Sound buffered ahead of the speaker, about 46 ms: a busy desktop does
+    // not starve the stream into drop-outs, and a pause is heard at once.
+    static constexpr int BufferFrames = 2048;
+    // ALSA's driver buffers this many periods; PulseAudio's asks the server
+    // for one period only, so there the period is the whole buffer.
+    static constexpr int AlsaPeriods = 4;
+
 private:
     std::vector<std::string> drivers_;
     std::string alsaDevice_;

@@ -249,10 +249,6 @@ private:
         fluid_settings_setint(settings_, "synth.polyphony", 64);
         fluid_settings_setint(settings_, "synth.chorus.active", 0);
         fluid_settings_setnum(settings_, "synth.gain", 0.5);
-        // Background music needs no quick answer to a key: fewer, larger
-        // periods wake the audio thread less often (46 ms of sound buffered).
-        fluid_settings_setint(settings_, "audio.period-size", Sequencer::PeriodFrames);
-        fluid_settings_setint(settings_, "audio.periods", 4);
         synth_ = new_fluid_synth(settings_);
         if (!synth_) {
             ReportNoMusic("the synthesizer cannot start");

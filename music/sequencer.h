@@ -43,7 +43,6 @@ enum class TuneState {
 class Sequencer {
 public:
     static constexpr int SampleRate = 44100;  // frames a second, live and offline
-    static constexpr int PeriodFrames = 512;  // frames the sound card is handed at a time
 
     explicit Sequencer(SequencerOptions options = {});
     // Ends the sound output, the tune and the thread. Waits at most ShutdownWait for it;
