@@ -12,7 +12,7 @@
 //       On a private PulseAudio server recorded by parec (at the server's
 //       default latency when RECORDER_LATENCY_MS is 0): the start sequence,
 //       three status ticks every PERIOD_MS with a "Pause" 1.5 s before the
-//       third; prints the first sound, the longest digital silence across the
+//       third; prints the first sound, the longest digital silence at the
 //       restarts, the pause's silence and the process's CPU share.
 //   kiramoku_music_bench gap OUT.wav [TUNE]
 //       Offline: the start sequence, exactly one status period of sound,
@@ -214,12 +214,13 @@ int Live(int periodMs, int recorderLatencyMs, const QString &tune)
         std::printf("parec wrote no recording\n");
         return 1;
     }
-    const test::LiveFigures figures = test::LiveFigures::From(*recording, run);
+    const test::LiveFigures figures = test::LiveFigures::From(*recording, run, periodMs);
     std::printf("recorder latency: %s; tick every %d ms; %.1f s recorded\n",
                 recorderLatencyMs ? qPrintable(QStringLiteral("%1 ms").arg(recorderLatencyMs)) : "server default",
                 periodMs, recording->Seconds(recording->Frames()));
     std::printf("first sound after the start sequence (beyond a restart's delay): %.1f ms\n", figures.startExtraMs);
-    std::printf("longest digital silence while playing across two restarts: %.1f ms\n", figures.longestRestartGapMs);
+    std::printf("longest digital silence at the two restarts (within 1.5 s of each): %.1f ms\n", figures.longestRestartGapMs);
+    std::printf("longest digital silence anywhere from the first sound to the pause: %.1f ms\n", figures.longestPlayingGapMs);
     std::printf("Pause to digital silence: %.1f ms; silent %.0f ms until the next tick brought it back\n",
                 figures.pauseToSilenceMs, figures.pauseSilenceMs);
     std::printf("CPU, music playing (the whole process, start to pause): %.2f %% of one core\n", 100.0 * run.cpuShare);

@@ -308,31 +308,36 @@ struct LiveRun {
 // What the recording of a LiveRun shows.
 struct LiveFigures {
     bool heard = false;
-    double startExtraMs = 0;       // first sound after the start sequence, beyond a restart's delay
-    double longestRestartGapMs = 0;  // digital silence while the tune plays across the restarts
-    double pauseToSilenceMs = 0;   // "Pause" to digital silence
-    bool soundAfterPause = false;  // the third tick brought the tune back
+    double startExtraMs = 0;         // first sound after the start sequence, beyond a restart's delay
+    double longestRestartGapMs = 0;  // digital silence within RestartWindowMs of the two restarts while playing
+    double longestPlayingGapMs = 0;  // digital silence anywhere from the first sound to the pause
+    double pauseToSilenceMs = 0;     // "Pause" to digital silence
+    bool soundAfterPause = false;    // the third tick brought the tune back
     double pauseSilenceMs = 0;
-    QString silences;              // every silence over 10 ms: "at (ms after the first sound) for (ms)"
+    QString silences;                // every silence over 10 ms: "at (ms after the first sound) + length"
 
     // The pause is the last stretch of silence longer than PauseSilenceMs
     // that sound follows; the third tick's restart ends it.
     static constexpr double PauseSilenceMs = 500;
+    // Where on the recording a restart falls is known from the third tick's
+    // to within the output's buffer and the server's steps; this is ample.
+    static constexpr double RestartWindowMs = 1500;
 
-    static LiveFigures From(const Recording &recording, const LiveRun &run)
+    static LiveFigures From(const Recording &recording, const LiveRun &run, int periodMs)
     {
         LiveFigures figures;
         const std::optional<std::size_t> first = recording.FirstSound();
         if (!first)
             return figures;
         figures.heard = true;
-        for (const SilentRun &r : recording.Silences(*first, recording.Frames(), 10.0))
+        const std::size_t end = recording.Frames();
+        for (const SilentRun &r : recording.Silences(*first, end, 10.0))
             figures.silences += QStringLiteral(" %1+%2").arg(recording.Seconds(r.from - *first) * 1000.0, 0, 'f', 0)
                                     .arg(r.Ms(recording.rate), 0, 'f', 0);
-        const auto runs = recording.Silences(*first, recording.Frames(), PauseSilenceMs);
+        const auto runs = recording.Silences(*first, end, PauseSilenceMs);
         const SilentRun *pause = nullptr;
         for (const SilentRun &r : runs)
-            if (r.to < recording.Frames())
+            if (r.to < end)
                 pause = &r;
         if (!pause)
             return figures;
@@ -345,15 +350,31 @@ struct LiveFigures {
         // output: their distance on the recording against the program's.
         figures.pauseToSilenceMs = silentAt - (resumedAt - double(run.thirdTickAtMs - run.pauseAtMs));
         figures.startExtraMs = double(run.thirdTickAtMs) - (resumedAt - firstAt);
+
         // Everything between the first sound and the pause's fade.
-        const std::size_t playedUntil = pause->from - std::min<std::size_t>(pause->from, FadeMarginFrames(recording));
-        for (const SilentRun &gap : recording.Silences(*first, playedUntil, 0.0))
-            figures.longestRestartGapMs = std::max(figures.longestRestartGapMs, gap.Ms(recording.rate));
+        const std::size_t playedUntil = pause->from - std::min(pause->from, FramesOf(recording, FadeMarginMs));
+        auto longest = [&](std::size_t from, std::size_t to) {
+            double ms = 0;
+            for (const SilentRun &gap : recording.Silences(std::max(from, *first), std::min(to, playedUntil), 0.0))
+                ms = std::max(ms, gap.Ms(recording.rate));
+            return ms;
+        };
+        figures.longestPlayingGapMs = longest(*first, playedUntil);
+        for (int tick = 1; tick <= 2; ++tick) {
+            const double atMs = resumedAt - double((3 - tick) * periodMs);
+            const std::size_t at = FramesOf(recording, std::max(0.0, atMs - RestartWindowMs));
+            figures.longestRestartGapMs = std::max(figures.longestRestartGapMs,
+                                                   longest(at, at + FramesOf(recording, 2 * RestartWindowMs)));
+        }
         return figures;
     }
 
 private:
-    static std::size_t FadeMarginFrames(const Recording &recording) { return std::size_t(recording.rate / 5); }
+    static constexpr double FadeMarginMs = 200;
+    static std::size_t FramesOf(const Recording &recording, double ms)
+    {
+        return std::size_t(ms * recording.rate / 1000.0);
+    }
 };
 
 } // namespace kiramoku::test
