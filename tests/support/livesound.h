@@ -150,6 +150,10 @@ public:
         daemon_.start(QStringLiteral("pulseaudio"),
                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
                        QStringLiteral("--use-pid-file=no"), QStringLiteral("--disallow-exit"),
+                       // Its sink's thread at real-time priority where allowed, as a
+                       // desktop's server has it (through rtkit): a busy machine then
+                       // delays the server no more than it would on a desktop.
+                       QStringLiteral("--realtime=yes"), QStringLiteral("--high-priority=yes"),
                        QStringLiteral("-L"),
                        QStringLiteral("module-null-sink sink_name=%1 rate=44100").arg(QLatin1String(Sink)),
                        QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix")});
