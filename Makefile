@@ -22,12 +22,20 @@ SANITIZER_ENV := \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/leak-suppressions.txt:print_suppressions=0
 
-.PHONY: all deps configure build run test test-plain test-sanitized test-fuzz clean
+.PHONY: all deps deps-test deps-package configure build run test test-plain test-sanitized test-fuzz clean
 
 all: build
 
+# What building and playing need; the tests' and benchmarks' tools come only
+# with the test targets, the Debian package's with `package`.
 deps:
-	@bash scripts/install-deps
+	@bash scripts/install-deps run
+
+deps-test:
+	@bash scripts/install-deps test
+
+deps-package:
+	@bash scripts/install-deps package
 
 configure: deps
 	@cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) >/dev/null
@@ -40,10 +48,10 @@ run: build
 
 test: test-plain test-sanitized test-fuzz
 
-test-plain: build
+test-plain: deps-test build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-test-sanitized: deps
+test-sanitized: deps-test
 	@cmake -S . -B $(SANITIZE_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DKIRAMOKU_SANITIZE=ON >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS) $(QUIET)
 	@cd $(SANITIZE_DIR) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
@@ -53,12 +61,12 @@ test-sanitized: deps
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-test-fuzz: deps
+test-fuzz: deps-test
 	@FUZZ_DIR=$(FUZZ_DIR) JOBS=$(JOBS) FUZZ_CMAKE_FLAGS="$(CMAKE_FLAGS)" bash fuzz/run $(FUZZ_SECONDS)
 
 # The Debian package of what `build` made: $(BUILD_DIR)/kiramoku_<version>_<arch>.deb.
 .PHONY: package
-package: build
+package: deps-package build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
 clean:

@@ -2,6 +2,7 @@
 #include "commandline.h"
 #include "desktop.h"
 #include "mmcontrol.h"
+#include "musicchoice.h"
 #include "session.h"
 #include "windowlook.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
 
     const std::unique_ptr<QApplication> application = kiramoku::OpenDesktop(argc, argv);
     kiramoku::screens::SetUpApplication();
+    kiramoku::ApplyMusicOption(QApplication::arguments().contains(QStringLiteral("--no-music")));
     kiramoku::screens::Session session(kiramoku::FindTuneFile());
     // The music starts off when commandLine.noMusic is set (--no-music).
     session.Start();

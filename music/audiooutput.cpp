@@ -6,6 +6,20 @@
 
 namespace kiramoku {
 
+namespace {
+
+// The drivers' call for more sound: stereo, one buffer a channel, zeroed.
+int RenderForDriver(void *data, int frames, int, float *[], int outputs, float *out[])
+{
+    if (outputs < 2 || frames <= 0)
+        return FLUID_OK;
+    const auto count = static_cast<std::size_t>(frames);
+    static_cast<SoundSource *>(data)->Render(std::span(out[0], count), std::span(out[1], count));
+    return FLUID_OK;
+}
+
+} // namespace
+
 LiveAudioOutput::LiveAudioOutput(std::vector<std::string> drivers, std::string alsaDevice)
     : drivers_(std::move(drivers)), alsaDevice_(std::move(alsaDevice))
 {
@@ -16,7 +30,7 @@ LiveAudioOutput::~LiveAudioOutput()
     Stop();
 }
 
-bool LiveAudioOutput::Start(fluid_settings_t *settings, fluid_synth_t *synth, std::string &why)
+bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std::string &why)
 {
     if (driver_)
         return true;
@@ -25,9 +39,12 @@ bool LiveAudioOutput::Start(fluid_settings_t *settings, fluid_synth_t *synth, st
             continue;  // the only two that neither write files nor start servers
         if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) != FLUID_OK)
             continue;
+        const bool pulse = name == "pulseaudio";
+        fluid_settings_setint(settings, "audio.period-size", pulse ? BufferFrames : BufferFrames / AlsaPeriods);
+        fluid_settings_setint(settings, "audio.periods", pulse ? 1 : AlsaPeriods);
         if (name == "alsa" && !alsaDevice_.empty())
             fluid_settings_setstr(settings, "audio.alsa.device", alsaDevice_.c_str());
-        driver_ = new_fluid_audio_driver(settings, synth);
+        driver_ = new_fluid_audio_driver2(settings, RenderForDriver, &source);
         if (driver_)
             return true;
     }
@@ -43,11 +60,11 @@ void LiveAudioOutput::Stop()
     }
 }
 
-bool OfflineAudioOutput::Start(fluid_settings_t *, fluid_synth_t *synth, std::string &)
+bool OfflineAudioOutput::Start(fluid_settings_t *, SoundSource &source, std::string &)
 {
     const std::lock_guard lock(mutex_);
-    if (!synth_) {
-        synth_ = synth;
+    if (!source_) {
+        source_ = &source;
         ++starts_;
     }
     return true;
@@ -56,31 +73,26 @@ bool OfflineAudioOutput::Start(fluid_settings_t *, fluid_synth_t *synth, std::st
 void OfflineAudioOutput::Stop()
 {
     const std::lock_guard lock(mutex_);
-    synth_ = nullptr;
+    source_ = nullptr;
 }
 
 bool OfflineAudioOutput::Render(std::span<float> left, std::span<float> right)
 {
     const std::lock_guard lock(mutex_);
     const std::size_t frames = std::min(left.size(), right.size());
-    if (!synth_) {
+    if (!source_) {
         std::fill(left.begin(), left.end(), 0.0f);
         std::fill(right.begin(), right.end(), 0.0f);
         return false;
     }
-    // The synthesizer renders at most this many frames a call.
-    constexpr std::size_t Block = 4096;
-    for (std::size_t done = 0; done < frames; done += Block) {
-        const int count = static_cast<int>(std::min(Block, frames - done));
-        fluid_synth_write_float(synth_, count, left.data() + done, 0, 1, right.data() + done, 0, 1);
-    }
+    source_->Render(left.first(frames), right.first(frames));
     return true;
 }
 
 bool OfflineAudioOutput::Running() const
 {
     const std::lock_guard lock(mutex_);
-    return synth_ != nullptr;
+    return source_ != nullptr;
 }
 
 int OfflineAudioOutput::Starts() const

@@ -1,10 +1,11 @@
 #pragma once
 // Where the synthesizer's sound goes.
 //
-// The sequencer starts an output when a tune plays and stops it when the tune
-// is closed. A running output renders the synthesizer, and the synthesizer's
-// rendering is what moves the player through the tune; so an output is always
-// started after the player exists and stopped before the player is deleted.
+// The sequencer starts its output when the first tune plays and keeps it
+// running until the sequencer ends: a sound server gives a stream that comes
+// and goes a long silence each time it comes back, so a restart of the tune
+// happens inside the synthesizer, never by reopening the output. While no
+// tune plays, the output plays the silence the source renders.
 // Start and Stop are called on the sequencer's own thread only.
 #include <fluidsynth/types.h>
 
@@ -15,13 +16,21 @@
 
 namespace kiramoku {
 
+// What an output plays: `left` and `right` (the same size) filled with the
+// next stretch of stereo sound. Called on the output's own thread.
+class SoundSource {
+public:
+    virtual ~SoundSource() = default;
+    virtual void Render(std::span<float> left, std::span<float> right) = 0;
+};
+
 class AudioOutput {
 public:
     virtual ~AudioOutput() = default;
-    // Starts rendering `synth`. When no device takes it: false, nothing
-    // running, and `why` names the cause in a few words.
-    virtual bool Start(fluid_settings_t *settings, fluid_synth_t *synth, std::string &why) = 0;
-    // Stops rendering; once it returns the synthesizer is rendered no more.
+    // Starts playing `source`. When no device takes it: false, nothing
+    // running, and `why` names the cause in a few words. Harmless when running.
+    virtual bool Start(fluid_settings_t *settings, SoundSource &source, std::string &why) = 0;
+    // Stops playing; once it returns the source is called no more.
     // Harmless when not running.
     virtual void Stop() = 0;
 };
@@ -40,8 +49,15 @@ public:
     LiveAudioOutput(const LiveAudioOutput &) = delete;
     LiveAudioOutput &operator=(const LiveAudioOutput &) = delete;
 
-    bool Start(fluid_settings_t *settings, fluid_synth_t *synth, std::string &why) override;
+    bool Start(fluid_settings_t *settings, SoundSource &source, std::string &why) override;
     void Stop() override;
+
+    // Sound buffered ahead of the speaker, about 46 ms: a busy desktop does
+    // not starve the stream into drop-outs, and a pause is heard at once.
+    static constexpr int BufferFrames = 2048;
+    // ALSA's driver buffers this many periods; PulseAudio's asks the server
+    // for one period only, so there the period is the whole buffer.
+    static constexpr int AlsaPeriods = 4;
 
 private:
     std::vector<std::string> drivers_;
@@ -54,7 +70,7 @@ private:
 // so what a tune sounds like at any moment can be looked at exactly.
 class OfflineAudioOutput : public AudioOutput {
 public:
-    bool Start(fluid_settings_t *settings, fluid_synth_t *synth, std::string &why) override;
+    bool Start(fluid_settings_t *settings, SoundSource &source, std::string &why) override;
     void Stop() override;
 
     // Renders left.size() frames of stereo (right has the same size) and
@@ -62,13 +78,12 @@ public:
     // time passes for the player, and the answer is false. Any thread.
     bool Render(std::span<float> left, std::span<float> right);
     bool Running() const;
-    // How many times the output was started: once for every Play that found
-    // the device without sound, e.g. once after every Open.
+    // How many times the output was started.
     int Starts() const;
 
 private:
     mutable std::mutex mutex_;  // held while rendering, so Stop waits for a render to end
-    fluid_synth_t *synth_ = nullptr;
+    SoundSource *source_ = nullptr;
     int starts_ = 0;
 };
 

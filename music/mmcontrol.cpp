@@ -68,11 +68,20 @@ void MMControl::SetFrom(qint32 position)
     from_ = position;
 }
 
+bool MMControl::OpensTunes() const
+{
+    return deviceType_.isEmpty() || deviceType_.compare(QLatin1String("Sequencer"), Qt::CaseInsensitive) == 0;
+}
+
 void MMControl::SetCommand(const QString &command)
 {
+    ++commandsHeard_;
     switch (ParseMusicCommand(command)) {
     case MusicCommand::Open:
-        if (deviceType_.isEmpty() || deviceType_.compare(QLatin1String("Sequencer"), Qt::CaseInsensitive) == 0)
+        if (!OpensTunes())
+            break;
+        requested_ = TuneState::Ready;
+        if (musicOn_)
             sequencer_.Open(QFile::encodeName(fileName_).toStdString());
         break;
     case MusicCommand::Play: {
@@ -80,18 +89,43 @@ void MMControl::SetCommand(const QString &command)
         if (from_)
             from = *from_;
         from_.reset();
-        sequencer_.Play(from);
+        if (requested_ != TuneState::Closed)
+            requested_ = TuneState::Playing;
+        if (musicOn_)
+            sequencer_.Play(from);
         break;
     }
     case MusicCommand::Pause:
-        sequencer_.Pause();
+        if (requested_ == TuneState::Playing)
+            requested_ = TuneState::Paused;
+        if (musicOn_)
+            sequencer_.Pause();
         break;
     case MusicCommand::Close:
-        sequencer_.Close();
+        requested_ = TuneState::Closed;
+        if (musicOn_)
+            sequencer_.Close();
         break;
     case MusicCommand::Unknown:
         break;
     }
+}
+
+void MMControl::SetMusicOn(bool on)
+{
+    if (on == musicOn_)
+        return;
+    musicOn_ = on;
+    if (!on) {
+        sequencer_.Pause();  // quiet within a few hundredths of a second, not after the last notes' release
+        sequencer_.Close();
+        return;
+    }
+    if (requested_ == TuneState::Closed)
+        return;
+    sequencer_.Open(QFile::encodeName(fileName_).toStdString());
+    if (requested_ == TuneState::Playing)
+        sequencer_.Play();
 }
 
 int MMControl::UpdateInterval() const

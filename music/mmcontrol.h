@@ -56,6 +56,17 @@ public:
     QString DeviceType() const { return deviceType_; }
     QString FileName() const { return fileName_; }
 
+    // Music off: the control still takes every command and keeps the
+    // board's settings, but plays nothing (no SoundFont loaded, no sound
+    // output opened). Turned on again, it opens and plays the tune the
+    // board's commands left open or playing, from its start.
+    void SetMusicOn(bool on);
+    bool MusicOn() const { return musicOn_; }
+    // What the board's commands have asked of the tune, whether the music
+    // is on or off, and how many commands came (unknown ones included).
+    TuneState Requested() const { return requested_; }
+    int CommandsHeard() const { return commandsHeard_; }
+
     // Milliseconds between status ticks; 0 or less stops them.
     int UpdateInterval() const;
     void SetUpdateInterval(int ms);
@@ -68,12 +79,16 @@ signals:
     void StatusUpdate();
 
 private:
+    bool OpensTunes() const;
     bool notify_ = false;
     bool wait_ = false;
     bool shareable_ = false;
     QString deviceType_;
     QString fileName_;
     std::optional<qint32> from_;
+    bool musicOn_ = true;
+    TuneState requested_ = TuneState::Closed;
+    int commandsHeard_ = 0;
     int updateInterval_ = DefaultUpdateInterval;
     QTimer ticks_;
     Sequencer sequencer_;

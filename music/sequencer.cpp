@@ -5,6 +5,8 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
@@ -53,6 +55,67 @@ std::optional<std::vector<std::uint8_t>> ReadTuneFile(const std::string &path, s
     return bytes;
 }
 
+// The synthesizer as the output hears it. Rendering walks the synthesizer's
+// list of players' timers, which making or deleting a player changes with no
+// lock of the synthesizer's own: so both hold this sound's lock, and a
+// player comes and goes while the output keeps running.
+class SynthSound : public SoundSource {
+public:
+    static constexpr int FadeFrames = Sequencer::SampleRate / 50;  // 20 ms: quick, yet no click
+
+    void Attach(fluid_synth_t *synth)
+    {
+        const std::lock_guard lock(mutex_);
+        synth_ = synth;
+    }
+    std::mutex &Lock() { return mutex_; }
+
+    // Hushed, the sound fades out over FadeFrames and then stays silent, to
+    // the last sample, until it is let sound again (it fades back in).
+    void Hush(bool on) { hushed_ = on; }
+    bool Hushed() const { return hushed_; }
+
+    void Render(std::span<float> left, std::span<float> right) override
+    {
+        const std::lock_guard lock(mutex_);
+        if (!synth_) {
+            std::fill(left.begin(), left.end(), 0.0f);
+            std::fill(right.begin(), right.end(), 0.0f);
+            return;
+        }
+        // The synthesizer renders at most this many frames a call.
+        constexpr std::size_t Block = 4096;
+        for (std::size_t done = 0; done < left.size(); done += Block) {
+            const int count = static_cast<int>(std::min(Block, left.size() - done));
+            fluid_synth_write_float(synth_, count, left.data() + done, 0, 1, right.data() + done, 0, 1);
+        }
+        ApplyFade(left, right);
+    }
+
+private:
+    void ApplyFade(std::span<float> left, std::span<float> right)
+    {
+        const float target = hushed_ ? 0.0f : 1.0f;
+        if (gain_ == target && target == 1.0f)
+            return;
+        constexpr float Step = 1.0f / FadeFrames;
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            gain_ = target > gain_ ? std::min(target, gain_ + Step) : std::max(target, gain_ - Step);
+            left[i] *= gain_;
+            right[i] *= gain_;
+            if (gain_ == 0.0f) {  // exact silence from here on, not the hall's last whisper
+                left[i] = 0.0f;
+                right[i] = 0.0f;
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    fluid_synth_t *synth_ = nullptr;
+    std::atomic<bool> hushed_{false};
+    float gain_ = 1.0f;  // the output's thread only
+};
+
 // Everything FluidSynth: used on the sequencer's thread only (and, under the
 // shared lock, by Snapshot).
 class Engine {
@@ -84,20 +147,23 @@ public:
             return;
         if (fromMs && *fromMs >= 0) {
             const auto tick = static_cast<int>(check_.TickAt(static_cast<double>(*fromMs)));
-            if (State() == TuneState::Finished) {
-                // A player that reached its end cannot start again: load the tune anew.
-                options_.output->Stop();
-                LoadPlayer();
-            }
+            if (State() == TuneState::Finished)
+                LoadPlayer();  // a player that reached its end cannot start again: load the tune anew
             fluid_player_seek(player_, tick);
         } else if (State() == TuneState::Finished) {
             return;  // at its end: nothing left to play
         }
+        if (sound_.Hushed()) {
+            // What rang on, unheard, since the pause goes; the tune fades back in.
+            fluid_synth_all_sounds_off(synth_, -1);
+            sound_.Hush(false);
+        }
         fluid_player_play(player_);
         paused_ = false;
         played_ = true;
+        // The output starts with the first tune played and runs from then on.
         std::string why;
-        if (!options_.output->Start(settings_, synth_, why))
+        if (!options_.output->Start(settings_, sound_, why))
             ReportNoMusic(why);
     }
 
@@ -105,19 +171,27 @@ public:
     {
         if (State() == TuneState::Playing) {
             fluid_player_stop(player_);  // keeps the position for the next Play
+            fluid_synth_all_notes_off(synth_, -1);
+            sound_.Hush(true);
             paused_ = true;
         }
     }
 
+    // Stops the tune: its notes end as a player lifting the keys would end
+    // them, dying away while the output keeps running.
     void Close()
     {
-        options_.output->Stop();  // the device first: it renders the player
-        DeletePlayer();
+        if (player_) {
+            DeletePlayer();
+            fluid_synth_all_notes_off(synth_, -1);
+            // No controller of this tune (a bend, a pedal, an expression)
+            // carries over into the next.
+            for (int channel = 0; channel < fluid_synth_count_midi_channels(synth_); ++channel)
+                fluid_synth_cc(synth_, channel, ResetAllControllers, 0);
+        }
         tune_.clear();
         tune_.shrink_to_fit();
         check_ = {};
-        if (synth_)
-            fluid_synth_system_reset(synth_);  // no note of this tune rings into the next
     }
 
     Sequencer::Status Status() const
@@ -175,10 +249,6 @@ private:
         fluid_settings_setint(settings_, "synth.polyphony", 64);
         fluid_settings_setint(settings_, "synth.chorus.active", 0);
         fluid_settings_setnum(settings_, "synth.gain", 0.5);
-        // Background music needs no quick answer to a key: fewer, larger
-        // periods wake the audio thread less often (46 ms of sound buffered).
-        fluid_settings_setint(settings_, "audio.period-size", Sequencer::PeriodFrames);
-        fluid_settings_setint(settings_, "audio.periods", 4);
         synth_ = new_fluid_synth(settings_);
         if (!synth_) {
             ReportNoMusic("the synthesizer cannot start");
@@ -191,6 +261,7 @@ private:
                 continue;
             if (fluid_synth_sfload(synth_, path.c_str(), 1) != FLUID_FAILED) {
                 synthFailed_ = false;
+                sound_.Attach(synth_);
                 return true;
             }
             if (damaged.empty())
@@ -209,17 +280,22 @@ private:
         return false;
     }
 
-    // A new player holding the open tune, at its start. Only while no output runs.
+    // A new player holding the open tune, at its start.
     void LoadPlayer()
     {
         DeletePlayer();
-        player_ = new_fluid_player(synth_);
-        if (!player_)
-            return;
-        // Once through: a player told to loop retries a tune it cannot read for ever.
-        fluid_player_set_loop(player_, 1);
-        if (fluid_player_add_mem(player_, tune_.data(), tune_.size()) != FLUID_OK)
-            DeletePlayer();
+        {
+            const std::lock_guard lock(sound_.Lock());
+            player_ = new_fluid_player(synth_);
+            if (!player_)
+                return;
+            // Once through: a player told to loop retries a tune it cannot read for ever.
+            fluid_player_set_loop(player_, 1);
+            if (fluid_player_add_mem(player_, tune_.data(), tune_.size()) != FLUID_OK) {
+                delete_fluid_player(player_);
+                player_ = nullptr;
+            }
+        }
         paused_ = false;
         played_ = false;
     }
@@ -227,6 +303,7 @@ private:
     void DeletePlayer()
     {
         if (player_) {
+            const std::lock_guard lock(sound_.Lock());
             fluid_player_stop(player_);
             delete_fluid_player(player_);
             player_ = nullptr;
@@ -235,9 +312,13 @@ private:
         played_ = false;
     }
 
+    // The board is gone: the output first (it renders the synthesizer), then
+    // the tune, the synthesizer and its SoundFont.
     void Shutdown()
     {
+        options_.output->Stop();
         Close();
+        sound_.Attach(nullptr);
         if (synth_)
             delete_fluid_synth(synth_);  // unloads the SoundFont with it
         synth_ = nullptr;
@@ -246,7 +327,10 @@ private:
         settings_ = nullptr;
     }
 
+    static constexpr int ResetAllControllers = 121;  // the MIDI controller number
+
     SequencerOptions options_;
+    SynthSound sound_;
     fluid_settings_t *settings_ = nullptr;
     fluid_synth_t *synth_ = nullptr;
     bool synthFailed_ = false;

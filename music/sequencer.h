@@ -6,7 +6,9 @@
 // sequencer's own thread, started by the first Open: it loads the SoundFont
 // there (once for the sequencer's life), so neither a window nor a click ever
 // waits for it, and commands given meanwhile take effect, in order, when it
-// is ready. Failures are silent: a missing SoundFont, a missing or damaged
+// is ready. The sound output starts with the first tune played and runs,
+// silent between tunes, until the sequencer ends: closing, opening and
+// playing a tune again happens inside the synthesizer. Failures are silent: a missing SoundFont, a missing or damaged
 // tune, no sound device leave the commands without effect, and at most one
 // line per run says why (ReportNoMusic).
 #include "audiooutput.h"
@@ -41,10 +43,9 @@ enum class TuneState {
 class Sequencer {
 public:
     static constexpr int SampleRate = 44100;  // frames a second, live and offline
-    static constexpr int PeriodFrames = 512;  // frames the sound card is handed at a time
 
     explicit Sequencer(SequencerOptions options = {});
-    // Closes the tune and ends the thread. Waits at most ShutdownWait for it;
+    // Ends the sound output, the tune and the thread. Waits at most ShutdownWait for it;
     // a thread still busy then (a sound server that hangs) is left to finish
     // and clean up on its own.
     ~Sequencer();
@@ -60,9 +61,10 @@ public:
     // there; from `fromMs` milliseconds into the tune when given. A finished
     // tune plays again only from a position given.
     void Play(std::optional<std::int64_t> fromMs = std::nullopt);
-    // Stops playing and keeps the position.
+    // Stops playing and keeps the position; the sound fades out within 20 ms.
     void Pause();
-    // Stops, releases the sound device and forgets the tune.
+    // Stops the tune, its last notes dying away as they would on a key's
+    // release, and forgets it. The sound output keeps running.
     void Close();
 
     // For tests and measurements, from any thread.

@@ -5,9 +5,11 @@
 #include "guard.h"
 #include "layouts.h"
 #include "mmcontrol.h"
+#include "musicchoice.h"
 #include "windowlook.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPushButton>
 
 namespace kiramoku::screens {
@@ -60,6 +62,7 @@ Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Questi
     timer1_->setTimerType(Qt::PreciseTimer);
     connect(timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(music_, &MMControl::StatusUpdate, this, &Form1::MMControl1_StatusUpdate);
+    music_->SetMusicOn(MusicWanted());
 
     Guard([this] {
         label1_ = Child<TextLabel>(this, QStringLiteral("Label1"));
@@ -214,6 +217,18 @@ void Form1::Render(const BoardState &board)
     }
     command2_->setEnabled(board.Command2Enabled);
     announcer_->Present(board);
+}
+
+void Form1::keyPressEvent(QKeyEvent *event)
+{
+    // The buttons pass on the keys they do not use, so M works whichever has the focus.
+    if (event->key() == Qt::Key_M && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        const bool on = !music_->MusicOn();
+        music_->SetMusicOn(on);
+        RememberMusicWanted(on);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form1::closeEvent(QCloseEvent *event)

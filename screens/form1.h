@@ -58,6 +58,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // M turns the music off or on, and the choice is kept for the next start.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     using Handler = void (BoardRules::*)();

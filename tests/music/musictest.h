@@ -40,13 +40,15 @@ struct Sound {
         return std::sqrt(sum / double(2 * (to - from)));
     }
     double Rms() const { return Rms(0, Frames()); }
-    double Peak() const
+    // The largest sample of either channel over frames [from, to).
+    double Peak(std::size_t from, std::size_t to) const
     {
         float peak = 0.0f;
-        for (std::size_t i = 0; i < Frames(); ++i)
+        for (std::size_t i = from; i < std::min(to, Frames()); ++i)
             peak = std::max({peak, std::abs(left[i]), std::abs(right[i])});
         return double(peak);
     }
+    double Peak() const { return Peak(0, Frames()); }
     // Sample for sample the first `frames` of `other`, started up to one
     // synthesizer block (64 frames) later: the player acts on block bounds,
     // so a tune started mid-block sounds from the next one.

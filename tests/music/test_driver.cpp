@@ -38,8 +38,9 @@ private slots:
         StartMusic(music, BuiltTune());
         QVERIFY(Reaches(music, TuneState::Finished));  // the null device hurries it through
 
-        // Restarts, pauses and resumes while the driver's thread renders: the
-        // driver is let go before each player is deleted, or this crashes.
+        // Restarts, pauses and resumes while the driver's thread renders: each
+        // restart makes and deletes a player under the running driver, which
+        // must never render the synthesizer meanwhile, or this crashes.
         for (int tick = 0; tick < 20; ++tick) {
             RestartMusic(music);
             if (tick % 4 == 1) {

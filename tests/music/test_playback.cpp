@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(music.Status().state, TuneState::Finished);
     }
 
-    void pauseThenPlayResumesWhereItStopped()
+    void pauseFallsSilentAtOnceThenPlayResumesWhereItStopped()
     {
         OfflineMusic music;
         music.Start(BuiltTune());
@@ -106,7 +106,9 @@ private slots:
         const int pausedAt = music.Status().tick;
         QCOMPARE(music.Status().state, TuneState::Paused);
         QVERIFY(std::abs(pausedAt - 5.0 * TicksPerSecond) < 0.02 * TicksPerSecond);
-        QVERIFY(paused.Rms(FramesIn(1000), FramesIn(2000)) < 1e-3);  // silent once the notes have died away
+        // Not cut off dead, but silent to the last sample within a tenth of a second.
+        QVERIFY(paused.Rms(0, FramesIn(5)) > 0.0);
+        QCOMPARE(paused.Peak(FramesIn(100), paused.Frames()), 0.0);
 
         music.control.SetCommand(QStringLiteral("Play"));
         const Sound resumed = music.Render(1000);
@@ -143,21 +145,77 @@ private slots:
         QCOMPARE(music.Status().state, TuneState::Playing);
         QCOMPARE(music.Status().tick, 0);
         QCOMPARE(music.Status().opens, 2);
-        QCOMPARE(music.output->Starts(), 2);  // "close" let the device go, "play" took it again
+        QCOMPARE(music.output->Starts(), 1);  // the tick restarts inside the synthesizer
+        QVERIFY(music.output->Running());
         QVERIFY(music.Render(3000).StartsLike(Reference()));
     }
 
-    void closeStopsAndLetsTheDeviceGo()
+    void closeLetsTheLastNotesDieAwayAndOnlyTheControlsEndStopsTheOutput()
     {
+        auto output = std::make_shared<OfflineAudioOutput>();
+        {
+            MMControl control(SequencerOptions{DefaultSoundFonts(), output});
+            control.SetUpdateInterval(0);
+            StartMusic(control, BuiltTune());
+            QVERIFY(control.Device().WaitUntilIdle(Patience));
+            Sound sound;
+            sound.left.resize(FramesIn(1000));
+            sound.right.resize(FramesIn(1000));
+            output->Render(sound.left, sound.right);
+
+            control.SetCommand(QStringLiteral("close"));
+            QVERIFY(control.Device().WaitUntilIdle(Patience));
+            QCOMPARE(control.Device().Snapshot().state, TuneState::Closed);
+            QVERIFY(output->Running());
+            sound.left.assign(FramesIn(4000), 1.0f);
+            sound.right.assign(FramesIn(4000), 1.0f);
+            QVERIFY(output->Render(sound.left, sound.right));
+            // The notes sounding at the close are released, not cut: the
+            // first tenth of a second still sounds, and from two seconds on
+            // all is below -60 dB.
+            QVERIFY2(sound.Rms(0, FramesIn(100)) > 1e-3, qPrintable(QString::number(sound.Rms(0, FramesIn(100)))));
+            QVERIFY(sound.Rms(FramesIn(2000), FramesIn(4000)) < 1e-3);
+        }
+        QVERIFY(!output->Running());  // the control's end (the board's unload) ends the output
+        QCOMPARE(output->Starts(), 1);
+    }
+
+    void musicOffTakesEveryCommandAndPlaysNothing_data()
+    {
+        QTest::addColumn<bool>("offBeforeTheStart");
+        QTest::newRow("off before the board starts its music") << true;
+        QTest::newRow("turned off while the tune plays") << false;
+    }
+
+    void musicOffTakesEveryCommandAndPlaysNothing()
+    {
+        QFETCH(bool, offBeforeTheStart);
         OfflineMusic music;
-        music.Start(BuiltTune());
-        music.Render(1000);
-        QVERIFY(music.output->Running());
-        music.control.SetCommand(QStringLiteral("close"));
-        QVERIFY(music.Settle());
-        QVERIFY(!music.output->Running());
-        QCOMPARE(music.Status().state, TuneState::Closed);
-        QCOMPARE(music.Render(500).Rms(), 0.0);
+        if (offBeforeTheStart)
+            music.control.SetMusicOn(false);
+        music.Start(BuiltTune());  // Open, Play
+        if (!offBeforeTheStart) {
+            QVERIFY(music.Render(1000).Rms() > 0.01);
+            music.control.SetMusicOn(false);
+        }
+        QVERIFY(!music.control.MusicOn());
+        music.Tick();                                     // close, open, play
+        music.control.SetCommand(QStringLiteral("Pause"));
+        QCOMPARE(music.control.Requested(), TuneState::Paused);
+        music.Tick();
+        music.control.SetCommand(QStringLiteral("Eject"));  // unknown, yet heard
+        QCOMPARE(music.control.CommandsHeard(), 2 + 3 + 1 + 3 + 1);
+        QCOMPARE(music.control.Requested(), TuneState::Playing);
+        QCOMPARE(music.control.FileName(), BuiltTune());
+        const Sound quiet = music.Render(2000);  // after at most the fade of a tune turned off
+        QCOMPARE(quiet.Peak(FramesIn(100), quiet.Frames()), 0.0);
+        QCOMPARE(music.Status().opens, offBeforeTheStart ? 0 : 1);
+        QCOMPARE(music.output->Starts(), offBeforeTheStart ? 0 : 1);
+
+        // On again, the tune the board left playing starts from its beginning.
+        music.control.SetMusicOn(true);
+        QVERIFY(music.Render(3000).StartsLike(Reference()));
+        QCOMPARE(music.Status().state, TuneState::Playing);
     }
 
     void lowerCaseCommandsActLikeCapitalisedOnes_data()
@@ -226,7 +284,6 @@ private slots:
         board.Form_Unload();
         QVERIFY(music.Settle());
         QCOMPARE(music.Status().state, TuneState::Closed);
-        QVERIFY(!music.output->Running());
     }
 
     void aGameEndPausesTheTuneAndTheNextTickRestartsIt()
@@ -340,7 +397,8 @@ private slots:
             music.control.SetCommand(command);
         QVERIFY(music.Settle());
         QCOMPARE(music.Status().state, TuneState::Closed);
-        QCOMPARE(music.Render(500).Rms(), 0.0);
+        music.Render(2000);  // what was sounding dies away
+        QVERIFY(music.Render(500).Rms() < 1e-3);
 
         // And the device opens as usual afterwards.
         music.Start(BuiltTune());

@@ -1,11 +1,14 @@
 // A player's way through the three windows, with the mouse and the keyboard,
 // on the real widgets (offscreen). Pauses are shortened; the die is loaded.
 #include "gamefixture.h"
+#include "mmcontrol.h"
+#include "musicchoice.h"
 #include "windowlook.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStandardPaths>
 
 using namespace kiramoku;
 using namespace kiramoku::test;
@@ -54,7 +57,13 @@ class TestWindows : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { SetUpApplication(); }
+    void initTestCase()
+    {
+        // The game's settings of a test, never the player's own: before the
+        // first board reads them, since the settings keep the place first found.
+        QStandardPaths::setTestModeEnabled(true);
+        SetUpApplication();
+    }
 
     // Each window held against its hand-written table: title, size, every
     // element's place, colour, font and text, chosen spots, and the Tab order.
@@ -334,9 +343,11 @@ private slots:
             QCOMPARE(no.yesCaption, QStringLiteral("はい(&Y)"));
             QCOMPARE(no.noCaption, QStringLiteral("いいえ(&N)"));
             QVERIFY(game.Board()->isVisible());
+            const QPointer<MMControl> music = &game.Board()->Music();
             Answer yes(QMessageBox::Yes);
             game.Click("Command3");
             QVERIFY(yes.seen);
+            QTRY_VERIFY(!music);  // the music control goes with the board, and its sound output with it
         } else if (way == QLatin1String("winner")) {
             Answer no(QMessageBox::No);
             QTest::mouseClick(Find<QPushButton>(game.session.Winner(), QStringLiteral("Command1")), Qt::LeftButton);
@@ -504,6 +515,48 @@ private slots:
             marked += focused.pixelColor(x, inset) == QColor(Qt::black);
         }
         QVERIFY(marked > (focused.width() - 2 * inset) / 4);
+    }
+
+    void theMKeyTurnsTheMusicOffAndOnAndTheNextStartRemembers_data()
+    {
+        QTest::addColumn<bool>("noMusicGiven");
+        QTest::addColumn<bool>("keptBefore");
+        QTest::addColumn<bool>("onAtTheStart");
+        QTest::newRow("first run, plain start") << false << true << true;
+        QTest::newRow("started with --no-music") << true << true << false;
+        QTest::newRow("off kept from the last run") << false << false << false;
+        QTest::newRow("--no-music when already off") << true << false << false;
+    }
+
+    void theMKeyTurnsTheMusicOffAndOnAndTheNextStartRemembers()
+    {
+        QFETCH(bool, noMusicGiven);
+        QFETCH(bool, keptBefore);
+        QFETCH(bool, onAtTheStart);
+        RememberMusicWanted(keptBefore);
+        QVERIFY(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                              + QStringLiteral("/kiramoku/kiramoku.conf")));
+        ApplyMusicOption(noMusicGiven);
+
+        bool expected = onAtTheStart;
+        for (int run = 0; run < 2; ++run) {
+            Game game;
+            game.Begin();
+            MMControl &music = game.Board()->Music();
+            QCOMPARE(music.MusicOn(), expected);
+            // Whichever button has the focus, and while the die rolls.
+            QTest::keyClick(game.Button("Command1"), Qt::Key_M);
+            QCOMPARE(music.MusicOn(), !expected);
+            game.Click("Command1");
+            QTest::keyClick(game.Button("Command2"), Qt::Key_M);
+            QCOMPARE(music.MusicOn(), expected);
+            QTest::keyClick(game.Board(), Qt::Key_M, Qt::ControlModifier);  // not plain M: ignored
+            QCOMPARE(music.MusicOn(), expected);
+            QTest::keyClick(game.Button("Command3"), Qt::Key_M);
+            QCOMPARE(music.MusicOn(), !expected);
+            QCOMPARE(MusicWanted(), !expected);
+            expected = !expected;  // what the next start finds
+        }
     }
 };
 
