@@ -18,9 +18,8 @@ int main(int argc, char *argv[])
 
     const std::unique_ptr<QApplication> application = kiramoku::OpenDesktop(argc, argv);
     kiramoku::screens::SetUpApplication();
-    kiramoku::ApplyMusicOption(QApplication::arguments().contains(QStringLiteral("--no-music")));
+    kiramoku::ApplyMusicOption(commandLine.noMusic);
     kiramoku::screens::Session session(kiramoku::FindTuneFile());
-    // The music starts off when commandLine.noMusic is set (--no-music).
     session.Start();
     return QApplication::exec();
 }
