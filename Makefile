@@ -69,5 +69,11 @@ test-fuzz: deps-test
 package: deps-package build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
+# Mutation testing of the rules and the layout tables (hours; not part of
+# `make test`): report in build/mutants/report.txt.
+.PHONY: mutants
+mutants: deps-test
+	@bash scripts/mutants
+
 clean:
 	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
