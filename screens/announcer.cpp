@@ -1,7 +1,6 @@
 #include "announcer.h"
 
 #include "layout.h"
-#include "programerror.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -50,16 +49,6 @@ QAccessibleInterface *SpeechAccessible(const QString &className, QObject *object
         return new QAccessibleWidget(widget, QAccessible::Notification);
     }
     return nullptr;
-}
-
-template <typename T = QWidget>
-T *BoardChild(QWidget *board, const QString &name)
-{
-    T *element = board->findChild<T *>(name, Qt::FindDirectChildrenOnly);
-    if (!element) {
-        throw ProgramError("board element missing: " + name.toStdString());
-    }
-    return element;
 }
 
 // A piece moved, or a name changed: the pieces' names are due.
@@ -111,10 +100,10 @@ Announcer::Announcer(QWidget *board) : board_(board), speaker_(board)
     // Found once here: a board without its squares or pieces stops at its
     // start, not in the middle of a turn.
     for (int k = 0; k < SquareCount; ++k) {
-        squares_[size_t(k)] = BoardChild(board, ElementName("Image1", k));
+        squares_[size_t(k)] = BoardElement(board, ElementName("Image1", k));
     }
     for (int i = 0; i < MaxPlayers; ++i) {
-        pieces_[size_t(i)] = BoardChild(board, ElementName("Image4", i));
+        pieces_[size_t(i)] = BoardElement(board, ElementName("Image4", i));
     }
 }
 

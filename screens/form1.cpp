@@ -33,18 +33,6 @@ private:
     Playback &playback_;
 };
 
-namespace {
-template <typename T>
-T *Child(QWidget *window, const QString &name)
-{
-    T *element = window->findChild<T *>(name, Qt::FindDirectChildrenOnly);
-    if (!element) {
-        throw ProgramError("board element missing: " + name.toStdString());
-    }
-    return element;
-}
-} // namespace
-
 Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Question &question,
              const QString &tuneFile)
     : playback_(playback),
@@ -65,17 +53,17 @@ Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Questi
     music_->SetMusicOn(MusicWanted());
 
     Guard([this] {
-        label1_ = Child<TextLabel>(this, QStringLiteral("Label1"));
-        label6_ = Child<TextLabel>(this, QStringLiteral("Label6"));
+        label1_ = BoardElement<TextLabel>(this, QStringLiteral("Label1"));
+        label6_ = BoardElement<TextLabel>(this, QStringLiteral("Label6"));
         for (int i = 0; i < MaxPlayers; ++i) {
-            label2_[size_t(i)] = Child<TextLabel>(this, ElementName("Label2", i));
-            label3_[size_t(i)] = Child<TextLabel>(this, ElementName("Label3", i));
-            label5_[size_t(i)] = Child<TextLabel>(this, ElementName("Label5", i));
-            pieces_[size_t(i)] = Child<QWidget>(this, ElementName("Image4", i));
+            label2_[size_t(i)] = BoardElement<TextLabel>(this, ElementName("Label2", i));
+            label3_[size_t(i)] = BoardElement<TextLabel>(this, ElementName("Label3", i));
+            label5_[size_t(i)] = BoardElement<TextLabel>(this, ElementName("Label5", i));
+            pieces_[size_t(i)] = BoardElement<QWidget>(this, ElementName("Image4", i));
         }
-        auto *command1 = Child<QPushButton>(this, QStringLiteral("Command1"));
-        auto *command2 = Child<QPushButton>(this, QStringLiteral("Command2"));
-        auto *command3 = Child<QPushButton>(this, QStringLiteral("Command3"));
+        auto *command1 = BoardElement<QPushButton>(this, QStringLiteral("Command1"));
+        auto *command2 = BoardElement<QPushButton>(this, QStringLiteral("Command2"));
+        auto *command3 = BoardElement<QPushButton>(this, QStringLiteral("Command3"));
         command1_ = command1;
         command2_ = command2;
         connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);

@@ -1,13 +1,15 @@
 #pragma once
 // A window as data: one row per element, front to back as the window stacks
 // them. One builder turns a table into widgets.
+#include "programerror.h"
+
 #include <QString>
+#include <QWidget>
 #include <QtGlobal>
 
 #include <span>
 
 class QColor;
-class QWidget;
 
 namespace kiramoku::screens {
 
@@ -65,6 +67,18 @@ QString ElementName(const Element &e);
 // Builds every element of `table` on `window`, back to front, so the first
 // row ends up in front. Twips become logical pixels (15 twips each).
 void BuildElements(QWidget *window, std::span<const Element> table);
+
+// The element named `name` that the builder put on the board window; a board
+// without it was built wrong, which stops the game with its name.
+template <typename T = QWidget>
+T *BoardElement(QWidget *window, const QString &name)
+{
+    T *element = window->findChild<T *>(name, Qt::FindDirectChildrenOnly);
+    if (!element) {
+        throw ProgramError("board element missing: " + name.toStdString());
+    }
+    return element;
+}
 
 int Pixels(int twips);
 

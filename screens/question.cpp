@@ -37,7 +37,8 @@ protected:
     }
 };
 
-// Qt's standard texts for Yes and No, as the installed translation gives them.
+// An answer button's caption as Qt's installed Japanese translation words
+// it, else the plain Japanese word.
 QString StandardCaption(const char *source, const char *fallback)
 {
     const QString translated = QCoreApplication::translate("QPlatformTheme", source);
@@ -45,24 +46,14 @@ QString StandardCaption(const char *source, const char *fallback)
 }
 } // namespace
 
-QString YesCaption()
-{
-    return StandardCaption("&Yes", "はい");
-}
-
-QString NoCaption()
-{
-    return StandardCaption("&No", "いいえ");
-}
-
 bool MessageQuestion::AskYes(const QString &text, const QString &title, bool yesIsDefault, Dismissal dismissal)
 {
     AnswerOnlyBox box(QMessageBox::Information, title, text, QMessageBox::Yes | QMessageBox::No,
                       QApplication::activeWindow());
     box.answerOnly = dismissal == Dismissal::NotAnAnswer;
     box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Yes)->setText(YesCaption());
-    box.button(QMessageBox::No)->setText(NoCaption());
+    box.button(QMessageBox::Yes)->setText(StandardCaption("&Yes", "はい"));
+    box.button(QMessageBox::No)->setText(StandardCaption("&No", "いいえ"));
     box.setDefaultButton(yesIsDefault ? QMessageBox::Yes : QMessageBox::No);
     SetWindowTitleExactly(&box, title);
     return box.exec() == QMessageBox::Yes;
