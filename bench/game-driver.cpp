@@ -12,9 +12,10 @@
 //       tell the cost of loading a Japanese font from the rest.
 //   kiramoku_game_bench phases SECONDS [music]
 //       Four humans at the board; SECONDS each of: idle, the die rolling,
-//       walking (roll, stop, the walk, again). Prints the CPU share of each
-//       and the die's tick rate. With "music" the tune plays and only the idle
-//       phase runs.
+//       walking (roll, stop, the walk, again). Prints the CPU share of each,
+//       how many new values the die took a second and how many times a
+//       second the die's label was drawn. With "music" the tune plays and
+//       only the idle phase runs.
 #include "form1.h"
 #include "mmcontrol.h"
 #include "session.h"
@@ -79,6 +80,20 @@ protected:
 
 private:
     std::function<void()> then_;
+};
+
+// Counts the paints of one widget.
+class PaintCount : public QObject {
+public:
+    explicit PaintCount(QWidget *widget) { widget->installEventFilter(this); }
+    long long paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
 };
 
 void Print(const char *what, double ms)
@@ -146,6 +161,7 @@ int Phases(int seconds, bool music)
 
     long long ticks = 0;
     QObject::connect(timer1, &QTimer::timeout, [&] { ++ticks; });
+    const PaintCount dieDrawn(board->findChild<QWidget *>(QStringLiteral("Label6")));
     // Walking: whenever the board is still, roll, and stop a moment later.
     QTimer walker;
     walker.setInterval(50);
@@ -167,7 +183,7 @@ int Phases(int seconds, bool music)
     }
     size_t next = 0;
     double cpuAtStart = 0, wallAtStart = 0;
-    long long ticksAtStart = 0;
+    long long ticksAtStart = 0, drawnAtStart = 0;
     std::function<void()> startNext = [&] {
         if (next == phases.size()) {
             QCoreApplication::quit();
@@ -177,12 +193,14 @@ int Phases(int seconds, bool music)
         cpuAtStart = CpuSeconds();
         wallAtStart = NowMs();
         ticksAtStart = ticks;
+        drawnAtStart = dieDrawn.paints;
         QTimer::singleShot(seconds * 1000, [&] {
             const double wall = (NowMs() - wallAtStart) / 1000;
             const double cpu = CpuSeconds() - cpuAtStart;
             std::printf("%s-cpu-percent %.2f\n", phases[next].name, 100 * cpu / wall);
             if (std::string_view(phases[next].name) == "rolling") {
-                std::printf("die-ticks-per-second %.0f\n", double(ticks - ticksAtStart) / wall);
+                std::printf("die-values-per-second %.0f\n", double(ticks - ticksAtStart) / wall);
+                std::printf("die-drawn-per-second %.0f\n", double(dieDrawn.paints - drawnAtStart) / wall);
             }
             std::fflush(stdout);
             phases[next].end();

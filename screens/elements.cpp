@@ -213,10 +213,9 @@ void CaptionButton::paintEvent(QPaintEvent *)
     QRectF area = QRectF(rect()).adjusted(ButtonPadding + shift, ButtonPadding + shift, -ButtonPadding + shift,
                                           -ButtonPadding + shift);
     if (!picture_.isEmpty()) {
-        QSize size = PictureRenderer(picture_)->defaultSize();
-        if (text().isEmpty()) {
-            size.scale(area.size().toSize(), Qt::KeepAspectRatio);
-        }
+        // At its own size, centred on a face without a caption even where it
+        // reaches into the padding.
+        const QSize size = PictureRenderer(picture_)->defaultSize();
         const QPoint corner(qRound(area.center().x() - size.width() / 2.0),
                             qRound(text().isEmpty() ? area.center().y() - size.height() / 2.0 : area.top()));
         painter.drawPixmap(corner, PictureAt(picture_, size, devicePixelRatioF()));
@@ -281,6 +280,13 @@ void CaptionButton::keyPressEvent(QKeyEvent *event)
         return;
     }
     QPushButton::keyPressEvent(event);
+}
+
+QItemSelectionModel::SelectionFlags ChoiceList::selectionCommand(const QModelIndex &index,
+                                                               const QEvent *event) const
+{
+    const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
+    return flags.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : flags;
 }
 
 } // namespace kiramoku::screens

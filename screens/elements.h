@@ -1,6 +1,7 @@
 #pragma once
 // The kinds of element a window is built from.
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QWidget>
 
@@ -108,6 +109,18 @@ private:
 
     QString picture_;
     QColor colour_;
+};
+
+// A list of which one entry is chosen: once an entry is chosen, Ctrl with a
+// click or Space on it does not leave the list without a choice.
+class ChoiceList : public QListWidget {
+    Q_OBJECT
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override;
 };
 
 } // namespace kiramoku::screens

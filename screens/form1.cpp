@@ -11,8 +11,15 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QtMath>
 
 namespace kiramoku::screens {
+
+namespace {
+constexpr qreal MillisecondsPerSecond = 1000;
+constexpr qreal AssumedRefreshRate = 60;  // Hz, for a screen that does not say its own
+} // namespace
 
 // The rules' music commands go through the playback, so a game end's "Pause"
 // sounds when the last walk has been seen, not before.
@@ -112,6 +119,8 @@ void Form1::Timer1_Timer()
     // The die does not tick while a turn plays back.
     if (!playback_.Busy()) {
         Run(&BoardRules::Timer1_Timer);
+        // Drawn at once: the value a stop takes is the one on the screen.
+        label6_->repaint();
     }
 }
 
@@ -144,7 +153,6 @@ void Form1::Run(Handler handler)
         return;
     }
     timer1_->stop();
-    turnPlayed_ = handler == &BoardRules::Command2_Click;
     playback_.Begin();
     Guard([&] { (rules_.*handler)(); });
     if (!unloaded_) {
@@ -156,22 +164,11 @@ void Form1::OnFinished()
 {
     Render(rules_.State());
     SyncTimer();
-    FocusRollAfterTurn();
     while (!pending_.empty() && !playback_.Busy() && !unloaded_) {
         const std::function<void()> next = std::move(pending_.front());
         pending_.pop_front();
         next();
     }
-}
-
-void Form1::FocusRollAfterTurn()
-{
-    // The stop button has just been disabled, which moved the focus on to the
-    // quit button; the button a player needs next is the roll.
-    if (turnPlayed_ && !rules_.State().Command2Enabled && isActiveWindow()) {
-        command1_->setFocus(Qt::OtherFocusReason);
-    }
-    turnPlayed_ = false;
 }
 
 void Form1::Refresh()
@@ -184,12 +181,21 @@ void Form1::Refresh()
 
 void Form1::SyncTimer()
 {
-    const int interval = rules_.State().Timer1Interval;
-    if (interval == 0 || playback_.Busy() || unloaded_) {
+    // The rules ask for the fastest die (an interval of 1) or none (0).
+    if (rules_.State().Timer1Interval == 0 || playback_.Busy() || unloaded_) {
         timer1_->stop();
-    } else if (!timer1_->isActive() || timer1_->interval() != interval) {
-        timer1_->start(interval);
+    } else if (!timer1_->isActive()) {
+        timer1_->start(FrameInterval());
     }
+}
+
+std::chrono::milliseconds Form1::FrameInterval() const
+{
+    // One refresh of the board's screen, rounded up: a value drawn between
+    // two refreshes would never be seen, so the die takes at most one a frame
+    // and every value it takes stays on the screen for a whole frame.
+    const qreal rate = screen()->refreshRate();
+    return std::chrono::milliseconds(qCeil(MillisecondsPerSecond / (rate > 0 ? rate : AssumedRefreshRate)));
 }
 
 void Form1::Render(const BoardState &board)
@@ -202,6 +208,11 @@ void Form1::Render(const BoardState &board)
         label5_[size_t(i)]->SetCaption(board.Label5[i]);
         const PiecePlace place = board.Image4[i];
         pieces_[size_t(i)]->move(Pixels(qRound(place.Left * TwipsPerCm)), Pixels(qRound(place.Top * TwipsPerCm)));
+    }
+    // Qt would send the focus of a stop button being disabled on to the quit
+    // button, where a Space during the walk asks to quit; the roll comes next.
+    if (!board.Command2Enabled && focusWidget() == command2_) {
+        command1_->setFocus(Qt::OtherFocusReason);
     }
     command2_->setEnabled(board.Command2Enabled);
     announcer_->Present(board);

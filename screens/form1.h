@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 
@@ -66,9 +67,9 @@ private:
     void Act(Handler handler);
     void Run(Handler handler);
     void OnFinished();
-    void FocusRollAfterTurn();
     void Render(const BoardState &board);
     void SyncTimer();
+    std::chrono::milliseconds FrameInterval() const;
 
     Playback &playback_;
     MMControl *music_;
@@ -77,7 +78,6 @@ private:
     QTimer *timer1_;
     std::deque<std::function<void()>> pending_;  // input that came during a playback
     bool unloaded_ = false;
-    bool turnPlayed_ = false;  // the playback in progress is a stop click's turn
 
     TextLabel *label1_;
     std::array<TextLabel *, MaxPlayers> label2_{}, label3_{}, label5_{};

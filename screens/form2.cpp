@@ -19,6 +19,7 @@ Form2::Form2(std::function<void()> showBoard) : showBoard_(std::move(showBoard))
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
     SetUpWindow(this, QStringLiteral("設定画面"), SelectionWidth, SelectionHeight, SelectionColour);
+    PlaceOnPrimaryScreen(this, SelectionLeft, SelectionTop);
     BuildElements(this, SelectionLayout());
 
     list1_ = findChild<QListWidget *>(QStringLiteral("List1"));

@@ -21,9 +21,11 @@ Form3::Form3(Module1 &module, BoardRules &board, WindowControl &windows, Questio
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
     SetUpWindow(this, QString(), WinnerWidth, WinnerHeight, WinnerColour);
+    PlaceOnPrimaryScreen(this, WinnerLeft, WinnerTop);
     BuildElements(this, WinnerLayout());
     label1_ = findChild<TextLabel *>(QStringLiteral("Label1"));
     auto *command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
+    command1_ = command1;
     connect(command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     command1->setFocus();
     speaker_ = std::make_unique<Speaker>(this);
@@ -47,6 +49,14 @@ void Form3::Form_Load()
 {
     rules_.Form_Load();
     label1_->SetCaption(rules_.Label1);
+}
+
+void Form3::BringForward()
+{
+    show();
+    raise();
+    activateWindow();
+    command1_->setFocus(Qt::OtherFocusReason);
 }
 
 void Form3::Command1_Click()

@@ -22,6 +22,9 @@ public:
     ~Form3() override;
 
     void Form_Load();
+    // Shows the window in front with the focus on its button, at every round
+    // end with a winner, whether it is new or already open.
+    void BringForward();
     // Unloads the window at once (the rules' decision, or the board closing).
     void Unload();
 
@@ -41,6 +44,7 @@ private:
     WinnerRules rules_;
     InputGate &gate_;
     TextLabel *label1_;
+    QWidget *command1_;
     bool unloading_ = false;
     std::unique_ptr<Speaker> speaker_;  // reads the congratulations as the window comes up
 };

@@ -76,7 +76,7 @@ QWidget *Create(QWidget *window, const Element &e)
     case Kind::Button:
         return new CaptionButton(window, Text(e), PictureName(e), ColourOf(e.colour));
     case Kind::ListBox: {
-        auto *list = new QListWidget(window);
+        auto *list = new ChoiceList(window);
         list->addItems(Text(e).split(QLatin1Char('|')));
         return list;
     }

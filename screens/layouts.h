@@ -14,6 +14,9 @@ std::span<const Element> BoardLayout();
 inline constexpr int SelectionWidth = 4665;
 inline constexpr int SelectionHeight = 3630;
 inline constexpr quint32 SelectionColour = 0x0080FF80;
+// Where its client area's top-left corner opens on the primary screen.
+inline constexpr int SelectionLeft = 6255;
+inline constexpr int SelectionTop = 1515;
 
 std::span<const Element> SelectionLayout();
 
@@ -21,6 +24,9 @@ std::span<const Element> SelectionLayout();
 inline constexpr int WinnerWidth = 7635;
 inline constexpr int WinnerHeight = 3165;
 inline constexpr quint32 WinnerColour = 0x00C0C0C0;
+// Where its client area's top-left corner opens on the primary screen.
+inline constexpr int WinnerLeft = 4110;
+inline constexpr int WinnerTop = 3510;
 
 std::span<const Element> WinnerLayout();
 

@@ -51,8 +51,7 @@ void Session::ShowWinnerWindow()
             form3_->Form_Load();
             connect(form3_, &Form3::Answered, form1_, &Form1::Refresh);
         }
-        form3_->show();
-        form3_->raise();
+        form3_->BringForward();
     });
 }
 

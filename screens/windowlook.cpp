@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QScreen>
 #include <QStyleFactory>
 #include <QTranslator>
 #include <QWidget>
@@ -115,6 +116,14 @@ void SetUpWindow(QWidget *window, const QString &title, int widthTwips, int heig
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPointSizeF(DefaultPoints);
     window->setFont(font);
+}
+
+void PlaceOnPrimaryScreen(QWidget *window, int leftTwips, int topTwips)
+{
+    // The geometry, unlike move(), places the client area and not the frame
+    // around it; on X11 the window manager keeps the client where it is put.
+    const QPoint origin = QGuiApplication::primaryScreen()->geometry().topLeft();
+    window->setGeometry(QRect(origin + QPoint(Pixels(leftTwips), Pixels(topTwips)), window->size()));
 }
 
 } // namespace kiramoku::screens

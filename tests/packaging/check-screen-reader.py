@@ -264,6 +264,8 @@ def play(desktop, game, workdir):
 
 def check_round(timed_after_stop):
     after_stop = [text for _, text in timed_after_stop]
+    if any("双六を止める" in text for text in after_stop):
+        fail("the turn named the quit button, so the focus was there while the pieces walked")
     for before, utterance in zip(after_stop, after_stop[1:]):
         if utterance == before:
             fail("said twice in a row: %r" % utterance)

@@ -28,7 +28,8 @@ using namespace std::chrono_literals;
 class LoadedDie : public ChanceSource {
 public:
     int face = 1;
-    double Next() override { return (face - 0.5) / DieFaces; }
+    int draws = 0;
+    double Next() override { return ++draws, (face - 0.5) / DieFaces; }
 };
 
 // The title the window system shows for `window`: on X11 the _NET_WM_NAME

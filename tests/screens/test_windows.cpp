@@ -8,7 +8,10 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QStandardPaths>
+#include <QtMath>
+#include <QSvgRenderer>
 
 using namespace kiramoku;
 using namespace kiramoku::test;
@@ -51,6 +54,16 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
     }
 }
 
+// The width of what is drawn on `background`.
+int InkedWidth(const QImage &image, const QColor &background)
+{
+    QRect r;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            r |= image.pixelColor(x, y) != background ? QRect(x, y, 1, 1) : QRect();
+    return r.width();
+}
+
 } // namespace
 
 class TestWindows : public QObject {
@@ -71,9 +84,10 @@ private slots:
     void eachWindowOpensAsItsTableSays_data()
     {
         QTest::addColumn<QString>("window");
-        QTest::newRow("the selection window") << "Form2";
-        QTest::newRow("the board") << "Form1";
-        QTest::newRow("the winner window, player 3 having won") << "Form3";
+        QTest::addColumn<QPoint>("corner");  // the client area's on the screen, in pixels; none: the board's is open
+        QTest::newRow("the selection window") << "Form2" << QPoint(417, 101);
+        QTest::newRow("the board") << "Form1" << QPoint();
+        QTest::newRow("the winner window, player 3 having won") << "Form3" << QPoint(274, 234);
     }
     void eachWindowOpensAsItsTableSays()
     {
@@ -98,6 +112,8 @@ private slots:
         // The title as the window system shows it, with nothing added.
         QCOMPARE(SystemTitle(shown), QString::fromUtf8(want->title));
         QCOMPARE(shown->size(), QSize(Px(want->width), Px(want->height)));
+        QFETCH(QPoint, corner);
+        QVERIFY(corner.isNull() || shown->mapToGlobal(QPoint(0, 0)) == corner);
         QVERIFY(Activate(shown));
         QCOMPARE(QApplication::focusWidget(), Find(shown, want->tabOrder.first()));
         CheckPlaces(shown, *want);
@@ -175,6 +191,10 @@ private slots:
         QVERIFY(visible(0) && visible(1) && !visible(2) && !visible(3));
         game.ChooseHumans(2);  // the same choice again changes nothing
         QVERIFY(visible(1) && !visible(2));
+        auto *list = Find<QListWidget>(game.Selection(), QStringLiteral("List1"));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualItemRect(list->item(1)).center());
+        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);  // neither Ctrl leaves the list without a choice
+        QVERIFY(visible(1) && list->item(1)->isSelected());
         for (int i = 0; i < 4; ++i) {
             QVERIFY(Find(game.Selection(), QStringLiteral("Label2(%1)").arg(i))->isVisible());
         }
@@ -191,6 +211,9 @@ private slots:
         QVERIFY(game.Button("Command2")->isEnabled());
         game.die.face = 3;
         QTRY_COMPARE(Caption(board, QStringLiteral("Label6")), QStringLiteral("3"));
+        const int draws = game.die.draws;  // at most one new value for each frame of the screen
+        QTest::qWait(500);
+        QVERIFY2(game.die.draws - draws <= qCeil(board->screen()->refreshRate() / 2) + 1, qPrintable(QString::number(game.die.draws - draws)));
         game.Click("Command2");
         QVERIFY(game.Busy());
         game.WaitUntilStill();
@@ -289,6 +312,9 @@ private slots:
         game.Begin();
         QWidget *winner = game.PlayRoundWonBy(3);
         QVERIFY(winner);
+        QVERIFY(Activate(game.Board()));  // the next round's end brings it forward, its button focused
+        QCOMPARE(game.PlayRoundWonBy(3), winner);
+        QTRY_COMPARE(QApplication::focusWidget(), Find(winner, QStringLiteral("Command1")));
 
         // Escape and the frame's close do not answer: only Yes or No does.
         Answer yes(QMessageBox::Yes, true);
@@ -420,7 +446,7 @@ private slots:
 
     void afterATurnTheFocusIsBackOnTheRoll()
     {
-        Game game(1ms);
+        Game game(2ms);
         game.Begin();
         QVERIFY(QTest::qWaitForWindowActive(game.Board()));
         game.die.face = 2;
@@ -429,7 +455,10 @@ private slots:
         QTest::keyClick(game.Button("Command1"), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), game.Button("Command2"));
         QTest::keyClick(game.Button("Command2"), Qt::Key_Space);
-        game.WaitUntilStill();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // and Space again during the walk
+        for (; game.Busy(); QTest::qWait(1)) {  // never on the quit button while walking
+            QVERIFY(QApplication::focusWidget() != game.Button("Command3"));
+        }
         QCOMPARE(QApplication::focusWidget(), game.Button("Command1"));
         // So the next Space rolls again instead of asking to quit.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
@@ -468,6 +497,13 @@ private slots:
         const int x = CaptionButton::BevelWidth + 1;
         for (int y : {CaptionButton::BevelWidth + 1, face.height() / 2, face.height() - CaptionButton::BevelWidth - 2}) {
             QCOMPARE(face.pixelColor(x, y), Colour(colour));
+        }
+        if (window == QLatin1String("winner")) {  // the boy as large as his picture drawn at 110 × 103
+            QImage own(110, 103, QImage::Format_RGB32);
+            own.fill(Colour(colour));
+            QPainter painter(&own);
+            QSvgRenderer(QStringLiteral(":/pictures/winner-boy.svg")).render(&painter);
+            QCOMPARE(InkedWidth(face.copy(face.rect().adjusted(2, 2, -2, -2)), Colour(colour)), InkedWidth(own, Colour(colour)));
         }
     }
 
