@@ -52,6 +52,9 @@ TextLabel::TextLabel(QWidget *parent, bool sizedToText, bool framed, const QColo
 {
     setTextFormat(Qt::PlainText);
     setFocusPolicy(Qt::NoFocus);
+    // A label with a background covers its whole rectangle: what lies under
+    // it need not be drawn again when its text changes (the rolling die).
+    setAttribute(Qt::WA_OpaquePaintEvent, background.isValid());
 }
 
 void TextLabel::SetCaption(const QString &text)

@@ -116,10 +116,12 @@ void Form1::Command3_Click()
 
 void Form1::Timer1_Timer()
 {
-    // The die does not tick while a turn plays back.
-    if (!playback_.Busy()) {
-        Run(&BoardRules::Timer1_Timer);
-        // Drawn at once: the value a stop takes is the one on the screen.
+    // The die does not tick while a turn plays back. A tick changes nothing
+    // but the die, so only the die is drawn, and at once: the value a stop
+    // takes is the one on the screen.
+    if (!playback_.Busy() && !unloaded_) {
+        Guard([this] { rules_.Timer1_Timer(); });
+        label6_->SetCaption(rules_.State().Label6);
         label6_->repaint();
     }
 }
