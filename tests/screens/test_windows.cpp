@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(SystemTitle(shown), QString::fromUtf8(want->title));
         QCOMPARE(shown->size(), QSize(Px(want->width), Px(want->height)));
         QFETCH(QPoint, corner);
-        QVERIFY(corner.isNull() || shown->mapToGlobal(QPoint(0, 0)) == corner);
+        QCOMPARE(corner.isNull() ? corner : shown->mapToGlobal(QPoint(0, 0)), corner);
         QVERIFY(Activate(shown));
         QCOMPARE(QApplication::focusWidget(), Find(shown, want->tabOrder.first()));
         CheckPlaces(shown, *want);
@@ -193,8 +193,9 @@ private slots:
         QVERIFY(visible(1) && !visible(2));
         auto *list = Find<QListWidget>(game.Selection(), QStringLiteral("List1"));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualItemRect(list->item(1)).center());
-        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);  // neither Ctrl leaves the list without a choice
-        QVERIFY(visible(1) && list->item(1)->isSelected());
+        QVERIFY2(visible(1) && list->item(1)->isSelected(), "Ctrl+click left the list without a choice");
+        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY2(visible(1) && list->item(1)->isSelected(), "Ctrl+Space left the list without a choice");
         for (int i = 0; i < 4; ++i) {
             QVERIFY(Find(game.Selection(), QStringLiteral("Label2(%1)").arg(i))->isVisible());
         }
