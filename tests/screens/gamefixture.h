@@ -137,12 +137,16 @@ struct Game {
     void Click(const char *name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
     bool Busy() { return session.Player().Busy(); }
     void WaitUntilStill() { QTRY_VERIFY_WITH_TIMEOUT(!Busy(), 20000); }
-    // The current player rolls, sees a value, and stops on `face`.
-    void Turn(int face)
+    // The current player rolls and sees `face`; a turn also stops on it.
+    void Roll(int face)
     {
         die.face = face;
         Click("Command1");
         QTRY_COMPARE(Caption(Board(), QStringLiteral("Label6")), QString::number(face));
+    }
+    void Turn(int face)
+    {
+        Roll(face);
         Click("Command2");
         WaitUntilStill();
     }

@@ -217,9 +217,7 @@ private slots:
         Game game(1ms);
         game.Begin();
         Form1 *board = game.Board();
-        game.die.face = 2;
-        game.Click("Command1");
-        QTRY_COMPARE(Caption(board, QStringLiteral("Label6")), QStringLiteral("2"));
+        game.Roll(2);
 
         // A heartbeat on the event loop measures how long it ever waits.
         QElapsedTimer clock;
@@ -258,9 +256,7 @@ private slots:
         Game game(5ms);
         game.ChooseHumans(4);
         game.Begin();
-        game.die.face = 6;
-        game.Click("Command1");
-        QTRY_COMPARE(Caption(game.Board(), QStringLiteral("Label6")), QStringLiteral("6"));
+        game.Roll(6);
         game.Click("Command2");
         QVERIFY(game.Busy());
         // The keyboard presses the focused roll button mid-walk: kept for later.
@@ -353,9 +349,7 @@ private slots:
             QTest::mouseClick(Find<QPushButton>(game.session.Winner(), QStringLiteral("Command1")), Qt::LeftButton);
             QVERIFY(no.seen);
         } else {
-            game.die.face = 6;
-            game.Click("Command1");
-            QTRY_COMPARE(Caption(game.Board(), QStringLiteral("Label6")), QStringLiteral("6"));
+            game.Roll(6);
             game.Click("Command2");
             QVERIFY(game.Busy());
             game.Board()->close();
@@ -382,9 +376,7 @@ private slots:
         QPointer<QWidget> winner = game.PlayRoundWonBy(2);
         QVERIFY(winner);
         // Play on: player 1 stops, and the computer's three turns play back.
-        game.die.face = 1;
-        game.Click("Command1");
-        QTRY_COMPARE(Caption(game.Board(), QStringLiteral("Label6")), QStringLiteral("1"));
+        game.Roll(1);
         game.Click("Command2");
         QVERIFY(game.Busy());
 
