@@ -26,22 +26,9 @@ import time
 SKIP = 77
 PLAYER_NAME = "Tarou"
 COMPUTER_NAMES = ["越後屋の若旦那", "錠前屋の若旦那", "旗本の三男坊"]
-START_MONEY = 1000
-
-# The first walk of every player starts on square 0 and lands on the square
-# of the die's number: what that square has written on it, its line (player 4
-# has his own allowance line) and its money.
-CONSTABLE = "八丁堀のだんな、またですかい？"
-MERCHANT_ALLOWANCE = "番頭さん、これ持ってくよ！"
-SAMURAI_ALLOWANCE = "じい、持ってくよ！[(じい)わか、どこに行かれるのじゃ！]"
-FIRST_SQUARES = {
-    1: ("浮世絵を拾う", "うへへ・・・。夜のおかずを手に入れたぜ（＋200）", 200),
-    2: ("-50両", CONSTABLE, -50),
-    3: ("50両", None, 50),
-    4: ("振り出しに戻る", "おいおい！そりゃあないぜ・・・なんてこったい(-700)", -700),
-    5: ("50両", None, 50),
-    6: ("-50両", CONSTABLE, -50),
-}
+# What each first walk from the start square is told after the walker's
+# name, the same list test_accessibility reads.
+FIRST_WALKS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "first-walks.txt")
 
 # How long to wait for each thing to happen, in seconds: generous, as the
 # machine may be busy building.
@@ -51,9 +38,9 @@ WINDOW_START = 30
 SPOKEN = 20
 ROUND = 90
 
-# "12:34:56.789 - SPEECH OUTPUT: 'text'" and then the voice, "{...}".
 FIRST_DISPLAY = 140  # well above the numbers desktops and xvfb-run take
 
+# "12:34:56.789 - SPEECH OUTPUT: 'text'" and then the voice, "{...}".
 SPEECH = re.compile(r"^(\d+):(\d+):([\d.]+) - SPEECH OUTPUT: '(.*?)' ?(?:\{[^{}]*\})?$")
 
 # A walking piece pauses 0.28 s on every square; a landing is told no sooner
@@ -174,16 +161,17 @@ def line_buffered_orca(workdir):
 
 def expected_round(dice):
     """The twelve sentences of the first round, given the four dice."""
+    walks = {}
+    with open(FIRST_WALKS, encoding="utf-8") as f:
+        for line in f:
+            if line.strip() and not line.startswith("#"):
+                die, players, sentence = line.rstrip("\n").split(" ", 2)
+                walks.update({(int(die), int(player)): sentence for player in players})
     names = [PLAYER_NAME] + COMPUTER_NAMES
     sentences = []
     for player, die in enumerate(dice, start=1):
-        written, line, money = FIRST_SQUARES[die]
-        if line is None:
-            line = SAMURAI_ALLOWANCE if player == 4 else MERCHANT_ALLOWANCE
-        sentences.append("さいころの目は%d" % die)
-        sentences.append("%s、%dマス目 %s、%s、所持金%d両" % (names[player - 1], die, written, line,
-                                                        START_MONEY + money))
-        sentences.append("%sの番でありんすぅ" % names[player % 4])
+        sentences += ["さいころの目は%d" % die, "%s、%s" % (names[player - 1], walks[(die, player)]),
+                      "%sの番でありんすぅ" % names[player % 4]]
     return sentences
 
 
