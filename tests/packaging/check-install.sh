@@ -5,8 +5,7 @@
 # option and key, and the game started from the prefix shows its first
 # window and finds its tune there.
 #   check-install.sh BUILD_DIR VERSION TUNE_PROBE
-set -euo pipefail
-export LC_ALL=C.UTF-8  # grep -P reads Japanese only in a UTF-8 locale
+source "$(dirname "$0")/installed-files.sh"
 build=$1 version=$2 probe=$3
 
 work=$(mktemp -d)
@@ -16,7 +15,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # A prefix with a space and Japanese in it: the game must not care where it is.
 prefix="$work/遊び 場"
@@ -29,12 +27,7 @@ launcher=${launchers[0]}
 id=$(basename "$launcher" .desktop)
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"
 executable="$prefix/games/kiramoku"
-for f in games/kiramoku share/kiramoku/kira.mid "share/metainfo/$id.metainfo.xml" \
-         "share/icons/hicolor/scalable/apps/$id.svg" share/man/man6/kiramoku.6.gz \
-         share/doc/kiramoku/copyright share/doc/kiramoku/changelog.gz; do
-  [ -s "$prefix/$f" ] || fail "not installed: $f"
-done
-[ -x "$executable" ] || fail "games/kiramoku is not executable"
+check_installed_files "$prefix" "$id"
 
 desktop-file-validate "$launcher" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
