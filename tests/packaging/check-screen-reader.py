@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A blind player's first round, with the Orca screen reader listening.
 
-On a virtual X display with its own D-Bus session and accessibility bus, Orca
+On a virtual X display (xvfb-run) with its own D-Bus session and accessibility bus, Orca
 runs with its debug log, then the game; the round is played from the keyboard
 alone: type a name, start, roll, stop, and wait while the three computer
 players take their turns. Every utterance is a "SPEECH OUTPUT" line of Orca's
@@ -32,13 +32,12 @@ FIRST_WALKS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "first-wa
 
 # How long to wait for each thing to happen, in seconds: generous, as the
 # machine may be busy building.
-DISPLAY_START = 10
 ORCA_START = 30
 WINDOW_START = 30
 SPOKEN = 20
 ROUND = 90
 
-FIRST_DISPLAY = 140  # well above the numbers desktops and xvfb-run take
+FIRST_DISPLAY = "140"  # well above the numbers desktops and other tests' xvfb-run take
 
 # "12:34:56.789 - SPEECH OUTPUT: 'text'" and then the voice, "{...}".
 SPEECH = re.compile(r"^(\d+):(\d+):([\d.]+) - SPEECH OUTPUT: '(.*?)' ?(?:\{[^{}]*\})?$")
@@ -59,7 +58,7 @@ def skip(message):
 
 
 class Desktop:
-    """Xvfb, the accessibility bus, Orca and the game, stopped in reverse."""
+    """The accessibility bus, Orca and the game, stopped in reverse."""
 
     def __init__(self, workdir):
         self.workdir = workdir
@@ -75,56 +74,24 @@ class Desktop:
 
     def stop(self):
         for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+            process.kill()
+            process.wait()
 
-    def display(self):
-        """A virtual X display on a number no other server holds, once it
-        answers."""
-        for number in range(FIRST_DISPLAY, FIRST_DISPLAY + 50):
-            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
-                continue
-            xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.env["DISPLAY"] = ":%d" % number
-            deadline = time.monotonic() + DISPLAY_START
-            while xvfb.poll() is None and time.monotonic() < deadline:
-                answer = subprocess.run(["xdotool", "getmouselocation"], env=self.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                if answer.returncode == 0:
-                    self.processes.append(xvfb)
-                    return
-                time.sleep(0.2)
-            if xvfb.poll() is None:
-                xvfb.kill()
-            xvfb.wait()
-        skip("Xvfb could not start a display")
+    def orca_log(self):
+        try:
+            with open(self.log, encoding="utf-8", errors="replace") as f:
+                return f.read()
+        except FileNotFoundError:
+            return ""
 
     def timed_speech(self):
         """Every utterance so far, in order, with its time in seconds."""
-        try:
-            with open(self.log, encoding="utf-8", errors="replace") as f:
-                found = [m for m in map(SPEECH.match, f) if m]
-        except FileNotFoundError:
-            return []
+        found = [m for m in map(SPEECH.match, self.orca_log().splitlines()) if m]
         return [(int(m.group(1)) * 3600 + int(m.group(2)) * 60 + float(m.group(3)), m.group(4)) for m in found]
 
     def speech(self):
         """Every utterance so far, in order."""
         return [text for _, text in self.timed_speech()]
-
-    def listening(self):
-        """Orca has started and listens to the accessibility bus."""
-        try:
-            with open(self.log, encoding="utf-8", errors="replace") as f:
-                return "ORCA: Starting registry" in f.read()
-        except FileNotFoundError:
-            return False
 
     def wait_for_speech(self, what, after, timeout=SPOKEN):
         """Waits until an utterance after the first `after` contains `what`."""
@@ -136,11 +103,9 @@ class Desktop:
             time.sleep(0.1)
         fail("Orca never said %r; it said:\n  %s" % (what, "\n  ".join(self.speech()[after:])))
 
-    def key(self, *keys):
-        subprocess.run(["xdotool", "key", "--delay", "100", *keys], env=self.env, check=True)
-
-    def type(self, text):
-        subprocess.run(["xdotool", "type", "--delay", "100", text], env=self.env, check=True)
+    def xdotool(self, command, *what):
+        """Presses keys ("key") or types text ("type") as a player would."""
+        subprocess.run(["xdotool", command, "--delay", "100", *what], env=self.env, check=True)
 
 
 def line_buffered_orca(workdir):
@@ -197,7 +162,6 @@ def play(desktop, game, workdir):
     # No speech server is started: Orca logs what it would say.
     env["SPEECHD_CMD"] = "/bin/false"
     env["PULSE_SERVER"] = "unix:/nonexistent"
-    desktop.display()
     desktop.start("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
 
     prefs = os.path.join(workdir, "orca-prefs")
@@ -205,7 +169,7 @@ def play(desktop, game, workdir):
     orca = desktop.start("orca", ["/usr/bin/python3", line_buffered_orca(workdir),
                           "--user-prefs", prefs, "--debug-file", desktop.log])
     deadline = time.monotonic() + ORCA_START
-    while not desktop.listening():
+    while "ORCA: Starting registry" not in desktop.orca_log():  # listening to the accessibility bus
         if orca.poll() is not None or time.monotonic() > deadline:
             skip("Orca could not start here (see %s)" % os.path.join(workdir, "orca.out"))
         time.sleep(0.2)
@@ -222,23 +186,23 @@ def play(desktop, game, workdir):
     desktop.wait_for_speech("プレイヤー1の名前", 0)
 
     # The name, then the start button, then the board's roll button.
-    desktop.key("ctrl+a")
-    desktop.type(PLAYER_NAME)
+    desktop.xdotool("key", "ctrl+a")
+    desktop.xdotool("type", PLAYER_NAME)
     mark = len(desktop.speech())
-    desktop.key("Tab")
+    desktop.xdotool("key", "Tab")
     desktop.wait_for_speech("はじめる", mark)
     mark = len(desktop.speech())
-    desktop.key("Return")
+    desktop.xdotool("key", "Return")
     desktop.wait_for_speech("さいころをふる", mark)
 
     # Roll, move to the stop button, stop.
     mark = len(desktop.speech())
-    desktop.key("space")
+    desktop.xdotool("key", "space")
     time.sleep(0.5)
-    desktop.key("Tab")
+    desktop.xdotool("key", "Tab")
     desktop.wait_for_speech("さいころをとめる", mark)
     stop = len(desktop.speech())
-    desktop.key("space")
+    desktop.xdotool("key", "space")
     # The three computer turns play back; then it is the player's turn again.
     desktop.wait_for_speech(PLAYER_NAME + "の番でありんすぅ", stop, ROUND)
     time.sleep(1)  # anything said twice would come now
@@ -281,17 +245,18 @@ def main():
     if os.environ.get("KIRAMOKU_SCREEN_READER_SESSION") == "1":
         inside(game, workdir)
         return
-    for tool in ["orca", "Xvfb", "xdotool", "dbus-run-session"]:
+    for tool in ["orca", "xvfb-run", "xdotool", "dbus-run-session"]:
         if not shutil.which(tool):
             skip("%s is not installed (scripts/install-deps installs it)" % tool)
     if not os.path.exists("/usr/libexec/at-spi-bus-launcher"):
         skip("at-spi2-core is not installed (scripts/install-deps installs it)")
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
-    # A private session bus, so that the accessibility bus and Orca are ours alone.
+    # A display and a session bus of our own, so that the accessibility bus and Orca are ours alone.
     env = dict(os.environ, KIRAMOKU_SCREEN_READER_SESSION="1")
-    result = subprocess.run(["dbus-run-session", "--", "/usr/bin/python3", os.path.abspath(__file__),
-                             game, workdir], env=env)
+    result = subprocess.run(["xvfb-run", "-a", "-n", FIRST_DISPLAY, "-s", "-screen 0 1280x1024x24 -nolisten tcp",
+                             "dbus-run-session", "--", "/usr/bin/python3", os.path.abspath(__file__), game, workdir],
+                            env=env)
     sys.exit(result.returncode)
 
 
