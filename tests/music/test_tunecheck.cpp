@@ -35,40 +35,40 @@ struct HeardEvent {
     int tick, type, channel, key, value;
 };
 
-struct Listener {
-    fluid_player_t *player = nullptr;
-    std::vector<HeardEvent> events;
-
-    static int Heard(void *data, fluid_midi_event_t *event)
+// A synthesizer of its own, its memory not locked (a test may not lock it).
+struct Synth {
+    fluid_settings_t *settings = new_fluid_settings();
+    fluid_synth_t *synth = (fluid_settings_setint(settings, "synth.lock-memory", 0), new_fluid_synth(settings));
+    ~Synth()
     {
-        auto *self = static_cast<Listener *>(data);
-        self->events.push_back({fluid_player_get_current_tick(self->player), fluid_midi_event_get_type(event),
-                                fluid_midi_event_get_channel(event), fluid_midi_event_get_key(event),
-                                fluid_midi_event_get_velocity(event)});
-        return FLUID_OK;
+        delete_fluid_synth(synth);
+        delete_fluid_settings(settings);
     }
 };
 
 std::vector<HeardEvent> PlayThrough(const QByteArray &tune)
 {
     fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
-    fluid_settings_t *settings = new_fluid_settings();
-    fluid_settings_setstr(settings, "player.timing-source", "sample");
-    fluid_settings_setint(settings, "synth.lock-memory", 0);
-    fluid_synth_t *synth = new_fluid_synth(settings);
-    fluid_player_t *player = new_fluid_player(synth);
-    Listener listener{player, {}};
-    fluid_player_set_playback_callback(player, &Listener::Heard, &listener);
+    Synth s;
+    fluid_settings_setstr(s.settings, "player.timing-source", "sample");  // read as the player is made
+    fluid_player_t *player = new_fluid_player(s.synth);
+    std::pair<fluid_player_t *, std::vector<HeardEvent>> heard{player, {}};
+    const auto hear = [](void *data, fluid_midi_event_t *event) {
+        auto &[from, events] = *static_cast<decltype(heard) *>(data);
+        events.push_back({fluid_player_get_current_tick(from), fluid_midi_event_get_type(event),
+                          fluid_midi_event_get_channel(event), fluid_midi_event_get_key(event),
+                          fluid_midi_event_get_velocity(event)});
+        return int(FLUID_OK);
+    };
+    fluid_player_set_playback_callback(player, hear, &heard);
     fluid_player_add_mem(player, tune.constData(), std::size_t(tune.size()));
     fluid_player_play(player);
     std::vector<float> left(512), right(512);
     for (int block = 0; block < 60 * 44100 / 512 && fluid_player_get_status(player) == FLUID_PLAYER_PLAYING;
          ++block)
-        fluid_synth_write_float(synth, 512, left.data(), 0, 1, right.data(), 0, 1);
+        fluid_synth_write_float(s.synth, 512, left.data(), 0, 1, right.data(), 0, 1);
     delete_fluid_player(player);
-    delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
-    return listener.events;
+    return heard.second;
 }
 
 } // namespace
@@ -244,15 +244,11 @@ private slots:
         // The last notes lead right up to the loop point: at most an eighth of silence.
         QVERIFY2(check.endTick - lastRelease <= check.division / 2, qPrintable(QString::number(lastRelease)));
 
-        fluid_settings_t *settings = new_fluid_settings();
-        fluid_settings_setint(settings, "synth.lock-memory", 0);
-        fluid_synth_t *synth = new_fluid_synth(settings);
-        const int id = fluid_synth_sfload(synth, DefaultSoundFonts().front().c_str(), 1);
+        Synth s;
+        const int id = fluid_synth_sfload(s.synth, DefaultSoundFonts().front().c_str(), 1);
         for (int program : instruments)
-            QVERIFY2(id != FLUID_FAILED && fluid_sfont_get_preset(fluid_synth_get_sfont_by_id(synth, id), 0, program),
+            QVERIFY2(id != FLUID_FAILED && fluid_sfont_get_preset(fluid_synth_get_sfont_by_id(s.synth, id), 0, program),
                      qPrintable(QString::number(program)));
-        delete_fluid_synth(synth);
-        delete_fluid_settings(settings);
     }
 
     // The note table as it is writes the built tune, byte for byte; each
