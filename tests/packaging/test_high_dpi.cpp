@@ -21,8 +21,7 @@ double Factor()
 
 QRect Device(QRect logical)
 {
-    return {QPoint(qRound(logical.x() * Factor()), qRound(logical.y() * Factor())),
-            QSize(qRound(logical.width() * Factor()), qRound(logical.height() * Factor()))};
+    return QTransform::fromScale(Factor(), Factor()).mapRect(logical);
 }
 
 // The window as the screen shows it, and drawn at 1x and scaled up smoothly:
