@@ -75,14 +75,8 @@ void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool close
     QVERIFY(!table.State().Command2Enabled);
     QCOMPARE(table.State().Timer1Interval, 0);
     if (closely) {
-        QCOMPARE(table.ports.Walked(), walk);
-        QStringList shown;
-        for (const auto &pause : table.ports.pauses) {
-            if (pause.units == test::WalkPause) {
-                shown << pause.message;
-            }
-        }
-        QCOMPARE(shown, lines);
+        QCOMPARE(table.ports.Walked(&test::Recorder::Pause::square), walk);
+        QCOMPARE(table.ports.Walked(&test::Recorder::Pause::message), lines);
         QCOMPARE(table.module.WinnerText, want.winnerText);
     }
 }

@@ -7,8 +7,7 @@
 using namespace kiramoku;
 
 namespace {
-const QStringList Defaults{QStringLiteral("備前屋の若旦那"), QStringLiteral("越後屋の若旦那"),
-                           QStringLiteral("錠前屋の若旦那"), QStringLiteral("旗本の三男坊")};
+const QStringList Defaults = test::FakeSelection().texts;  // the boxes' first texts, the characters' names
 
 } // namespace
 
@@ -123,9 +122,7 @@ private slots:
             table.board.Form_Unload();
         } else {
             table.Player(1).Money = 2600;
-            for (int p = 1; p <= MaxPlayers; ++p) {
-                table.Roll(1);
-            }
+            table.Round(1);
         }
         QStringList heard = table.ports.log;
         heard.removeIf([](const QString &e) { return e.startsWith(QLatin1String("Delay")) || e == QLatin1String("Beep"); });
@@ -136,9 +133,7 @@ private slots:
     {
         test::Table table;
         table.Player(1).Money = 2550;
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            table.Roll(2);  // the constable takes 50
-        }
+        table.Round(2);  // the constable takes 50
         WinnerRules winner(table.module, table.board, table.ports, table.ports);
         winner.Form_Load();
         QCOMPARE(winner.Label1, QStringLiteral("おめでとう。備前屋の若旦那さん\r\n"));
@@ -152,9 +147,7 @@ private slots:
         QCOMPARE(table.State().Label3[0], QStringLiteral("1000"));
         // The next game's window shows only the new game's winners.
         table.Player(2).Money = 2600;
-        for (int p = 1; p <= MaxPlayers; ++p) {
-            table.Roll(1);
-        }
+        table.Round(1);
         WinnerRules next(table.module, table.board, table.ports, table.ports);
         next.Form_Load();
         QCOMPARE(next.Label1, QStringLiteral("おめでとう。越後屋の若旦那さん\r\n"));

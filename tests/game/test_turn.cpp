@@ -37,7 +37,7 @@ private slots:
         table.Player(1).Position = from;
         table.Roll(die);
 
-        QCOMPARE(table.ports.Walked(), placements);
+        QCOMPARE(table.ports.Walked(&test::Recorder::Pause::square), placements);
         QStringList expected;
         for (int i = 0; i < placements.size(); ++i) {
             expected << QStringLiteral("Delay %1").arg(test::WalkPause) << QStringLiteral("Beep");

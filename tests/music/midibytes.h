@@ -2,6 +2,7 @@
 // Building small MIDI files byte by byte, for tests that need a file with one
 // particular fault.
 #include <QByteArray>
+#include <QtEndian>
 
 #include <cstdint>
 #include <initializer_list>
@@ -16,12 +17,11 @@ inline QByteArray Bytes(std::initializer_list<int> values)
     return out;
 }
 
+// The last `count` bytes of `value`, most significant first.
 inline QByteArray BigEndian(std::uint32_t value, int count)
 {
-    QByteArray out;
-    for (int i = count - 1; i >= 0; --i)
-        out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
-    return out;
+    const std::uint32_t big = qToBigEndian(value);
+    return QByteArray(reinterpret_cast<const char *>(&big) + 4 - count, count);
 }
 
 inline QByteArray Header(int format, int tracks, int division)

@@ -5,10 +5,8 @@
 # (every one a real package of this system, none a development package), and
 # the files it puts under /usr, the game itself where Debian keeps games.
 #   check-deb.sh DEB_DIR VERSION
-set -euo pipefail
-export LC_ALL=C.UTF-8  # grep -P reads Japanese only in a UTF-8 locale
+source "$(dirname "$0")/installed-files.sh"
 dir=$1 version=$2
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 debs=("$dir"/*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
@@ -42,17 +40,13 @@ for name in $depends; do
 done
 grep -qw fcitx5-frontend-qt6 <<<"$(info Recommends)" || fail "Recommends lacks the Fcitx 5 input-method module"
 
-contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
-id=$(grep -o 'usr/share/applications/[^/]*\.desktop$' <<<"$contents" | sed 's|.*/||; s|\.desktop$||')
-[ -n "$id" ] || fail "no launcher in the package"
-for f in ./usr/games/kiramoku ./usr/share/kiramoku/kira.mid ./usr/share/applications/$id.desktop \
-         ./usr/share/metainfo/$id.metainfo.xml ./usr/share/icons/hicolor/scalable/apps/$id.svg \
-         ./usr/share/man/man6/kiramoku.6.gz ./usr/share/doc/kiramoku/copyright \
-         ./usr/share/doc/kiramoku/changelog.gz; do
-  grep -qxF "$f" <<<"$contents" || fail "the package lacks $f"
-done
-if grep -q '^\./usr/bin/' <<<"$contents"; then fail "the package puts a program in /usr/bin, not /usr/games"; fi
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+launchers=("$root"/usr/share/applications/*.desktop)
+[ -f "${launchers[0]}" ] || fail "no launcher in the package"
+check_installed_files "$root/usr" "$(basename "${launchers[0]}" .desktop)"
 # The change log's newest entry is this version (a new version needs its entry).
-newest=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/kiramoku/changelog.gz | gzip -dc | head -n 1)
+newest=$(gzip -dc "$root/usr/share/doc/kiramoku/changelog.gz" | head -n 1)
 [[ $newest == "kiramoku ($version) "* ]] || fail "the change log's newest entry is not $version: $newest"
 echo "$(basename "$deb"): version $version, $(wc -w <<<"$depends") runtime dependencies, all files in place"

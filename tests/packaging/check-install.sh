@@ -5,18 +5,11 @@
 # option and key, and the game started from the prefix shows its first
 # window and finds its tune there.
 #   check-install.sh BUILD_DIR VERSION TUNE_PROBE
-set -euo pipefail
-export LC_ALL=C.UTF-8  # grep -P reads Japanese only in a UTF-8 locale
+source "$(dirname "$0")/installed-files.sh"
 build=$1 version=$2 probe=$3
 
 work=$(mktemp -d)
-game=
-cleanup() {
-  if [ -n "$game" ]; then kill "$game" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+trap 'rm -rf "$work"' EXIT
 
 # A prefix with a space and Japanese in it: the game must not care where it is.
 prefix="$work/遊び 場"
@@ -29,12 +22,7 @@ launcher=${launchers[0]}
 id=$(basename "$launcher" .desktop)
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"
 executable="$prefix/games/kiramoku"
-for f in games/kiramoku share/kiramoku/kira.mid "share/metainfo/$id.metainfo.xml" \
-         "share/icons/hicolor/scalable/apps/$id.svg" share/man/man6/kiramoku.6.gz \
-         share/doc/kiramoku/copyright share/doc/kiramoku/changelog.gz; do
-  [ -s "$prefix/$f" ] || fail "not installed: $f"
-done
-[ -x "$executable" ] || fail "games/kiramoku is not executable"
+check_installed_files "$prefix" "$id"
 
 desktop-file-validate "$launcher" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
@@ -82,24 +70,16 @@ KIRAMOKU_INSTALL_PREFIX="$prefix" QT_QPA_PLATFORM=offscreen "$prefix/games/$(bas
   || fail "the tune was not found or not opened from the prefix"
 rm "$prefix/games/$(basename "$probe")"
 
-# The installed game itself: it runs until its selection window has been
-# painted and put on the (offscreen) screen, which Qt's painting log reports,
-# and says nothing else on the way.
+# The installed game itself: it runs on for ten seconds (until timeout ends
+# it), its selection window painted and put on the (offscreen) screen, which
+# Qt's painting log reports, and says nothing else on the way.
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 log="$work/game.log"
-QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="qt.widgets.painting=true" \
-  "$executable" 2>"$log" &
-game=$!
-shown=
-for _ in $(seq 200); do
-  if grep -q 'Flushing .*name="Form2"' "$log"; then shown=yes; break; fi
-  kill -0 "$game" 2>/dev/null || fail "the game ended early: $(cat "$log")"
-  sleep 0.1
-done
-[ -n "$shown" ] || fail "no window shown within 20 s"
-kill -0 "$game" 2>/dev/null || fail "the game ended after showing its window"
-kill "$game"; wait "$game" 2>/dev/null || true; game=
+status=0
+QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="qt.widgets.painting=true" timeout 10 "$executable" 2>"$log" || status=$?
+[ "$status" -eq 124 ] || fail "the game ended early, status $status: $(cat "$log")"
+grep -q 'Flushing .*name="Form2"' "$log" || fail "no window shown within 10 s"
 complaints=$(grep -v '^qt.widgets.painting: ' "$log" || true)
 [ -z "$complaints" ] || fail "the game complained: $complaints"
 echo "installed $id $version into a fresh prefix; it validates, starts and finds its tune"

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A blind player's first round, with the Orca screen reader listening.
 
-On a virtual X display with its own D-Bus session and accessibility bus, Orca
+On a virtual X display (xvfb-run) with its own D-Bus session and accessibility bus, Orca
 runs with its debug log, then the game; the round is played from the keyboard
 alone: type a name, start, roll, stop, and wait while the three computer
 players take their turns. Every utterance is a "SPEECH OUTPUT" line of Orca's
@@ -26,34 +26,20 @@ import time
 SKIP = 77
 PLAYER_NAME = "Tarou"
 COMPUTER_NAMES = ["越後屋の若旦那", "錠前屋の若旦那", "旗本の三男坊"]
-START_MONEY = 1000
-
-# The first walk of every player starts on square 0 and lands on the square
-# of the die's number: what that square has written on it, its line (player 4
-# has his own allowance line) and its money.
-CONSTABLE = "八丁堀のだんな、またですかい？"
-MERCHANT_ALLOWANCE = "番頭さん、これ持ってくよ！"
-SAMURAI_ALLOWANCE = "じい、持ってくよ！[(じい)わか、どこに行かれるのじゃ！]"
-FIRST_SQUARES = {
-    1: ("浮世絵を拾う", "うへへ・・・。夜のおかずを手に入れたぜ（＋200）", 200),
-    2: ("-50両", CONSTABLE, -50),
-    3: ("50両", None, 50),
-    4: ("振り出しに戻る", "おいおい！そりゃあないぜ・・・なんてこったい(-700)", -700),
-    5: ("50両", None, 50),
-    6: ("-50両", CONSTABLE, -50),
-}
+# What each first walk from the start square is told after the walker's
+# name, the same list test_accessibility reads.
+FIRST_WALKS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "first-walks.txt")
 
 # How long to wait for each thing to happen, in seconds: generous, as the
 # machine may be busy building.
-DISPLAY_START = 10
 ORCA_START = 30
 WINDOW_START = 30
 SPOKEN = 20
 ROUND = 90
 
-# "12:34:56.789 - SPEECH OUTPUT: 'text'" and then the voice, "{...}".
-FIRST_DISPLAY = 140  # well above the numbers desktops and xvfb-run take
+FIRST_DISPLAY = "140"  # well above the numbers desktops and other tests' xvfb-run take
 
+# "12:34:56.789 - SPEECH OUTPUT: 'text'" and then the voice, "{...}".
 SPEECH = re.compile(r"^(\d+):(\d+):([\d.]+) - SPEECH OUTPUT: '(.*?)' ?(?:\{[^{}]*\})?$")
 
 # A walking piece pauses 0.28 s on every square; a landing is told no sooner
@@ -72,7 +58,7 @@ def skip(message):
 
 
 class Desktop:
-    """Xvfb, the accessibility bus, Orca and the game, stopped in reverse."""
+    """The accessibility bus, Orca and the game, stopped in reverse."""
 
     def __init__(self, workdir):
         self.workdir = workdir
@@ -88,56 +74,24 @@ class Desktop:
 
     def stop(self):
         for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+            process.kill()
+            process.wait()
 
-    def display(self):
-        """A virtual X display on a number no other server holds, once it
-        answers."""
-        for number in range(FIRST_DISPLAY, FIRST_DISPLAY + 50):
-            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
-                continue
-            xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.env["DISPLAY"] = ":%d" % number
-            deadline = time.monotonic() + DISPLAY_START
-            while xvfb.poll() is None and time.monotonic() < deadline:
-                answer = subprocess.run(["xdotool", "getmouselocation"], env=self.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                if answer.returncode == 0:
-                    self.processes.append(xvfb)
-                    return
-                time.sleep(0.2)
-            if xvfb.poll() is None:
-                xvfb.kill()
-            xvfb.wait()
-        skip("Xvfb could not start a display")
+    def orca_log(self):
+        try:
+            with open(self.log, encoding="utf-8", errors="replace") as f:
+                return f.read()
+        except FileNotFoundError:
+            return ""
 
     def timed_speech(self):
         """Every utterance so far, in order, with its time in seconds."""
-        try:
-            with open(self.log, encoding="utf-8", errors="replace") as f:
-                found = [m for m in map(SPEECH.match, f) if m]
-        except FileNotFoundError:
-            return []
+        found = [m for m in map(SPEECH.match, self.orca_log().splitlines()) if m]
         return [(int(m.group(1)) * 3600 + int(m.group(2)) * 60 + float(m.group(3)), m.group(4)) for m in found]
 
     def speech(self):
         """Every utterance so far, in order."""
         return [text for _, text in self.timed_speech()]
-
-    def listening(self):
-        """Orca has started and listens to the accessibility bus."""
-        try:
-            with open(self.log, encoding="utf-8", errors="replace") as f:
-                return "ORCA: Starting registry" in f.read()
-        except FileNotFoundError:
-            return False
 
     def wait_for_speech(self, what, after, timeout=SPOKEN):
         """Waits until an utterance after the first `after` contains `what`."""
@@ -149,11 +103,9 @@ class Desktop:
             time.sleep(0.1)
         fail("Orca never said %r; it said:\n  %s" % (what, "\n  ".join(self.speech()[after:])))
 
-    def key(self, *keys):
-        subprocess.run(["xdotool", "key", "--delay", "100", *keys], env=self.env, check=True)
-
-    def type(self, text):
-        subprocess.run(["xdotool", "type", "--delay", "100", text], env=self.env, check=True)
+    def xdotool(self, command, *what):
+        """Presses keys ("key") or types text ("type") as a player would."""
+        subprocess.run(["xdotool", command, "--delay", "100", *what], env=self.env, check=True)
 
 
 def line_buffered_orca(workdir):
@@ -174,16 +126,17 @@ def line_buffered_orca(workdir):
 
 def expected_round(dice):
     """The twelve sentences of the first round, given the four dice."""
+    walks = {}
+    with open(FIRST_WALKS, encoding="utf-8") as f:
+        for line in f:
+            if line.strip() and not line.startswith("#"):
+                die, players, sentence = line.rstrip("\n").split(" ", 2)
+                walks.update({(int(die), int(player)): sentence for player in players})
     names = [PLAYER_NAME] + COMPUTER_NAMES
     sentences = []
     for player, die in enumerate(dice, start=1):
-        written, line, money = FIRST_SQUARES[die]
-        if line is None:
-            line = SAMURAI_ALLOWANCE if player == 4 else MERCHANT_ALLOWANCE
-        sentences.append("さいころの目は%d" % die)
-        sentences.append("%s、%dマス目 %s、%s、所持金%d両" % (names[player - 1], die, written, line,
-                                                        START_MONEY + money))
-        sentences.append("%sの番でありんすぅ" % names[player % 4])
+        sentences += ["さいころの目は%d" % die, "%s、%s" % (names[player - 1], walks[(die, player)]),
+                      "%sの番でありんすぅ" % names[player % 4]]
     return sentences
 
 
@@ -209,7 +162,6 @@ def play(desktop, game, workdir):
     # No speech server is started: Orca logs what it would say.
     env["SPEECHD_CMD"] = "/bin/false"
     env["PULSE_SERVER"] = "unix:/nonexistent"
-    desktop.display()
     desktop.start("at-spi-bus", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
 
     prefs = os.path.join(workdir, "orca-prefs")
@@ -217,7 +169,7 @@ def play(desktop, game, workdir):
     orca = desktop.start("orca", ["/usr/bin/python3", line_buffered_orca(workdir),
                           "--user-prefs", prefs, "--debug-file", desktop.log])
     deadline = time.monotonic() + ORCA_START
-    while not desktop.listening():
+    while "ORCA: Starting registry" not in desktop.orca_log():  # listening to the accessibility bus
         if orca.poll() is not None or time.monotonic() > deadline:
             skip("Orca could not start here (see %s)" % os.path.join(workdir, "orca.out"))
         time.sleep(0.2)
@@ -234,23 +186,23 @@ def play(desktop, game, workdir):
     desktop.wait_for_speech("プレイヤー1の名前", 0)
 
     # The name, then the start button, then the board's roll button.
-    desktop.key("ctrl+a")
-    desktop.type(PLAYER_NAME)
+    desktop.xdotool("key", "ctrl+a")
+    desktop.xdotool("type", PLAYER_NAME)
     mark = len(desktop.speech())
-    desktop.key("Tab")
+    desktop.xdotool("key", "Tab")
     desktop.wait_for_speech("はじめる", mark)
     mark = len(desktop.speech())
-    desktop.key("Return")
+    desktop.xdotool("key", "Return")
     desktop.wait_for_speech("さいころをふる", mark)
 
     # Roll, move to the stop button, stop.
     mark = len(desktop.speech())
-    desktop.key("space")
+    desktop.xdotool("key", "space")
     time.sleep(0.5)
-    desktop.key("Tab")
+    desktop.xdotool("key", "Tab")
     desktop.wait_for_speech("さいころをとめる", mark)
     stop = len(desktop.speech())
-    desktop.key("space")
+    desktop.xdotool("key", "space")
     # The three computer turns play back; then it is the player's turn again.
     desktop.wait_for_speech(PLAYER_NAME + "の番でありんすぅ", stop, ROUND)
     time.sleep(1)  # anything said twice would come now
@@ -295,17 +247,18 @@ def main():
     if os.environ.get("KIRAMOKU_SCREEN_READER_SESSION") == "1":
         inside(game, workdir)
         return
-    for tool in ["orca", "Xvfb", "xdotool", "dbus-run-session"]:
+    for tool in ["orca", "xvfb-run", "xdotool", "dbus-run-session"]:
         if not shutil.which(tool):
             skip("%s is not installed (scripts/install-deps installs it)" % tool)
     if not os.path.exists("/usr/libexec/at-spi-bus-launcher"):
         skip("at-spi2-core is not installed (scripts/install-deps installs it)")
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
-    # A private session bus, so that the accessibility bus and Orca are ours alone.
+    # A display and a session bus of our own, so that the accessibility bus and Orca are ours alone.
     env = dict(os.environ, KIRAMOKU_SCREEN_READER_SESSION="1")
-    result = subprocess.run(["dbus-run-session", "--", "/usr/bin/python3", os.path.abspath(__file__),
-                             game, workdir], env=env)
+    result = subprocess.run(["xvfb-run", "-a", "-n", FIRST_DISPLAY, "-s", "-screen 0 1280x1024x24 -nolisten tcp",
+                             "dbus-run-session", "--", "/usr/bin/python3", os.path.abspath(__file__), game, workdir],
+                            env=env)
     sys.exit(result.returncode)
 
 

@@ -1,6 +1,6 @@
 // How the running game names itself to the desktop, against its launcher: a
-// dock or task switcher finds the launcher by the desktop file name and shows
-// its icon and name, so the three must agree.
+// dock or task switcher finds the launcher by the desktop file name or the
+// window class. (The launcher's own name and icon: the install check.)
 #include "windowlook.h"
 
 #include <QApplication>
@@ -33,12 +33,9 @@ private slots:
         QVERIFY2(QFile::exists(launcher), qPrintable(launcher));
         QSettings entry(launcher, QSettings::IniFormat);
         entry.beginGroup(QStringLiteral("Desktop Entry"));
-        QCOMPARE(entry.value(QStringLiteral("Icon")).toString(), id);
-        QCOMPARE(entry.value(QStringLiteral("Name")).toString(), QStringLiteral("きらもく"));
         // On X11 the windows' class is the application name; a dock that
         // matches windows by class finds the launcher through this key.
         QCOMPARE(entry.value(QStringLiteral("StartupWMClass")).toString(), QApplication::applicationName());
-        QVERIFY(QFile::exists(QStringLiteral(KIRAMOKU_PACKAGING_DIR "/") + id + QStringLiteral(".metainfo.xml")));
     }
 };
 

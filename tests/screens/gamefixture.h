@@ -57,42 +57,37 @@ inline QString SystemTitle(QWidget *window)
     return title;
 }
 
-// Answers the next modal message box with `button` once it appears, and
-// remembers its text, titles and button captions. With `putAwayFirst`, it
-// first tries Escape and the frame's close, and notes whether the box stayed.
+// Answers the next modal message box with `button` once it appears. `box`
+// holds what it showed: text, title, title on screen, Yes and No captions;
+// with `putAwayFirst`, Escape and the frame's close are tried first, and
+// "stayed" or "went" is added.
 struct Answer {
-    QString text, title, systemTitle, yesCaption, noCaption;
-    bool seen = false;
-    bool stayedAfterPutAway = false;
-    bool putAwayFirst = false;
-    explicit Answer(QMessageBox::StandardButton button, bool putAway = false) : putAwayFirst(putAway)
+    QStringList box;
+    explicit Answer(QMessageBox::StandardButton button, bool putAwayFirst = false)
     {
-        QTimer::singleShot(0, [this, button] { Poll(button); });
+        QTimer::singleShot(0, [this, button, putAwayFirst] { Poll(button, putAwayFirst); });
     }
-    void Poll(QMessageBox::StandardButton button)
+    void Poll(QMessageBox::StandardButton button, bool putAwayFirst)
     {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) {
-            QTimer::singleShot(5, [this, button] { Poll(button); });
+        auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!shown) {
+            QTimer::singleShot(5, [this, button, putAwayFirst] { Poll(button, putAwayFirst); });
             return;
         }
-        seen = true;
-        text = box->text();
-        title = box->windowTitle();
-        systemTitle = SystemTitle(box);
-        yesCaption = box->button(QMessageBox::Yes)->text();
-        noCaption = box->button(QMessageBox::No)->text();
+        box << shown->text() << shown->windowTitle() << SystemTitle(shown) << shown->button(QMessageBox::Yes)->text()
+            << shown->button(QMessageBox::No)->text();
         if (putAwayFirst) {
-            QTest::keyClick(box, Qt::Key_Escape);
-            if (QApplication::activeModalWidget() == box) {
-                box->close();
+            QTest::keyClick(shown, Qt::Key_Escape);
+            if (QApplication::activeModalWidget() == shown) {
+                shown->close();
             }
-            stayedAfterPutAway = QApplication::activeModalWidget() == box && box->isVisible();
-            if (!stayedAfterPutAway) {
+            const bool stayed = QApplication::activeModalWidget() == shown && shown->isVisible();
+            box << (stayed ? QStringLiteral("stayed") : QStringLiteral("went"));
+            if (!stayed) {
                 return;  // it took the putting away as its answer
             }
         }
-        box->button(button)->click();
+        shown->button(button)->click();
     }
 };
 
@@ -111,6 +106,16 @@ inline QString Caption(QWidget *window, const QString &name)
     return Find<TextLabel>(window, name)->text();
 }
 
+// The captions of one element of each player's panel, `pattern` holding %1.
+inline QStringList Captions(QWidget *window, const QString &pattern)
+{
+    QStringList captions;
+    for (int i = 0; i < MaxPlayers; ++i) {
+        captions << Caption(window, pattern.arg(i));
+    }
+    return captions;
+}
+
 struct Game {
     LoadedDie die;
     Session session{QStringLiteral("/nonexistent/kira.mid"), &die};
@@ -119,6 +124,14 @@ struct Game {
     {
         session.Player().SetUnit(unit);
         session.Start();
+    }
+    // On the board at once, `humans` people chosen (0: none, one by default).
+    explicit Game(int humans, std::chrono::milliseconds unit = 0ms) : Game(unit)
+    {
+        if (humans > 0) {
+            ChooseHumans(humans);
+        }
+        Begin();
     }
     QWidget *Selection() { return session.Selection(); }
     Form1 *Board() { return session.Board(); }
@@ -138,12 +151,16 @@ struct Game {
     void Click(const char *name) { QTest::mouseClick(Button(name), Qt::LeftButton); }
     bool Busy() { return session.Player().Busy(); }
     void WaitUntilStill() { QTRY_VERIFY_WITH_TIMEOUT(!Busy(), 20000); }
-    // The current player rolls, sees a value, and stops on `face`.
-    void Turn(int face)
+    // The current player rolls and sees `face`; a turn also stops on it.
+    void Roll(int face)
     {
         die.face = face;
         Click("Command1");
         QTRY_COMPARE(Caption(Board(), QStringLiteral("Label6")), QString::number(face));
+    }
+    void Turn(int face)
+    {
+        Roll(face);
         Click("Command2");
         WaitUntilStill();
     }
@@ -164,18 +181,6 @@ inline bool NoWindowLeft()
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
     return std::none_of(windows.begin(), windows.end(), [](QWidget *w) { return w->isVisible(); });
-}
-
-inline QColor PixelAt(QWidget *window, QPoint p)
-{
-    return window->grab().toImage().pixelColor(p);
-}
-
-// A window manager gives a new window the focus; with none (Xvfb), ask for it.
-inline bool Activate(QWidget *window)
-{
-    window->activateWindow();
-    return QTest::qWaitForWindowActive(window);
 }
 
 // Twips as logical pixels: 15 twips make one.

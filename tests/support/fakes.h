@@ -62,16 +62,17 @@ public:
                             s.Timer1Interval != 0, s.Command2Enabled, s.Label6};
         }
     }
-    // The squares of each walking step, in order.
-    QList<int> Walked() const
+    // What the board showed at each walking step, in order: `Walked(&Pause::square)`.
+    template <typename T>
+    QList<T> Walked(T Pause::*shown) const
     {
-        QList<int> squares;
+        QList<T> steps;
         for (const Pause &p : pauses) {
             if (p.units == WalkPause) {
-                squares << p.square;
+                steps << p.*shown;
             }
         }
-        return squares;
+        return steps;
     }
     void Beep() override { log << QStringLiteral("Beep"); }
     void ShowWinnerWindow() override { log << QStringLiteral("ShowWinnerWindow"); }
@@ -142,6 +143,14 @@ struct Table {
             die.Push(f);
         }
         board.Command2_Click();
+    }
+
+    // Every player in turn rolls and stops on `face`.
+    void Round(int face)
+    {
+        for (int p = 1; p <= MaxPlayers; ++p) {
+            Roll(face);
+        }
     }
 
     PlayerRecord &Player(int k) { return board.Players[k]; }
