@@ -21,14 +21,17 @@ judged equivalent are in tests/mutants-equivalent.txt, one a line:
 import bisect
 import concurrent.futures
 import glob
+import hashlib
 import json
 import os
+import pickle
 import re
 import shlex
 import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -41,20 +44,24 @@ WORK = ROOT / 'build-mutants'
 SRC = WORK / 'src'
 BUILD = WORK / 'build'
 SWITCH = WORK / 'mutant_switch.h'
+CACHE = WORK / 'mutants.pickle'
 EQUIVALENT = ROOT / 'tests' / 'mutants-equivalent.txt'
 FILES = ['game/*.cpp', 'game/*.h', 'screens/boardlayout.cpp', 'screens/selectionlayout.cpp',
          'screens/winnerlayout.cpp', 'music/mmcontrol.cpp']
-AREAS = [('screens/', 'layout tables'), ('music/', 'music commands'), ('game/', 'game')]
+# The report's areas, first match: the music's commands live in two files.
+AREAS = [('screens/', 'layout tables'), ('music/', 'music commands'),
+         ('game/musicsequence', 'music commands'), ('game/', 'game')]
 # The live sound server, the screen reader, the package and install checks.
 LEFT_OUT = re.compile(r'live|screen|orca|lintian|debian|install|silently|x11')
 WORKERS = 2
 MAX_BUILD_ROUNDS = 8
 LIBCLANG = '/usr/lib/llvm-14/lib/libclang.so.1'
+RUNNING = set()   # the test processes under way
 
 SWITCH_HEADER = """#pragma once
 // make mutants only: KIRAMOKU_MUTANT=<id> turns on the one mutant <id>.
 #include <cstdlib>
-#include <type_traits>
+#include <type_traits>  // std::remove_cvref_t in the returned-value mutants
 namespace kiramoku_mutants {
 inline long active()
 {
@@ -63,7 +70,7 @@ inline long active()
 }
 inline bool on(long id) { return active() == id; }
 // Inside a constexpr function: off while the compiler evaluates it.
-constexpr bool onc(long id) { return !std::is_constant_evaluated() && on(id); }
+constexpr bool onc(long id) { return !__builtin_is_constant_evaluated() && on(id); }
 }
 """
 
@@ -432,7 +439,8 @@ def literal_mutants(src, node, guard):
     start, end = tok[0], tok[1]
     cast = literal_cast(src, node)
     if node.cursor.kind == ci.CursorKind.INTEGER_LITERAL:
-        for alt, change in integer_changes(tok[3]):
+        changes = integer_changes(tok[3])
+        for alt, change in changes[:1] if in_table(src, node) else changes:
             add(src, start, end, change, guard, edit=(tok[0], tok[1], alt), wrap=cast, orig_wrap=cast)
     else:
         last = string_tokens(src, node)[-1]
@@ -440,6 +448,20 @@ def literal_mutants(src, node, guard):
         if alt:
             add(src, start, end, f'{short(last[3], 50)} → {short(alt, 50)}', guard,
                 edit=(last[0], last[1], alt))
+
+
+def in_table(src, node):
+    """A number in a row of a data table (an array's braced initialiser):
+    a test that reads the cell catches any change, so it changes once."""
+    listed = False
+    for up in ancestors(src, node):
+        if up.cursor.kind == ci.CursorKind.INIT_LIST_EXPR:
+            listed = True
+        elif up.cursor.kind == ci.CursorKind.VAR_DECL:
+            kind = up.cursor.type.get_canonical().kind
+            return listed and (kind in (ci.TypeKind.CONSTANTARRAY, ci.TypeKind.INCOMPLETEARRAY)
+                               or 'std::array' in up.cursor.type.spelling)
+    return False
 
 
 def literal_cast(src, node):
@@ -504,6 +526,26 @@ def analyse(job):
     find_mutants(src)
     src.nodes, src.tokens, src.macros, src.starts = [], [], [], []
     return src
+
+
+def analysed(files, commands, originals):
+    """The mutants of every file; kept in build-mutants/ while the sources
+    and their flags stay the same."""
+    stamp = hashlib.sha256(repr((sorted(originals.items()), commands, Path(__file__).read_bytes())).encode())
+    if CACHE.exists():
+        saved = pickle.loads(CACHE.read_bytes())
+        if saved[0] == stamp.hexdigest():
+            return saved[1]
+    log(f'parsing {len(files)} files')
+    sources = analyse_all([(rel, commands, originals, True) for rel in files])
+    keep(sources, stamp.hexdigest())
+    return sources
+
+
+def keep(sources, stamp=None):
+    """The mutants found, and those that do not compile, for the next run."""
+    stamp = stamp or pickle.loads(CACHE.read_bytes())[0]
+    CACHE.write_bytes(pickle.dumps((stamp, sources)))
 
 
 def analyse_all(jobs):
@@ -646,9 +688,45 @@ def build(targets):
     return run(['cmake', '--build', str(BUILD), '-j', str(WORKERS), '--target', *targets, '--', '-k'])
 
 
+def check_schemas(sources, commands, originals):
+    """Each file with its mutants is compiled alone first (syntax only, two
+    at a time), so that the build meets no mutant that does not compile."""
+    pending = [s for s in sources if any(not m.outcome for m in s.mutants)]
+    for _ in range(MAX_BUILD_ROUNDS):
+        if not pending:
+            return
+        number_mutants(sources)
+        write_schemas(sources)
+        with concurrent.futures.ThreadPoolExecutor(WORKERS) as pool:
+            outputs = list(pool.map(lambda s: syntax_check(s, commands), pending))
+        errors = {(Path(f), int(n)) for out in outputs for f, n in ERROR.findall(out)}
+        failed = [s for s, out in zip(pending, outputs) if out]
+        if failed and not take_out(sources, errors, commands, originals):
+            sys.exit('mutants: a file fails to compile where no mutant is\n' + '\n'.join(outputs)[-4000:])
+        pending = failed
+
+
+def syntax_check(src, commands):
+    """The compiler's errors for the file (a header through a .cpp file that
+    includes it), empty when it compiles."""
+    path = SRC / src.rel
+    entry = next((c for c in commands if Path(c['file']) == path), None)
+    if entry is None:
+        near = [c for c in commands if Path(c['file']).parent == path.parent]
+        includer = [c for c in near if f'"{path.name}"'.encode() in Path(c['file']).read_bytes()]
+        entry = (includer or near)[0]
+    args = entry.get('arguments') or shlex.split(entry['command'])
+    if '-o' in args:
+        at = args.index('-o')
+        args = args[:at] + args[at + 2:]
+    done = run(args + ['-fsyntax-only'], cwd=entry['directory'])
+    return '' if done.returncode == 0 else done.stdout + done.stderr
+
+
 def build_with_schemas(sources, targets, commands, originals):
     """Builds until every mutant left compiles: each error takes out the
     innermost mutants on its line, or the start-up constants of its file."""
+    check_schemas(sources, commands, originals)
     for _ in range(MAX_BUILD_ROUNDS):
         number_mutants(sources)
         write_schemas(sources)
@@ -710,7 +788,7 @@ def ctest_tests():
     shown = run(['ctest', '--show-only=json-v1'], cwd=BUILD)
     tests = []
     for t in json.loads(shown.stdout)['tests']:
-        if LEFT_OUT.search(t['name']) or 'command' not in t:
+        if LEFT_OUT.search(t['name']) or not t.get('command'):
             continue
         props = {p['name']: p['value'] for p in t.get('properties', [])}
         env = dict(v.split('=', 1) for v in props.get('ENVIRONMENT', []))
@@ -718,33 +796,90 @@ def ctest_tests():
     return tests
 
 
-def tests_per_file(files):
-    """The tests that can see each file: those whose executable links the
-    library the file belongs to."""
+def library_users(files):
+    """For each file, the executables that link the library it is in."""
     targets = codemodel()
-    tests = ctest_tests()
-    seen = {}
+    users = {}
     for rel in files:
         library = next(t for t in targets if t['type'] == 'STATIC_LIBRARY'
                        and any(s['path'] == rel for s in t.get('sources', [])))
         archive = library['artifacts'][0]['path']
-        users = {str(BUILD / t['artifacts'][0]['path']) for t in targets if t['type'] == 'EXECUTABLE'
-                 and any(f['fragment'].endswith(archive) for f in t.get('link', {}).get('commandFragments', []))}
-        seen[rel] = [t for t in tests if t.command[0] in users]
-    executables = {Path(t.command[0]).name for ts in seen.values() for t in ts}
-    return seen, sorted(executables)
+        users[rel] = {t['name']: str(BUILD / t['artifacts'][0]['path']) for t in targets
+                      if t['type'] == 'EXECUTABLE' and any(f['fragment'].endswith(archive)
+                      for f in t.get('link', {}).get('commandFragments', []))}
+    return users
+
+
+def test_targets(users):
+    """The executables the kept tests run (a test is named after its
+    executable, or starts with its name)."""
+    names = [t['name'] for t in json.loads(run(['ctest', '--show-only=json-v1'], cwd=BUILD).stdout)['tests']
+             if not LEFT_OUT.search(t['name'])]
+    every = {name for u in users.values() for name in u}
+    return sorted(e for e in every if any(n == e or n.startswith(e + '_') for n in names))
+
+
+def tests_per_file(users):
+    """The tests that can see each file: those whose executable links the
+    library the file belongs to and, for a .cpp file, takes the file's
+    object out of it (a static library gives only the objects called for)."""
+    tests = ctest_tests()
+    seen = {}
+    for rel, executables in users.items():
+        wanted = set(executables.values())
+        defined = object_symbols(rel)
+        if defined:
+            wanted = {e for e in wanted if defined & executable_symbols(e)}
+        seen[rel] = [t for t in tests if t.command[0] in wanted]
+    return seen
+
+
+def object_symbols(rel):
+    """The functions and data a .cpp file's object defines for others."""
+    if not rel.endswith('.cpp'):
+        return set()
+    found = glob.glob(str(BUILD / '**' / (Path(rel).name + '.o')), recursive=True)
+    found = [f for f in found if f'/{Path(rel).parent}/CMakeFiles/' in f]
+    return symbols(found[0], strong=True) if found else set()
+
+
+def symbols(path, strong=False):
+    listed = run(['nm', '--defined-only', path]).stdout.split('\n')
+    kinds = 'TDBR' if strong else 'TDBRtdbrWVwv'
+    return {f[2] for f in (l.split() for l in listed) if len(f) == 3 and f[1] in kinds}
+
+
+EXECUTABLES = {}
+
+
+def executable_symbols(path):
+    if path not in EXECUTABLES:
+        EXECUTABLES[path] = symbols(path)
+    return EXECUTABLES[path]
 
 
 def passes(test, mutant_id, scratch, timeout=None):
+    """Whether the test passes; a QtTest run stops at its first FAIL!."""
     env = dict(os.environ, **test.env, KIRAMOKU_MUTANT=str(mutant_id), TMPDIR=scratch)
-    proc = subprocess.Popen(test.command, cwd=test.cwd, env=env, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL, start_new_session=True)
+    proc = subprocess.Popen(test.command, cwd=test.cwd, env=env, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, start_new_session=True)
+    RUNNING.add(proc)
+    late = threading.Timer(timeout or 1e9, stop, [proc])
+    late.start()
+    failed = any(line.startswith(b'FAIL!') for line in proc.stdout)
+    if failed:
+        stop(proc)
+    late.cancel()
+    proc.wait()
+    RUNNING.discard(proc)
+    return not failed and proc.returncode == 0
+
+
+def stop(proc):
     try:
-        return proc.wait(timeout=timeout) == 0
-    except subprocess.TimeoutExpired:
         os.killpg(proc.pid, signal.SIGKILL)
-        proc.wait()
-        return False
+    except ProcessLookupError:
+        pass
 
 
 def scratch_dir(worker):
@@ -840,7 +975,7 @@ def report(sources, ran, seconds, sampled):
     everything = [m for s in sources for m in s.mutants if m in ran or m.outcome == 'not compiling']
     head = f'{"":34} {"killed":>6} {"survived":>8} {"equivalent":>10} {"not compiling":>13}   killed among non-equivalent'
     lines = [f'make mutants: {len(ran)} mutants run{" (a sample)" if sampled else ""} in {seconds / 60:.1f} min', '', head]
-    for name in [n for _, n in reversed(AREAS)]:
+    for name in ('game', 'layout tables', 'music commands'):
         part = [m for m in everything if area_of(m.file) == name]
         if part:
             lines.append(f'{name:34} {figures(part, judged)}')
@@ -872,12 +1007,17 @@ def load_libclang():
 
 
 def interrupted(*_):
-    sys.exit('mutants: interrupted; the source tree was never written, build-mutants/ holds the copy')
+    for proc in list(RUNNING):
+        stop(proc)
+    print('mutants: interrupted; the source tree was never written, build-mutants/ holds the copy',
+          file=sys.stderr)
+    os._exit(130)
 
 
 def main():
     began = time.monotonic()
     signal.signal(signal.SIGTERM, interrupted)
+    signal.signal(signal.SIGINT, interrupted)
     load_libclang()
     files = target_files()
     log(f'copying the tree to {SRC.relative_to(ROOT)} and configuring')
@@ -885,12 +1025,13 @@ def main():
     originals = {rel: (ROOT / rel).read_bytes() for rel in files}
     configure()
     commands = json.loads((BUILD / 'compile_commands.json').read_text())
-    log(f'parsing {len(files)} files')
-    sources = analyse_all([(rel, commands, originals, True) for rel in files])
+    sources = analysed(files, commands, originals)
     log(f'{sum(len(s.mutants) for s in sources)} mutants in {len(files)} files')
-    seen, executables = tests_per_file(files)
+    users = library_users(files)
     log('building the mutant schemata in', BUILD.relative_to(ROOT))
-    build_with_schemas(sources, executables, commands, originals)
+    build_with_schemas(sources, test_targets(users), commands, originals)
+    keep(sources)
+    seen = tests_per_file(users)
     tests = sorted({t.name: t for ts in seen.values() for t in ts}.values(), key=lambda t: t.name)
     log(f'{len(tests)} tests without a mutant: {", ".join(t.name for t in tests)}')
     baseline(tests)
@@ -902,7 +1043,4 @@ def main():
 
 
 if __name__ == '__main__':
-    try:
-        main()
-    except KeyboardInterrupt:
-        interrupted()
+    main()
