@@ -440,7 +440,9 @@ def literal_mutants(src, node, guard):
     cast = literal_cast(src, node)
     if node.cursor.kind == ci.CursorKind.INTEGER_LITERAL:
         changes = integer_changes(tok[3])
-        for alt, change in changes[:1] if in_table(src, node) else changes:
+        if in_table(src, node):
+            changes = table_change(tok[3])
+        for alt, change in changes:
             add(src, start, end, change, guard, edit=(tok[0], tok[1], alt), wrap=cast, orig_wrap=cast)
     else:
         last = string_tokens(src, node)[-1]
@@ -450,9 +452,16 @@ def literal_mutants(src, node, guard):
                 edit=(last[0], last[1], alt))
 
 
+def table_change(spelling):
+    """A number in a table row changes once, to 0: a test that reads the
+    cell catches any change, and a step of one twip is less than a pixel.
+    A 0 is the "none" of its column and stays."""
+    value = NUMBER.match(spelling) and int(NUMBER.match(spelling).group(1), 0)
+    return [(b'0', f'{value} → 0')] if value else []
+
+
 def in_table(src, node):
-    """A number in a row of a data table (an array's braced initialiser):
-    a test that reads the cell catches any change, so it changes once."""
+    """A number in a row of a data table (an array's braced initialiser)."""
     listed = False
     for up in ancestors(src, node):
         if up.cursor.kind == ci.CursorKind.INIT_LIST_EXPR:
@@ -531,7 +540,8 @@ def analyse(job):
 def analysed(files, commands, originals):
     """The mutants of every file; kept in build-mutants/ while the sources
     and their flags stay the same."""
-    stamp = hashlib.sha256(repr((sorted(originals.items()), commands, Path(__file__).read_bytes())).encode())
+    finder = Path(__file__).read_text().split('# ' + '-' * 64 + ' the schema')[0]
+    stamp = hashlib.sha256(repr((sorted(originals.items()), commands, finder)).encode())
     if CACHE.exists():
         saved = pickle.loads(CACHE.read_bytes())
         if saved[0] == stamp.hexdigest():
@@ -914,8 +924,11 @@ def judge(mutant, tests, kills, scratch):
 
 
 def run_mutants(mutants, seen):
+    """Two at a time; each outcome goes to build/mutants/progress.txt at once."""
     kills, done = {}, [0]
     free = [scratch_dir(w) for w in range(WORKERS)]
+    OUT.mkdir(parents=True, exist_ok=True)
+    progress = open(OUT / 'progress.txt', 'w', buffering=1)
 
     def one(m):
         scratch = free.pop()
@@ -923,6 +936,7 @@ def run_mutants(mutants, seen):
             judge(m, seen[m.file], kills, scratch)
         finally:
             free.append(scratch)
+        progress.write(f'{m.outcome}: {key(m)}  [{m.test}]\n')
         done[0] += 1
         if done[0] % 25 == 0 or done[0] == len(mutants):
             log(f'{done[0]}/{len(mutants)} mutants run')
@@ -1037,8 +1051,12 @@ def main():
     baseline(tests)
     limit = int(os.environ.get('MUTANTS_MAX') or 0)
     ran = sample(sources, limit) if limit else [m for s in sources for m in s.mutants if not m.outcome]
-    log(f'running {len(ran)} mutants')
-    run_mutants(ran, seen)
+    listed = equivalents()
+    for m in ran:
+        if any(e.startswith(key(m) + ': ') for e in listed):
+            m.outcome, m.test = 'survived', 'listed as equivalent, not run again'
+    log(f'running {sum(not m.outcome for m in ran)} mutants ({sum(bool(m.outcome) for m in ran)} listed as equivalent)')
+    run_mutants([m for m in ran if not m.outcome], seen)
     report(sources, ran, time.monotonic() - began, bool(limit))
 
 
