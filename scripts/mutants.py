@@ -4,6 +4,8 @@ music's command handling, on clang's own parser (Debian's python3-clang).
 
     scripts/mutants.py                  every mutant
     MUTANTS_MAX=N scripts/mutants.py    N mutants spread over the files
+    scripts/mutants.py game/turn.cpp    the mutants of some files only
+    MUTANTS_AGAIN=1 scripts/mutants.py  last run's survivors again, after new tests
 
 Mutation points come from the parsed source (tokens and cursors of
 clang.cindex, with the flags of compile_commands.json). Each file is compiled
@@ -944,6 +946,37 @@ def run_mutants(mutants, seen):
         list(pool.map(one, mutants))
 
 
+def chosen(sources):
+    """Every mutant that compiles; or those of the files named on the command
+    line; or only last run's survivors (MUTANTS_AGAIN=1); or MUTANTS_MAX of them."""
+    wanted = [s for s in sources if not sys.argv[1:] or any(s.rel.startswith(a) for a in sys.argv[1:])]
+    mutants = [m for s in wanted for m in s.mutants if not m.outcome]
+    if os.environ.get('MUTANTS_AGAIN'):
+        before = {l.split('  [')[0] for l in (OUT / 'survived.txt').read_text().splitlines()}
+        mutants = [m for m in mutants if key(m) in before]
+    limit = int(os.environ.get('MUTANTS_MAX') or 0)
+    if limit:
+        mutants = sample([Source(s.rel, b'', mutants=[m for m in mutants if m.file == s.rel]) for s in wanted], limit)
+    return mutants
+
+
+def carried(sources, ran):
+    """With MUTANTS_AGAIN, the mutants not run again keep last run's outcome."""
+    if not os.environ.get('MUTANTS_AGAIN'):
+        return []
+    before = json.loads((OUT / 'outcomes.json').read_text())
+    rest = [m for s in sources for m in s.mutants if not m.outcome and key(m) in before]
+    for m in rest:
+        m.outcome, m.test = before[key(m)]
+        m.test += ' (last run)'
+    return rest
+
+
+def save_outcomes(ran):
+    (OUT / 'outcomes.json').write_text(json.dumps({key(m): [m.outcome, m.test.replace(' (last run)', '')]
+                                                   for m in ran}, ensure_ascii=False, indent=0))
+
+
 def sample(sources, limit):
     """`limit` mutants spread over the files: one from each file in turn,
     evenly spaced within each file."""
@@ -988,7 +1021,10 @@ def report(sources, ran, seconds, sampled):
     judged = {key(m) for m in ran if any(e.startswith(key(m) + ': ') for e in equivalents())}
     everything = [m for s in sources for m in s.mutants if m in ran or m.outcome == 'not compiling']
     head = f'{"":34} {"killed":>6} {"survived":>8} {"equivalent":>10} {"not compiling":>13}   killed among non-equivalent'
-    lines = [f'make mutants: {len(ran)} mutants run{" (a sample)" if sampled else ""} in {seconds / 60:.1f} min', '', head]
+    kept = sum('(last run)' in m.test for m in ran)
+    lines = [f'make mutants: {len(ran) - kept} mutants run{" (a sample)" if sampled else ""}'
+             + (f', {kept} outcomes kept from the last run' if kept else '')
+             + f', in {seconds / 60:.1f} min', '', head]
     for name in ('game', 'layout tables', 'music commands'):
         part = [m for m in everything if area_of(m.file) == name]
         if part:
@@ -1049,15 +1085,17 @@ def main():
     tests = sorted({t.name: t for ts in seen.values() for t in ts}.values(), key=lambda t: t.name)
     log(f'{len(tests)} tests without a mutant: {", ".join(t.name for t in tests)}')
     baseline(tests)
-    limit = int(os.environ.get('MUTANTS_MAX') or 0)
-    ran = sample(sources, limit) if limit else [m for s in sources for m in s.mutants if not m.outcome]
+    ran = chosen(sources)
     listed = equivalents()
     for m in ran:
         if any(e.startswith(key(m) + ': ') for e in listed):
             m.outcome, m.test = 'survived', 'listed as equivalent, not run again'
     log(f'running {sum(not m.outcome for m in ran)} mutants ({sum(bool(m.outcome) for m in ran)} listed as equivalent)')
     run_mutants([m for m in ran if not m.outcome], seen)
-    report(sources, ran, time.monotonic() - began, bool(limit))
+    ran += carried(sources, ran)
+    save_outcomes(ran)
+    report(sources, ran, time.monotonic() - began,
+           len(ran) < sum(m.outcome != 'not compiling' for s in sources for m in s.mutants))
 
 
 if __name__ == '__main__':
