@@ -47,6 +47,7 @@ SRC = WORK / 'src'
 BUILD = WORK / 'build'
 SWITCH = WORK / 'mutant_switch.h'
 CACHE = WORK / 'mutants.pickle'
+BUILT = WORK / 'built'   # the last build of the mutants went through
 EQUIVALENT = ROOT / 'tests' / 'mutants-equivalent.txt'
 FILES = ['game/*.cpp', 'game/*.h', 'screens/boardlayout.cpp', 'screens/selectionlayout.cpp',
          'screens/winnerlayout.cpp', 'music/mmcontrol.cpp']
@@ -152,9 +153,10 @@ def tracked_files():
 
 def write_if_changed(path, data):
     if path.exists() and path.read_bytes() == data:
-        return
+        return False
     path.parent.mkdir(parents=True, exist_ok=True)
     path.write_bytes(data)
+    return True
 
 
 def copy_tree():
@@ -272,8 +274,8 @@ def guard_of(src, node):
         kind = up.cursor.kind
         if kind in CONSTANT_PLACES:
             return None
-        if kind == ci.CursorKind.CASE_STMT and child is src.nodes[up_index(src, up) + 1]:
-            return None
+        if kind == ci.CursorKind.CASE_STMT and within(node, next(up.cursor.get_children())):
+            return None   # the case label
         if kind in FUNCTIONS:
             return 'onc' if constexpr_keyword(src, up) else 'on'
         if kind in (ci.CursorKind.VAR_DECL, ci.CursorKind.FIELD_DECL, ci.CursorKind.PARM_DECL):
@@ -287,8 +289,8 @@ def guard_of(src, node):
     return 'on'
 
 
-def up_index(src, node):
-    return src.nodes.index(node)
+def within(node, cursor):
+    return cursor.extent.start.offset <= node.start and node.end <= cursor.extent.end.offset
 
 
 def demote(src, node, keyword):
@@ -668,10 +670,14 @@ def number_mutants(sources):
 
 
 def write_schemas(sources):
+    """Writes each file with its mutants; says which ones changed."""
+    changed = set()
     for src in sources:
         text = schema(src, [m for m in src.mutants if not m.outcome])
-        write_if_changed(SRC / src.rel, text)
+        if write_if_changed(SRC / src.rel, text):
+            changed.add(src.rel)
         src.spans = spans(src, text)
+    return changed
 
 
 def spans(src, text):
@@ -693,7 +699,9 @@ def spans(src, text):
 
 # ---------------------------------------------------------------- building
 
-ERROR = re.compile(r'^(/[^:\s]+):(\d+):\d+:\s+(?:(?:fatal )?error:|\s*required from here)', re.M)
+# An error's line, and the lines a template error was required from (the
+# third group then says so).
+ERROR = re.compile(r'^(/[^:\s]+):(\d+):\d+:\s+(?:(?:fatal )?error:|\s*(required) from here)', re.M)
 
 
 def build(targets):
@@ -704,6 +712,10 @@ def check_schemas(sources, commands, originals):
     """Each file with its mutants is compiled alone first (syntax only, two
     at a time), so that the build meets no mutant that does not compile."""
     pending = [s for s in sources if any(not m.outcome for m in s.mutants)]
+    number_mutants(sources)
+    changed = write_schemas(sources)
+    if BUILT.exists():   # only what changed since the last build that went through
+        pending = [s for s in pending if s.rel in changed]
     for _ in range(MAX_BUILD_ROUNDS):
         if not pending:
             return
@@ -711,7 +723,7 @@ def check_schemas(sources, commands, originals):
         write_schemas(sources)
         with concurrent.futures.ThreadPoolExecutor(WORKERS) as pool:
             outputs = list(pool.map(lambda s: syntax_check(s, commands), pending))
-        errors = {(Path(f), int(n)) for out in outputs for f, n in ERROR.findall(out)}
+        errors = {(Path(f), int(n), bool(r)) for out in outputs for f, n, r in ERROR.findall(out)}
         failed = [s for s, out in zip(pending, outputs) if out]
         if failed and not take_out(sources, errors, commands, originals):
             sys.exit('mutants: a file fails to compile where no mutant is\n' + '\n'.join(outputs)[-4000:])
@@ -744,17 +756,27 @@ def build_with_schemas(sources, targets, commands, originals):
         write_schemas(sources)
         done = build(targets)
         if done.returncode == 0:
+            BUILT.touch()
             return
-        errors = {(Path(f), int(n)) for f, n in ERROR.findall(done.stdout + done.stderr)}
+        errors = {(Path(f), int(n), bool(r)) for f, n, r in ERROR.findall(done.stdout + done.stderr)}
         if not take_out(sources, errors, commands, originals):
             sys.exit('mutants: the mutant build fails where no mutant is\n' + done.stdout[-4000:] + done.stderr[-4000:])
     sys.exit('mutants: the mutant build still fails after %d rounds' % MAX_BUILD_ROUNDS)
 
 
 def take_out(sources, errors, commands, originals):
+    """Takes out the mutants on the errors' lines; the lines a template was
+    required from count only when no error line holds a mutant."""
+    hard = {e for e in errors if not e[2]}
+    return take_out_on(sources, hard, commands, originals) \
+        or take_out_on(sources, errors, commands, originals)
+
+
+def take_out_on(sources, errors, commands, originals):
     changed, undemoted = False, []
     for src in sources:
-        lines = {n for f, n in errors if f == SRC / src.rel}
+        lines = {n for f, n, _ in errors if f == SRC / src.rel}
+        hard = {n for f, n, required in errors if f == SRC / src.rel and not required}
         if not lines:
             continue
         hit = [s for s in src.spans if any(s[0] <= n <= s[1] for n in lines)]
@@ -765,7 +787,7 @@ def take_out(sources, errors, commands, originals):
                 for a, b, m in around:
                     if b - a == least:
                         m.outcome, m.test, changed = 'not compiling', 'does not compile', True
-            elif src.demote and src.demoted:
+            elif n in hard and src.demote and src.demoted:
                 src.demote = False
                 undemoted.append(src)
                 break
@@ -978,16 +1000,17 @@ def save_outcomes(ran):
 
 
 def sample(sources, limit):
-    """`limit` mutants spread over the files: one from each file in turn,
-    evenly spaced within each file."""
-    pools = [[m for m in s.mutants if not m.outcome] for s in sources]
+    """`limit` mutants spread over the files: files evenly spaced along the
+    list in each pass, mutants evenly spaced within each file."""
+    pools = [p for p in ([m for m in s.mutants if not m.outcome] for s in sources) if p]
     counts = [0] * len(pools)
     left = min(limit, sum(map(len, pools)))
     while left:
-        for i, pool in enumerate(pools):
-            if left and counts[i] < len(pool):
-                counts[i] += 1
-                left -= 1
+        open_ = [i for i, p in enumerate(pools) if counts[i] < len(p)]
+        step = max(1, len(open_) / left)
+        for i in sorted({open_[int(j * step)] for j in range(min(left, len(open_)))}):
+            counts[i] += 1
+            left -= 1
     return [p[int((j + 0.5) * len(p) / k)] for p, k in zip(pools, counts) for j in range(k)]
 
 
