@@ -64,22 +64,35 @@ private slots:
 
     void arrayIndexesOutsideTheirBoundsNameTheArray_data()
     {
+        QTest::addColumn<QString>("array");
         QTest::addColumn<int>("index");
         QTest::addColumn<bool>("fails");
-        QTest::newRow("slot 0 exists") << 0 << false;
-        QTest::newRow("player 4") << 4 << false;
-        QTest::newRow("player 5") << 5 << true;
-        QTest::newRow("minus one") << -1 << true;
+        QTest::newRow("slot 0 exists") << "Players" << 0 << false;
+        QTest::newRow("player 4") << "Players" << 4 << false;
+        QTest::newRow("player 5") << "Players" << 5 << true;
+        QTest::newRow("minus one") << "Players" << -1 << true;
+        QTest::newRow("a fifth name label") << "Label2" << 4 << true;
+        QTest::newRow("a fifth purse label") << "Label3" << 4 << true;
+        QTest::newRow("a fifth message label") << "Label5" << 4 << true;
+        QTest::newRow("a fifth piece") << "Image4" << 4 << true;
     }
     void arrayIndexesOutsideTheirBoundsNameTheArray()
     {
+        QFETCH(QString, array);
         QFETCH(int, index);
         QFETCH(bool, fails);
         PlayerTable players{"Players"};
-        const QString error = ErrorOf([&] { players[index].Name = QStringLiteral("x"); });
+        BoardState board;
+        const QHash<QString, std::function<void()>> touch{
+            {"Players", [&] { players[index].Name = QStringLiteral("x"); }},
+            {"Label2", [&] { board.Label2[index].clear(); }},
+            {"Label3", [&] { board.Label3[index].clear(); }},
+            {"Label5", [&] { board.Label5[index].clear(); }},
+            {"Image4", [&] { board.Image4[index] = {}; }}};
+        const QString error = ErrorOf(touch[array]);
         QCOMPARE(!error.isEmpty(), fails);
         if (fails) {
-            QVERIFY2(error.contains(QStringLiteral("Players(%1)").arg(index)), qPrintable(error));
+            QVERIFY2(error.contains(QStringLiteral("%1(%2)").arg(array).arg(index)), qPrintable(error));
         }
     }
 
