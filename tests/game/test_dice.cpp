@@ -34,19 +34,24 @@ private slots:
         QVERIFY2(chi < 30, qPrintable(QStringLiteral("chi-square %1").arg(chi)));
     }
 
-    void chanceAtItsEdgesGivesOneAndSix_data()
+    void chanceAtItsEdgesGivesOneAndSixAndOutsideZeroToOneAnError_data()
     {
         QTest::addColumn<double>("r");
         QTest::addColumn<int>("face");
-        QTest::newRow("zero") << 0.0 << 1;
-        QTest::newRow("just under a sixth") << 0.1666 << 1;
-        QTest::newRow("a sixth") << 1.0 / 6 << 2;
-        QTest::newRow("just under one") << 0.9999999999 << 6;
+        QTest::addColumn<QString>("error");  // instead of a face
+        QTest::newRow("zero") << 0.0 << 1 << "";
+        QTest::newRow("just under a sixth") << 0.1666 << 1 << "";
+        QTest::newRow("a sixth") << 1.0 / 6 << 2 << "";
+        QTest::newRow("just under one") << 0.9999999999 << 6 << "";
+        QTest::newRow("one: no seven") << 1.0 << 0 << "die value out of range: chance gave 1.000000, expected 0 <= r < 1";
+        QTest::newRow("below zero: no nought") << -0.01 << 0
+                                               << "die value out of range: chance gave -0.010000, expected 0 <= r < 1";
     }
-    void chanceAtItsEdgesGivesOneAndSix()
+    void chanceAtItsEdgesGivesOneAndSixAndOutsideZeroToOneAnError()
     {
         QFETCH(double, r);
         QFETCH(int, face);
+        QFETCH(QString, error);
         struct Fixed : ChanceSource {
             double r;
             double Next() override { return r; }
@@ -54,17 +59,12 @@ private slots:
         chance.r = r;
         test::Recorder ports;
         Module1 module(chance, ports);
-        QCOMPARE(module.RollDie().value(), face);
-    }
-
-    void chanceOfOneOrMoreIsAProgramErrorNotASeven()
-    {
-        struct One : ChanceSource {
-            double Next() override { return 1.0; }
-        } chance;
-        test::Recorder ports;
-        Module1 module(chance, ports);
-        QVERIFY_THROWS_EXCEPTION(ProgramError, module.RollDie());
+        try {
+            QCOMPARE(module.RollDie().value(), face);
+            QVERIFY(error.isEmpty());
+        } catch (const ProgramError &e) {
+            QCOMPARE(QString::fromStdString(e.what()), error);
+        }
     }
 
     void beforeTheFirstRollTheStopIsDisabledAndTheDieEmpty()
