@@ -70,7 +70,7 @@ package: deps-package build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
 # Mutation testing of the rules, the layout tables and the music's commands
-# (under an hour; not part of `make test`): report in build/mutants/report.txt.
+# (an hour or more; not part of `make test`): report in build/mutants/report.txt.
 # MUTANTS_MAX=N runs N mutants spread over the files.
 MUTANTS_MAX ?=
 .PHONY: mutants
