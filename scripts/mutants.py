@@ -159,9 +159,12 @@ def write_if_changed(path, data):
     return True
 
 
-def copy_tree():
+def copy_tree(mutated):
+    """The sources, but for the mutated files: those hold their mutants
+    (written later), and writing them twice would rebuild everything."""
     for rel in tracked_files():
-        write_if_changed(SRC / rel, (ROOT / rel).read_bytes())
+        if rel not in mutated or not (SRC / rel).exists():
+            write_if_changed(SRC / rel, (ROOT / rel).read_bytes())
     write_if_changed(SWITCH, SWITCH_HEADER.encode())
 
 
@@ -1094,7 +1097,7 @@ def main():
     load_libclang()
     files = target_files()
     log(f'copying the tree to {SRC.relative_to(ROOT)} and configuring')
-    copy_tree()
+    copy_tree(files)
     originals = {rel: (ROOT / rel).read_bytes() for rel in files}
     configure()
     commands = json.loads((BUILD / 'compile_commands.json').read_text())
