@@ -69,11 +69,13 @@ test-fuzz: deps-test
 package: deps-package build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
-# Mutation testing of the rules and the layout tables (hours; not part of
-# `make test`): report in build/mutants/report.txt.
+# Mutation testing of the rules, the layout tables and the music's commands
+# (an hour or more; not part of `make test`): report in build/mutants/report.txt.
+# MUTANTS_MAX=N runs N mutants spread over the files.
+MUTANTS_MAX ?=
 .PHONY: mutants
 mutants: deps-test
-	@bash scripts/mutants
+	@MUTANTS_MAX=$(MUTANTS_MAX) scripts/mutants.py
 
 clean:
 	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

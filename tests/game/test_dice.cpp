@@ -34,21 +34,25 @@ private slots:
         QVERIFY2(chi < 30, qPrintable(QStringLiteral("chi-square %1").arg(chi)));
     }
 
-    // A chance of one or more is a program error, not a seven.
+    // A chance outside 0 to 1 is a program error, never a seven or a nought.
     void chanceAtItsEdgesGivesOneAndSix_data()
     {
         QTest::addColumn<double>("r");
-        QTest::addColumn<int>("face");  // 0: a program error
-        QTest::newRow("zero") << 0.0 << 1;
-        QTest::newRow("just under a sixth") << 0.1666 << 1;
-        QTest::newRow("a sixth") << 1.0 / 6 << 2;
-        QTest::newRow("just under one") << 0.9999999999 << 6;
-        QTest::newRow("one") << 1.0 << 0;
+        QTest::addColumn<int>("face");
+        QTest::addColumn<QString>("error");  // instead of a face
+        QTest::newRow("zero") << 0.0 << 1 << "";
+        QTest::newRow("just under a sixth") << 0.1666 << 1 << "";
+        QTest::newRow("a sixth") << 1.0 / 6 << 2 << "";
+        QTest::newRow("just under one") << 0.9999999999 << 6 << "";
+        QTest::newRow("one: no seven") << 1.0 << 0 << "die value out of range: chance gave 1.000000, expected 0 <= r < 1";
+        QTest::newRow("below zero: no nought") << -0.01 << 0
+                                               << "die value out of range: chance gave -0.010000, expected 0 <= r < 1";
     }
     void chanceAtItsEdgesGivesOneAndSix()
     {
         QFETCH(double, r);
         QFETCH(int, face);
+        QFETCH(QString, error);
         struct Fixed : ChanceSource {
             double r;
             double Next() override { return r; }
@@ -56,10 +60,11 @@ private slots:
         chance.r = r;
         test::Recorder ports;
         Module1 module(chance, ports);
-        if (face == 0) {
-            QVERIFY_THROWS_EXCEPTION(ProgramError, module.RollDie());
-        } else {
+        try {
             QCOMPARE(module.RollDie().value(), face);
+            QVERIFY(error.isEmpty());
+        } catch (const ProgramError &e) {
+            QCOMPARE(QString::fromStdString(e.what()), error);
         }
     }
 
