@@ -211,11 +211,15 @@ private slots:
         QCOMPARE(quiet.Peak(FramesIn(100), quiet.Frames()), 0.0);
         QCOMPARE(music.Status().opens, offBeforeTheStart ? 0 : 1);
         QCOMPARE(music.output->Starts(), offBeforeTheStart ? 0 : 1);
+        // No stream and no SoundFont kept while off.
+        QVERIFY(!music.output->Running());
+        QVERIFY(!music.Status().synthReady);
 
         // On again, the tune the board left playing starts from its beginning.
         music.control.SetMusicOn(true);
         QVERIFY(music.Render(3000).StartsLike(Reference()));
         QCOMPARE(music.Status().state, TuneState::Playing);
+        QCOMPARE(music.output->Starts(), offBeforeTheStart ? 1 : 2);
     }
 
     void lowerCaseCommandsActLikeCapitalisedOnes_data()
@@ -442,6 +446,9 @@ private slots:
         const auto stopped = ticks.count();
         QTest::qWait(150);
         QCOMPARE(ticks.count(), stopped);
+        // A tune that cannot be opened costs no SoundFont.
+        QVERIFY(music.Settle());
+        QCOMPARE(music.Status().synthReady, tune == BuiltTune());
     }
 };
 
