@@ -54,12 +54,12 @@ void Engine::Play(std::optional<std::int64_t> fromMs)
             }
             fluid_player_seek(player_, tick);
         }
-        if (sound_.Hushed()) {
-            // What rang on, unheard, since the pause goes; the tune fades back in.
-            fluid_synth_all_sounds_off(synth_, -1);
-            sound_.Hush(false);
-        }
         fluid_player_play(player_);
+    }
+    if (sound_.Hushed()) {
+        // What rang on, unheard, since the pause goes; the tune fades back in.
+        fluid_synth_all_sounds_off(synth_, -1);
+        sound_.Hush(false);
     }
     paused_ = false;
     played_ = true;
@@ -93,15 +93,22 @@ void Engine::StartOutput()
     }
 }
 
+// The synthesizer's own calls (notes off, controllers) are serialised by
+// its own mutex and made outside the sound's lock, which the render must
+// find free as often as possible.
 void Engine::Pause()
 {
-    const std::lock_guard lock(sound_.Lock());
-    if (State() == TuneState::Playing) {
-        fluid_player_stop(player_);  // keeps the position for the next Play
-        fluid_synth_all_notes_off(synth_, -1);
+    {
+        const std::lock_guard lock(sound_.Lock());
+        if (State() != TuneState::Playing)
+            return;
+        // Hushed first: the stopped player's next step silences every
+        // channel at once, which the fade must cover.
         sound_.Hush(true);
-        paused_ = true;
+        fluid_player_stop(player_);  // keeps the position for the next Play
     }
+    fluid_synth_all_notes_off(synth_, -1);
+    paused_ = true;
 }
 
 // Stops the tune: its notes end as a player lifting the keys would end
