@@ -1,5 +1,7 @@
 #include "audiooutput.h"
 
+#include "musiclog.h"
+
 #include <fluidsynth.h>
 
 #include <sys/stat.h>
@@ -44,7 +46,8 @@ int LiveAudioOutput::Render(void *data, int frames, int, float *[], int outputs,
 
 bool LiveAudioOutput::Alive() const
 {
-    return !driver_ || std::chrono::nanoseconds(Now() - lastRenderNs_) < LostAfter;
+    return !driver_
+        || (SoundServerLosses() == lossesAtStart_ && std::chrono::nanoseconds(Now() - lastRenderNs_) < LostAfter);
 }
 
 bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std::string &why)
@@ -53,6 +56,7 @@ bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std
         return true;
     source_ = &source;
     lastRenderNs_ = Now();
+    lossesAtStart_ = SoundServerLosses();
     for (const std::string &name : drivers_) {
         if (name != "pulseaudio" && name != "alsa")
             continue;  // the only two that neither write files nor start servers

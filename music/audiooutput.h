@@ -58,10 +58,12 @@ public:
 
     bool Start(fluid_settings_t *settings, SoundSource &source, std::string &why) override;
     void Stop() override;
-    // A driver that has asked for no sound for LostAfter has lost its
-    // server: FluidSynth's driver thread ends when its server goes away.
+    // FluidSynth's driver thread ends when its sound server goes away, and
+    // says so in its log; a driver that has asked for no sound for
+    // LostAfter is taken as lost too. (A server with a slow recording client
+    // may hold a stream's writes for two seconds.)
     bool Alive() const override;
-    static constexpr std::chrono::milliseconds LostAfter{1000};
+    static constexpr std::chrono::milliseconds LostAfter{5000};
 
     // Sound buffered ahead of the speaker, about 46 ms: a busy desktop does
     // not starve the stream into drop-outs, and a pause is heard at once.
@@ -79,6 +81,7 @@ private:
     fluid_audio_driver_t *driver_ = nullptr;
     SoundSource *source_ = nullptr;
     std::atomic<std::int64_t> lastRenderNs_{0};  // when the driver last asked for sound
+    int lossesAtStart_ = 0;                      // SoundServerLosses() when started
 };
 
 // Whether XDG_RUNTIME_DIR, where the sound server lives, is a folder of this

@@ -152,27 +152,20 @@ private slots:
 
     void closeLetsTheLastNotesDieAwayAndOnlyTheControlsEndStopsTheOutput()
     {
-        auto output = std::make_shared<OfflineAudioOutput>();
+        std::shared_ptr<OfflineAudioOutput> output;
         {
-            MMControl control(SequencerOptions{DefaultSoundFonts(), output});
-            control.SetUpdateInterval(0);
-            StartMusic(control, BuiltTune());
-            QVERIFY(control.Device().WaitUntilIdle(Patience));
-            Sound sound;
-            sound.left.resize(FramesIn(1000));
-            sound.right.resize(FramesIn(1000));
-            output->Render(sound.left, sound.right);
-
-            control.SetCommand(QStringLiteral("close"));
-            QVERIFY(control.Device().WaitUntilIdle(Patience));
-            QCOMPARE(control.Device().Snapshot().state, TuneState::Closed);
+            OfflineMusic music;
+            output = music.output;
+            music.Start(BuiltTune());
+            music.Render(1000);
+            music.control.SetCommand(QStringLiteral("close"));
+            QVERIFY(music.Settle());
+            QCOMPARE(music.Status().state, TuneState::Closed);
             QVERIFY(output->Running());
-            sound.left.assign(FramesIn(4000), 1.0f);
-            sound.right.assign(FramesIn(4000), 1.0f);
-            QVERIFY(output->Render(sound.left, sound.right));
             // The notes sounding at the close are released, not cut: the
             // first tenth of a second still sounds, and from two seconds on
             // all is below -60 dB.
+            const Sound sound = music.Render(4000);
             QVERIFY2(sound.Rms(0, FramesIn(100)) > 1e-3, qPrintable(QString::number(sound.Rms(0, FramesIn(100)))));
             QVERIFY(sound.Rms(FramesIn(2000), FramesIn(4000)) < 1e-3);
         }
