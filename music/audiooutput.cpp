@@ -65,9 +65,8 @@ bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std
         const bool pulse = name == "pulseaudio";
         if (pulse && !RuntimeFolderUsable())
             continue;
-        const int periods = pulse ? PulsePeriods : AlsaPeriods;
-        fluid_settings_setint(settings, "audio.period-size", BufferFrames / periods);
-        fluid_settings_setint(settings, "audio.periods", periods);
+        fluid_settings_setint(settings, "audio.period-size", pulse ? BufferFrames : BufferFrames / AlsaPeriods);
+        fluid_settings_setint(settings, "audio.periods", pulse ? PulsePeriods : AlsaPeriods);
         if (name == "alsa" && !alsaDevice_.empty())
             fluid_settings_setstr(settings, "audio.alsa.device", alsaDevice_.c_str());
         driver_ = new_fluid_audio_driver2(settings, Render, this);

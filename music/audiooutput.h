@@ -68,9 +68,11 @@ public:
     // Sound buffered ahead of the speaker, about 46 ms: a busy desktop does
     // not starve the stream into drop-outs, and a pause is heard at once.
     static constexpr int BufferFrames = 2048;
-    // The buffer in this many periods: FluidSynth takes no fewer than two.
-    static constexpr int PulsePeriods = 2;
+    // ALSA's driver buffers this many periods. PulseAudio's asks the server
+    // for one period only, so there the period is the whole buffer; its
+    // count is unused, but FluidSynth refuses (and logs) fewer than two.
     static constexpr int AlsaPeriods = 4;
+    static constexpr int PulsePeriods = 2;
 
 private:
     std::vector<std::string> drivers_;

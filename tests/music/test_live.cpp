@@ -24,9 +24,10 @@ const QString FixtureDir = QStringLiteral(KIRAMOKU_PULSE_DIR);
 // Limits a player notices: a drop-out, a start that lags the board, a pause
 // that lingers, a stream left open.
 constexpr double LongestGapMs = 50, FirstSoundWithinMs = 300, PauseSilentWithinMs = 100, StreamGoneWithinMs = 1000;
-// A restart's place on the recording is known to within the start's delay;
-// the pause is the last silence this long that sound follows.
-constexpr double RestartWindowMs = 1500, PauseSilenceMs = 500, FadeMarginMs = 200;
+// A restart's place on the recording is known, from the third tick's, to within
+// the output's buffer and the timer; a wider window only catches the
+// machine's own drop-outs. The pause is the last silence this long that sound follows.
+constexpr double RestartWindowMs = 500, PauseSilenceMs = 500, FadeMarginMs = 200;
 QElapsedTimer Clock;
 
 // parec on the sink's monitor: raw 16-bit stereo, each piece noted with the
