@@ -54,7 +54,7 @@ public:
     Sequencer(const Sequencer &) = delete;
     Sequencer &operator=(const Sequencer &) = delete;
 
-    static constexpr std::chrono::milliseconds ShutdownWait{400};
+    static constexpr std::chrono::milliseconds ShutdownWait{500};
 
     // Reads and checks the tune file and opens it at its start; a tune already
     // open is closed first.

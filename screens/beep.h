@@ -14,7 +14,7 @@ public:
     // A beep not yet played this long after it was asked for is dropped.
     static constexpr std::chrono::milliseconds StaleAfter{300};
     // How long the end waits for the beep thread before leaving it behind.
-    static constexpr std::chrono::milliseconds EndWait{200};
+    static constexpr std::chrono::milliseconds EndWait{150};
 
     Beeper();
     ~Beeper();
