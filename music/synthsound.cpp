@@ -8,8 +8,8 @@ namespace kiramoku {
 
 void SynthSound::Render(std::span<float> left, std::span<float> right)
 {
-    std::unique_lock lock(mutex_, std::defer_lock);
-    if (!lock.try_lock_for(RenderWait) || !synth_) {
+    const std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock() || !synth_) {
         std::fill(left.begin(), left.end(), 0.0f);
         std::fill(right.begin(), right.end(), 0.0f);
         return;

@@ -4,16 +4,15 @@
 // FluidSynth's player is not synchronised with the rendering that drives it:
 // starting, stopping, seeking, asking its position, and making or deleting a
 // player all change fields the render reads with plain loads. So every such
-// call is made holding Lock(), and Render waits for that lock at most
-// RenderWait: a render that still finds it taken plays silence for its
-// buffer rather than make the sound card wait behind a tune being loaded.
+// call is made holding Lock(), and Render only *tries* that lock: a render
+// that finds it taken plays silence for its buffer rather than make the
+// sound card wait behind a tune being loaded.
 #include "audiooutput.h"
 #include "sequencer.h"
 
 #include <fluidsynth/types.h>
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 
 namespace kiramoku {
@@ -23,10 +22,7 @@ public:
     static constexpr int SampleRate = Sequencer::SampleRate;
     static constexpr int FadeFrames = SampleRate / 50;  // 20 ms: quick, yet no click
 
-    // A small part of the output's 23 ms period.
-    static constexpr std::chrono::milliseconds RenderWait{2};
-
-    std::timed_mutex &Lock() { return mutex_; }
+    std::mutex &Lock() { return mutex_; }
     // Caller holds Lock().
     void Attach(fluid_synth_t *synth) { synth_ = synth; }
 
@@ -42,7 +38,7 @@ public:
 private:
     void ApplyFade(std::span<float> left, std::span<float> right);
 
-    std::timed_mutex mutex_;
+    std::mutex mutex_;
     fluid_synth_t *synth_ = nullptr;  // under mutex_
     std::atomic<bool> hushed_{false};
     std::atomic<bool> fadedOut_{false};
