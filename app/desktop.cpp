@@ -13,6 +13,9 @@ namespace {
 constexpr char NoDesktopLine[] =
     "kiramoku: the game needs a graphical desktop (an X11 or Wayland session) and found none\n";
 
+constexpr char NoPluginLine[] =
+    "kiramoku: the window system plugin asked for (-platform or QT_QPA_PLATFORM) is missing\n";
+
 bool EnvironmentNames(const char *name)
 {
     return !qEnvironmentVariableIsEmpty(name);
@@ -56,11 +59,31 @@ void PassOnHeldMessages()
     HeldMessages().clear();
 }
 
+// Qt found no plugin of the window system's name, as against a plugin that
+// could not reach its display.
+bool PluginMissing()
+{
+    for (const HeldMessage &held : HeldMessages()) {
+        if (held.text.contains(QStringLiteral("Could not find the Qt platform plugin")))
+            return true;
+    }
+    return false;
+}
+
 void HoldWhileConnecting(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     // Qt gives up with this fatal message when no platform plugin could
     // reach a window system.
     if (type == QtFatalMsg && text.contains(QStringLiteral("platform plugin"))) {
+        if (PluginMissing()) {
+            // A desktop may well be there: the window system named is not
+            // one Qt has. Qt's own lines say which ones it has.
+            PassOnHeldMessages();
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+            std::fputs(NoPluginLine, stderr);
+            std::fflush(stderr);
+            std::_Exit(NoDesktopStatus);
+        }
         std::_Exit(ReportNoDesktop());
     }
     HeldMessages().push_back({type, context.file, context.line, context.function, context.category, text});

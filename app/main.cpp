@@ -1,6 +1,7 @@
 // きらもく: starts with the selection window; ends when the last window is unloaded.
 #include "commandline.h"
 #include "desktop.h"
+#include "leftbehind.h"
 #include "mmcontrol.h"
 #include "musicchoice.h"
 #include "session.h"
@@ -19,7 +20,13 @@ int main(int argc, char *argv[])
     const std::unique_ptr<QApplication> application = kiramoku::OpenDesktop(argc, argv);
     kiramoku::screens::SetUpApplication();
     kiramoku::ApplyMusicOption(commandLine.noMusic);
-    kiramoku::screens::Session session(kiramoku::FindTuneFile());
-    session.Start();
-    return QApplication::exec();
+    int status = 0;
+    {
+        kiramoku::screens::Session session(kiramoku::FindTuneFile());
+        session.Start();
+        status = QApplication::exec();
+    }
+    // A sound server that hangs may hold a thread of ours: then the process
+    // ends here, at once, rather than wait for it or run down under it.
+    return kiramoku::FinishProcess(status);
 }

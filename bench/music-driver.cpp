@@ -8,17 +8,10 @@
 //       for the CPU share and the peak resident memory.
 //   kiramoku_music_bench idle SECONDS
 //       The same process with the music control never opened: the baseline.
-//   kiramoku_music_bench live PERIOD_MS RECORDER_LATENCY_MS [TUNE]
-//       On a private PulseAudio server recorded by parec (at the server's
-//       default latency when RECORDER_LATENCY_MS is 0): the start sequence,
-//       three status ticks every PERIOD_MS with a "Pause" 1.5 s before the
-//       third; prints the first sound, the longest digital silence at the
-//       restarts, the pause's silence and the process's CPU share.
 //   kiramoku_music_bench gap OUT.wav [TUNE]
 //       Offline: the start sequence, exactly one status period of sound,
 //       the tick's close/open/play, two seconds more; writes it as a WAV and
 //       prints the silence around the restart.
-#include "livesound.h"
 #include "mmcontrol.h"
 #include "musicsequence.h"
 
@@ -196,38 +189,6 @@ int Gap(const std::string &wav, const QString &tune)
     return 0;
 }
 
-int Live(int periodMs, int recorderLatencyMs, const QString &tune)
-{
-    test::PrivateSoundServer server;
-    if (!server.Ready()) {
-        std::printf("no private PulseAudio server: %s\n", qPrintable(server.Why()));
-        return 0;
-    }
-    if (!server.StartRecording(recorderLatencyMs)) {
-        std::printf("parec did not start recording\n");
-        return 1;
-    }
-    test::LiveRun run;
-    run.Play(tune, periodMs);
-    const std::optional<test::Recording> recording = server.StopRecording(test::LiveRun::TailMs);
-    if (!recording) {
-        std::printf("parec wrote no recording\n");
-        return 1;
-    }
-    const test::LiveFigures figures = test::LiveFigures::From(*recording, run, periodMs);
-    std::printf("recorder latency: %s; tick every %d ms; %.1f s recorded\n",
-                recorderLatencyMs ? qPrintable(QStringLiteral("%1 ms").arg(recorderLatencyMs)) : "server default",
-                periodMs, recording->Seconds(recording->Frames()));
-    std::printf("first sound after the start sequence (beyond a restart's delay): %.1f ms\n", figures.startExtraMs);
-    std::printf("longest digital silence at the two restarts (within 1.5 s of each): %.1f ms\n", figures.longestRestartGapMs);
-    std::printf("longest digital silence anywhere from the first sound to the pause: %.1f ms\n", figures.longestPlayingGapMs);
-    std::printf("Pause to digital silence: %.1f ms; silent %.0f ms until the next tick brought it back\n",
-                figures.pauseToSilenceMs, figures.pauseSilenceMs);
-    std::printf("CPU, music playing (the whole process, start to pause): %.2f %% of one core\n", 100.0 * run.cpuShare);
-    std::printf("silences over 10 ms (ms after the first sound + length):%s\n", qPrintable(figures.silences));
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -241,12 +202,8 @@ int main(int argc, char **argv)
         return Play(args.value(2).toInt(), tune, args.contains(QLatin1String("--live")));
     if (mode == QLatin1String("idle") && args.size() >= 3)
         return Idle(args.value(2).toInt());
-    if (mode == QLatin1String("live") && args.size() >= 4) {
-        const QString liveTune = args.size() > 4 ? args.value(4) : FindTuneFile();
-        return Live(args.value(2).toInt(), args.value(3).toInt(), liveTune);
-    }
     if (mode == QLatin1String("gap") && args.size() >= 3)
         return Gap(args.value(2).toStdString(), tune);
-    std::fprintf(stderr, "usage: kiramoku_music_bench play SECONDS [TUNE] [--live] | idle SECONDS | live PERIOD_MS RECORDER_LATENCY_MS [TUNE] | gap OUT.wav [TUNE]\n");
+    std::fprintf(stderr, "usage: kiramoku_music_bench play SECONDS [TUNE] [--live] | idle SECONDS | gap OUT.wav [TUNE]\n");
     return 2;
 }

@@ -9,6 +9,8 @@
 // Start and Stop are called on the sequencer's own thread only.
 #include <fluidsynth/types.h>
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <span>
 #include <string>
@@ -33,13 +35,18 @@ public:
     // Stops playing; once it returns the source is called no more.
     // Harmless when not running.
     virtual void Stop() = 0;
+    // False once a started output has lost its sound server (killed or
+    // restarted): it must be stopped and started anew.
+    virtual bool Alive() const { return true; }
 };
 
 // The sound card, through the desktop's sound server when there is one:
 // PulseAudio first (PipeWire desktops answer as PulseAudio), then ALSA.
 // Never the synthesizer's file, JACK or SDL drivers: the first writes a WAV
 // into the working directory, the second may start a sound server, the third
-// needs SDL set up by the program.
+// needs SDL set up by the program. PulseAudio is left out when the session's
+// runtime folder is unusable (RuntimeFolderUsable): its library would only
+// complain on the terminal.
 class LiveAudioOutput : public AudioOutput {
 public:
     // `drivers` in the order to try; `alsaDevice` empty for ALSA's default.
@@ -51,19 +58,37 @@ public:
 
     bool Start(fluid_settings_t *settings, SoundSource &source, std::string &why) override;
     void Stop() override;
+    // FluidSynth's driver thread ends when its sound server goes away, and
+    // says so in its log; a driver that has asked for no sound for
+    // LostAfter is taken as lost too. (A server with a slow recording client
+    // may hold a stream's writes for two seconds.)
+    bool Alive() const override;
+    static constexpr std::chrono::milliseconds LostAfter{5000};
 
     // Sound buffered ahead of the speaker, about 46 ms: a busy desktop does
     // not starve the stream into drop-outs, and a pause is heard at once.
     static constexpr int BufferFrames = 2048;
-    // ALSA's driver buffers this many periods; PulseAudio's asks the server
-    // for one period only, so there the period is the whole buffer.
+    // ALSA's driver buffers this many periods. PulseAudio's asks the server
+    // for one period only, so there the period is the whole buffer; its
+    // count is unused, but FluidSynth refuses (and logs) fewer than two.
     static constexpr int AlsaPeriods = 4;
+    static constexpr int PulsePeriods = 2;
 
 private:
     std::vector<std::string> drivers_;
     std::string alsaDevice_;
+    static std::int64_t Now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+    static int Render(void *data, int frames, int, float *[], int outputs, float *out[]);
+
     fluid_audio_driver_t *driver_ = nullptr;
+    SoundSource *source_ = nullptr;
+    std::atomic<std::int64_t> lastRenderNs_{0};  // when the driver last asked for sound
+    int lossesAtStart_ = 0;                      // SoundServerLosses() when started
 };
+
+// Whether XDG_RUNTIME_DIR, where the sound server lives, is a folder of this
+// user's that it may write (or is not set at all).
+bool RuntimeFolderUsable();
 
 // Rendering on demand into memory, for tests and measurements where there is
 // no sound card: the player moves on only as far as Render is asked to go,

@@ -117,8 +117,9 @@ void MMControl::SetMusicOn(bool on)
         return;
     musicOn_ = on;
     if (!on) {
-        sequencer_.Pause();  // quiet within a few hundredths of a second, not after the last notes' release
-        sequencer_.Close();
+        // Quiet within a few hundredths of a second, not after the last
+        // notes' release; then no stream, no synthesizer, no SoundFont.
+        sequencer_.Release();
         return;
     }
     if (requested_ == TuneState::Closed)

@@ -57,8 +57,8 @@ public:
     QString FileName() const { return fileName_; }
 
     // Music off: the control still takes every command and keeps the
-    // board's settings, but plays nothing (no SoundFont loaded, no sound
-    // output opened). Turned on again, it opens and plays the tune the
+    // board's settings, but plays nothing: within a second the sound output
+    // is closed and the synthesizer and its SoundFont are gone. Turned on again, it opens and plays the tune the
     // board's commands left open or playing, from its start.
     void SetMusicOn(bool on);
     bool MusicOn() const { return musicOn_; }

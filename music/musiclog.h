@@ -15,6 +15,10 @@ Q_DECLARE_LOGGING_CATEGORY(lcMusic)
 // the whole process. Any thread, any number of times; the first call acts.
 void RouteSoundLibraryLogs();
 
+// How many times FluidSynth's PulseAudio driver has said it lost its server
+// ("Error writing to PulseAudio connection"): its thread ends right after.
+int SoundServerLosses();
+
 // The game goes on without music; the first call in a run writes one line
 // "kiramoku: no music: <cause>" to stderr, later calls are silent. Any thread.
 void ReportNoMusic(const std::string &cause);

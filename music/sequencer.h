@@ -7,10 +7,12 @@
 // there (once for the sequencer's life), so neither a window nor a click ever
 // waits for it, and commands given meanwhile take effect, in order, when it
 // is ready. The sound output starts with the first tune played and runs,
-// silent between tunes, until the sequencer ends: closing, opening and
-// playing a tune again happens inside the synthesizer. Failures are silent: a missing SoundFont, a missing or damaged
-// tune, no sound device leave the commands without effect, and at most one
-// line per run says why (ReportNoMusic).
+// silent between tunes, until the music is released or the sequencer ends:
+// closing, opening and playing a tune again happens inside the synthesizer.
+// An output whose sound server went away is reopened at the next Play.
+// Failures are silent: a missing SoundFont, a missing or damaged tune, no
+// sound device leave the commands without effect, and at most one line per
+// run says why (ReportNoMusic).
 #include "audiooutput.h"
 
 #include <chrono>
@@ -45,9 +47,9 @@ public:
     static constexpr int SampleRate = 44100;  // frames a second, live and offline
 
     explicit Sequencer(SequencerOptions options = {});
-    // Ends the sound output, the tune and the thread. Waits at most ShutdownWait for it;
-    // a thread still busy then (a sound server that hangs) is left to finish
-    // and clean up on its own.
+    // Ends the sound output, the tune and the thread. Waits at most
+    // ShutdownWait for it; a thread still held then by a sound server that
+    // hangs is left behind (see leftbehind.h) and the process ends without it.
     ~Sequencer();
     Sequencer(const Sequencer &) = delete;
     Sequencer &operator=(const Sequencer &) = delete;
@@ -66,11 +68,15 @@ public:
     // Stops the tune, its last notes dying away as they would on a key's
     // release, and forgets it. The sound output keeps running.
     void Close();
+    // Music off: the tune fades out within 20 ms, then the sound output
+    // closes and the synthesizer and its SoundFont go, within a second.
+    void Release();
 
     // For tests and measurements, from any thread.
     struct Status {
         TuneState state = TuneState::Closed;
         bool synthReady = false;     // SoundFont loaded
+        bool outputOn = false;       // the sound output is open
         int tick = 0;                // the player's position in the tune
         std::int64_t endTick = 0;    // the open tune's length in ticks
         double tuneMs = 0.0;         // the open tune's length in milliseconds
@@ -83,7 +89,7 @@ public:
 
 private:
     struct Shared;
-    enum class Command { Open, Play, Pause, Close };
+    enum class Command { Open, Play, Pause, Close, Release };
     void Submit(Command command, std::string path = {}, std::optional<std::int64_t> fromMs = std::nullopt);
 
     std::shared_ptr<Shared> shared_;  // shared with the thread, which may outlive us

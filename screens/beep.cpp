@@ -8,10 +8,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <deque>
 
+#include "audiooutput.h"
+#include "leftbehind.h"
 #include "musiclog.h"
 
 namespace kiramoku::screens {
@@ -23,19 +23,13 @@ namespace {
 // then says so once and rings only the window system's bell.
 bool SoundServerReachable()
 {
-    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime) {
-        return true;  // the sound library finds its own place
-    }
-    struct stat folder {};
-    if (stat(runtime, &folder) == 0 && S_ISDIR(folder.st_mode) && folder.st_uid == geteuid()
-        && access(runtime, W_OK | X_OK) == 0) {
+    if (RuntimeFolderUsable()) {
         return true;
     }
     static std::atomic<bool> reported{false};
     if (!reported.exchange(true)) {
         std::fprintf(stderr, "kiramoku: no beep sound: the runtime folder XDG_RUNTIME_DIR=%s is not usable\n",
-                     runtime);
+                     std::getenv("XDG_RUNTIME_DIR"));
     }
     return false;
 }
@@ -63,51 +57,79 @@ void RingBell(ca_context *&context)
 }
 } // namespace
 
-Beeper::Beeper() : worker_([this] { Run(); }) {}
+// The beep thread's share: it outlives the Beeper when a hung sound server
+// holds the thread.
+struct Beeper::Shared {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable ended;
+    std::deque<std::chrono::steady_clock::time_point> asked;  // when each beep was asked for
+    bool stopping = false;
+    bool done = false;
+
+    static void Run(const std::shared_ptr<Shared> &self)
+    {
+        // The sound system's own complaints (no card, no server) stay off the terminal.
+        RouteSoundLibraryLogs();
+        const bool soundServer = SoundServerReachable();
+        ca_context *context = nullptr;
+        std::unique_lock lock(self->mutex);
+        for (;;) {
+            self->wake.wait(lock, [&] { return self->stopping || !self->asked.empty(); });
+            if (self->stopping) {
+                break;
+            }
+            const auto askedAt = self->asked.front();
+            self->asked.pop_front();
+            // A step's beep heard long after the step is noise: a sound
+            // server that hung and woke up drops what was asked meanwhile.
+            if (std::chrono::steady_clock::now() - askedAt > StaleAfter) {
+                continue;
+            }
+            lock.unlock();
+            if (soundServer) {
+                RingBell(context);
+            } else {
+                RingWindowSystemBell();
+            }
+            lock.lock();
+        }
+        lock.unlock();
+        if (context) {
+            ca_context_destroy(context);
+        }
+        const std::lock_guard end(self->mutex);
+        self->done = true;
+        self->ended.notify_all();
+    }
+};
+
+Beeper::Beeper() : shared_(std::make_shared<Shared>())
+{
+    std::thread(&Shared::Run, shared_).swap(worker_);
+}
 
 Beeper::~Beeper()
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+    std::unique_lock lock(shared_->mutex);
+    shared_->stopping = true;
+    shared_->wake.notify_one();
+    if (shared_->ended.wait_for(lock, EndWait, [this] { return shared_->done; })) {
+        lock.unlock();
+        worker_.join();
+    } else {
+        worker_.detach();  // held by a sound server that hangs; it keeps its share
+        NoteThreadLeftBehind();
     }
-    wake_.notify_one();
-    worker_.join();
 }
 
 void Beeper::Play()
 {
     {
-        std::lock_guard lock(mutex_);
-        ++pending_;
+        std::lock_guard lock(shared_->mutex);
+        shared_->asked.push_back(std::chrono::steady_clock::now());
     }
-    wake_.notify_one();
-}
-
-void Beeper::Run()
-{
-    // The sound system's own complaints (no card, no server) stay off the terminal.
-    RouteSoundLibraryLogs();
-    const bool soundServer = SoundServerReachable();
-    ca_context *context = nullptr;
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || pending_ > 0; });
-        if (stopping_) {
-            break;
-        }
-        --pending_;
-        lock.unlock();
-        if (soundServer) {
-            RingBell(context);
-        } else {
-            RingWindowSystemBell();
-        }
-        lock.lock();
-    }
-    if (context) {
-        ca_context_destroy(context);
-    }
+    shared_->wake.notify_one();
 }
 
 } // namespace kiramoku::screens

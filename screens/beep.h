@@ -1,7 +1,9 @@
 #pragma once
 // The desktop's standard alert sound, played off the user-interface thread so
 // that a walk never waits for the sound system.
+#include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -9,6 +11,11 @@ namespace kiramoku::screens {
 
 class Beeper {
 public:
+    // A beep not yet played this long after it was asked for is dropped.
+    static constexpr std::chrono::milliseconds StaleAfter{300};
+    // How long the end waits for the beep thread before leaving it behind.
+    static constexpr std::chrono::milliseconds EndWait{150};
+
     Beeper();
     ~Beeper();
     Beeper(const Beeper &) = delete;
@@ -17,12 +24,8 @@ public:
     void Play();
 
 private:
-    void Run();
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    int pending_ = 0;
-    bool stopping_ = false;
+    struct Shared;
+    std::shared_ptr<Shared> shared_;
     std::thread worker_;
 };
 

@@ -20,7 +20,10 @@ void StopOnProgramError(const char *what)
         box.setTextFormat(Qt::PlainText);
         box.exec();
     }
-    std::exit(ProgramErrorExitStatus);
+    // The music's and the beep's threads are running: end here, without the
+    // static destructors that would run under them.
+    std::fflush(nullptr);
+    std::_Exit(ProgramErrorExitStatus);
 }
 
 } // namespace kiramoku::screens

@@ -5,26 +5,12 @@
 
 #include <QtTest>
 
-#include <thread>
 
 using namespace kiramoku;
 using namespace kiramoku::test;
 
-namespace {
-
-// Waits (polling, within Patience) until the sequencer's state is `state`.
-bool Reaches(MMControl &control, TuneState state)
-{
-    const auto until = std::chrono::steady_clock::now() + Patience;
-    while (std::chrono::steady_clock::now() < until) {
-        if (control.Device().Snapshot().state == state)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
-} // namespace
+// Polls (the null device hurries the tune through) until the state is `state`.
+#define REACHES(control, expected) QTRY_VERIFY_WITH_TIMEOUT((control).Device().Snapshot().state == (expected), 10000)
 
 class TestDriver : public QObject {
     Q_OBJECT
@@ -36,7 +22,7 @@ private slots:
         MMControl music(SequencerOptions{DefaultSoundFonts(), output});
         music.SetUpdateInterval(0);
         StartMusic(music, BuiltTune());
-        QVERIFY(Reaches(music, TuneState::Finished));  // the null device hurries it through
+        REACHES(music, TuneState::Finished);
 
         // Restarts, pauses and resumes while the driver's thread renders: each
         // restart makes and deletes a player under the running driver, which
@@ -51,10 +37,10 @@ private slots:
                 music.SetCommand(QStringLiteral("Play"));
             }
         }
-        QVERIFY(Reaches(music, TuneState::Finished));
+        REACHES(music, TuneState::Finished);
         QCOMPARE(music.Device().Snapshot().opens, 21);
         music.SetCommand(QStringLiteral("close"));
-        QVERIFY(Reaches(music, TuneState::Closed));
+        REACHES(music, TuneState::Closed);
     }
 };
 

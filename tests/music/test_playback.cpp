@@ -152,27 +152,20 @@ private slots:
 
     void closeLetsTheLastNotesDieAwayAndOnlyTheControlsEndStopsTheOutput()
     {
-        auto output = std::make_shared<OfflineAudioOutput>();
+        std::shared_ptr<OfflineAudioOutput> output;
         {
-            MMControl control(SequencerOptions{DefaultSoundFonts(), output});
-            control.SetUpdateInterval(0);
-            StartMusic(control, BuiltTune());
-            QVERIFY(control.Device().WaitUntilIdle(Patience));
-            Sound sound;
-            sound.left.resize(FramesIn(1000));
-            sound.right.resize(FramesIn(1000));
-            output->Render(sound.left, sound.right);
-
-            control.SetCommand(QStringLiteral("close"));
-            QVERIFY(control.Device().WaitUntilIdle(Patience));
-            QCOMPARE(control.Device().Snapshot().state, TuneState::Closed);
+            OfflineMusic music;
+            output = music.output;
+            music.Start(BuiltTune());
+            music.Render(1000);
+            music.control.SetCommand(QStringLiteral("close"));
+            QVERIFY(music.Settle());
+            QCOMPARE(music.Status().state, TuneState::Closed);
             QVERIFY(output->Running());
-            sound.left.assign(FramesIn(4000), 1.0f);
-            sound.right.assign(FramesIn(4000), 1.0f);
-            QVERIFY(output->Render(sound.left, sound.right));
             // The notes sounding at the close are released, not cut: the
             // first tenth of a second still sounds, and from two seconds on
             // all is below -60 dB.
+            const Sound sound = music.Render(4000);
             QVERIFY2(sound.Rms(0, FramesIn(100)) > 1e-3, qPrintable(QString::number(sound.Rms(0, FramesIn(100)))));
             QVERIFY(sound.Rms(FramesIn(2000), FramesIn(4000)) < 1e-3);
         }
@@ -211,11 +204,15 @@ private slots:
         QCOMPARE(quiet.Peak(FramesIn(100), quiet.Frames()), 0.0);
         QCOMPARE(music.Status().opens, offBeforeTheStart ? 0 : 1);
         QCOMPARE(music.output->Starts(), offBeforeTheStart ? 0 : 1);
+        // No stream and no SoundFont kept while off.
+        QVERIFY(!music.output->Running());
+        QVERIFY(!music.Status().synthReady);
 
         // On again, the tune the board left playing starts from its beginning.
         music.control.SetMusicOn(true);
         QVERIFY(music.Render(3000).StartsLike(Reference()));
         QCOMPARE(music.Status().state, TuneState::Playing);
+        QCOMPARE(music.output->Starts(), offBeforeTheStart ? 1 : 2);
     }
 
     void lowerCaseCommandsActLikeCapitalisedOnes_data()
@@ -442,6 +439,9 @@ private slots:
         const auto stopped = ticks.count();
         QTest::qWait(150);
         QCOMPARE(ticks.count(), stopped);
+        // A tune that cannot be opened costs no SoundFont.
+        QVERIFY(music.Settle());
+        QCOMPARE(music.Status().synthReady, tune == BuiltTune());
     }
 };
 

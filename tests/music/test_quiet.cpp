@@ -4,9 +4,12 @@
 // per run. Each case runs in a process of its own (CTest names the function),
 // since each line comes once per run.
 #include "beep.h"
+#include "musicchoice.h"
 #include "musictest.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -101,6 +104,8 @@ private slots:
         }
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
         const QString text = CaughtStderr([] {
+            // The music does not try the server there either: no lines of its library.
+            PlayBoardMusic({DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"pulseaudio"})});
             for (int round = 0; round < 2; ++round) {  // a second game's beeps too
                 screens::Beeper beeper;
                 for (int step = 0; step < 14; ++step) {
@@ -109,8 +114,48 @@ private slots:
                 QTest::qWait(400);
             }
         });
-        QCOMPARE(text, QStringLiteral("kiramoku: no beep sound: the runtime folder XDG_RUNTIME_DIR=%1 is not usable\ncanary\n")
+        QCOMPARE(text, QStringLiteral("kiramoku: no music: no sound device answered (tried PulseAudio, then ALSA)\n"
+                                      "kiramoku: no beep sound: the runtime folder XDG_RUNTIME_DIR=%1 is not usable\ncanary\n")
                            .arg(dir.path()));
+    }
+
+    void theSettingsFileIsReadOnlyWhenSane_data()
+    {
+        QTest::addColumn<QByteArray>("content");  // empty: a named pipe in its place
+        QTest::addColumn<qint64>("size");         // the file's size, grown sparse beyond its content
+        QTest::addColumn<bool>("musicOn");
+        // Each row a size of its own: the settings' reader keeps a file it read until it changes.
+        QTest::newRow("on=off") << QByteArray("[music]\non=off\n") << qint64(0) << false;
+        QTest::newRow("on=NO") << QByteArray("[music]\non=NO\n") << qint64(0) << false;
+        QTest::newRow("on=0") << QByteArray("[music]\non=0\n") << qint64(0) << false;
+        QTest::newRow("on=no") << QByteArray("[music]\non=no\n") << qint64(0) << false;
+        QTest::newRow("on=yes") << QByteArray("[music]\non=yes\n") << qint64(0) << true;
+        QTest::newRow("a named pipe, which would hang the reader") << QByteArray() << qint64(0) << true;
+        QTest::newRow("off, in a sparse file of 1 GB") << QByteArray("[music]\non=off\n") << (qint64(1) << 30) << true;
+    }
+
+    void theSettingsFileIsReadOnlyWhenSane()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, size);
+        QFETCH(bool, musicOn);
+        static QTemporaryDir config;  // read by the settings once a process
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        QVERIFY(QDir(config.path()).mkpath(QStringLiteral("kiramoku")));
+        const QString path = config.filePath(QStringLiteral("kiramoku/kiramoku.conf"));
+        QFile::remove(path);
+        if (content.isEmpty()) {
+            QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+            QVERIFY(size == 0 || file.resize(size));
+        }
+        const QFileInfo before(path);
+        QCOMPARE(MusicWanted(), musicOn);
+        const QFileInfo after(path);
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.lastModified(), before.lastModified());
     }
 };
 

@@ -1,0 +1,32 @@
+#include "leftbehind.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kiramoku {
+
+namespace {
+std::atomic<int> leftBehind{0};
+}
+
+void NoteThreadLeftBehind()
+{
+    ++leftBehind;
+}
+
+bool ThreadsLeftBehind()
+{
+    return leftBehind > 0;
+}
+
+int FinishProcess(int status)
+{
+    if (!ThreadsLeftBehind())
+        return status;
+    std::fputs("kiramoku: the sound server does not answer; leaving without waiting for it\n", stderr);
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+} // namespace kiramoku

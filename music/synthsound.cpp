@@ -1,0 +1,44 @@
+#include "synthsound.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+
+namespace kiramoku {
+
+void SynthSound::Render(std::span<float> left, std::span<float> right)
+{
+    const std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock() || !synth_) {
+        std::fill(left.begin(), left.end(), 0.0f);
+        std::fill(right.begin(), right.end(), 0.0f);
+        return;
+    }
+    // The synthesizer renders at most this many frames a call.
+    constexpr std::size_t Block = 4096;
+    for (std::size_t done = 0; done < left.size(); done += Block) {
+        const int count = static_cast<int>(std::min(Block, left.size() - done));
+        fluid_synth_write_float(synth_, count, left.data() + done, 0, 1, right.data() + done, 0, 1);
+    }
+    ApplyFade(left, right);
+}
+
+void SynthSound::ApplyFade(std::span<float> left, std::span<float> right)
+{
+    const float target = hushed_ ? 0.0f : 1.0f;
+    if (gain_ == target && target == 1.0f)
+        return;
+    constexpr float Step = 1.0f / FadeFrames;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        gain_ = target > gain_ ? std::min(target, gain_ + Step) : std::max(target, gain_ - Step);
+        left[i] *= gain_;
+        right[i] *= gain_;
+        if (gain_ == 0.0f) {  // exact silence from here on, not the hall's last whisper
+            left[i] = 0.0f;
+            right[i] = 0.0f;
+        }
+    }
+    fadedOut_ = gain_ == 0.0f;
+}
+
+} // namespace kiramoku

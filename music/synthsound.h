@@ -1,0 +1,48 @@
+#pragma once
+// The synthesizer as the sound output hears it, and the one lock of the music.
+//
+// FluidSynth's player is not synchronised with the rendering that drives it:
+// starting, stopping, seeking, asking its position, and making or deleting a
+// player all change fields the render reads with plain loads. So every such
+// call is made holding Lock(), and Render only *tries* that lock: a render
+// that finds it taken plays silence for its buffer rather than make the
+// sound card wait behind a tune being loaded.
+#include "audiooutput.h"
+#include "sequencer.h"
+
+#include <fluidsynth/types.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace kiramoku {
+
+class SynthSound : public SoundSource {
+public:
+    static constexpr int SampleRate = Sequencer::SampleRate;
+    static constexpr int FadeFrames = SampleRate / 50;  // 20 ms: quick, yet no click
+
+    std::mutex &Lock() { return mutex_; }
+    // Caller holds Lock().
+    void Attach(fluid_synth_t *synth) { synth_ = synth; }
+
+    // Hushed, the sound fades out over FadeFrames and then stays silent, to
+    // the last sample, until it is let sound again (it fades back in).
+    void Hush(bool on) { hushed_ = on; }
+    bool Hushed() const { return hushed_; }
+    // Hushed and faded all the way out.
+    bool FadedOut() const { return fadedOut_; }
+
+    void Render(std::span<float> left, std::span<float> right) override;
+
+private:
+    void ApplyFade(std::span<float> left, std::span<float> right);
+
+    std::mutex mutex_;
+    fluid_synth_t *synth_ = nullptr;  // under mutex_
+    std::atomic<bool> hushed_{false};
+    std::atomic<bool> fadedOut_{false};
+    float gain_ = 1.0f;  // the output's thread only
+};
+
+} // namespace kiramoku
