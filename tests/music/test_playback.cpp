@@ -37,7 +37,7 @@ struct BoardOnOfflineMusic {
 
     explicit BoardOnOfflineMusic(int humans)
     {
-        selection.index = humans - 1;
+        selection.index = humans - 1;  // the board's choice of how many people play
         board.Form_Load(selection);
         ports.board = &board;
     }
@@ -85,27 +85,6 @@ private slots:
         QVERIFY(music.Render(3000).StartsLike(Reference()));
     }
 
-    void pauseFallsSilentAtOnceThenPlayResumesWhereItStopped()
-    {
-        OfflineMusic music;
-        music.Start(BuiltTune());
-        music.Render(5000);
-        music.Command("Pause");
-        const Sound paused = music.Render(2000);
-        const int pausedAt = music.Status().tick;
-        QCOMPARE(music.Status().state, TuneState::Paused);
-        QVERIFY(std::abs(pausedAt - 5.0 * TicksPerSecond) < 0.02 * TicksPerSecond);
-        // Not cut off dead, but silent to the last sample within a tenth of a second.
-        QVERIFY(paused.Rms(0, FramesIn(5)) > 0.0);
-        QCOMPARE(paused.Rms(FramesIn(100)), 0.0);
-
-        music.Command("Play");
-        QVERIFY(music.Render(1000).Rms() > 0.01);
-        QCOMPARE(music.Status().state, TuneState::Playing);
-        const int movedOn = music.Status().tick - pausedAt;
-        QVERIFY2(std::abs(movedOn - TicksPerSecond) < 0.02 * TicksPerSecond, qPrintable(QString::number(movedOn)));
-    }
-
     void theTicksCloseOpenPlayStartsAgainFromTheBeginning_data()
     {
         QTest::addColumn<int>("playedMs");
@@ -134,27 +113,6 @@ private slots:
         QCOMPARE(music.output->Starts(), 1);  // the tick restarts inside the synthesizer
         QVERIFY(music.output->Running());
         QVERIFY(music.Render(3000).StartsLike(Reference()));
-    }
-
-    void closeLetsTheLastNotesDieAwayAndOnlyTheControlsEndStopsTheOutput()
-    {
-        std::shared_ptr<OfflineAudioOutput> output;
-        {
-            OfflineMusic music;
-            output = music.output;
-            music.Start(BuiltTune());
-            music.Render(1000);
-            music.Command("close");
-            QVERIFY(music.Settle());
-            QCOMPARE(music.Status().state, TuneState::Closed);
-            QVERIFY(output->Running());
-            // The notes sounding at the close are released, not cut: the first
-            // tenth of a second still sounds, from two seconds on all is below -60 dB.
-            const Sound sound = music.Render(4000);
-            QVERIFY(sound.Rms(0, FramesIn(100)) > 1e-3 && sound.Rms(FramesIn(2000)) < 1e-3);
-        }
-        QVERIFY(!output->Running());  // the control's end (the board's unload) ends the output
-        QCOMPARE(output->Starts(), 1);
     }
 
     void musicOffTakesEveryCommandAndPlaysNothing_data()
@@ -204,49 +162,51 @@ private slots:
         QTest::newRow("with spaces around") << QStringList{" open", "play ", " Pause ", "\tclose"};
     }
 
+    // Open, play three seconds, pause, play three more, close: in any letter
+    // case, the pause falls silent at once and play resumes where it stopped;
+    // the close lets the last notes die away and only the control's end stops the output.
     void commandsActInAnyLetterCase()
     {
         QFETCH(QStringList, words);
-        OfflineMusic music;
-        music.control.SetFileName(BuiltTune());
-        music.control.SetDeviceType(QStringLiteral("Sequencer"));
-        const std::pair<int, TuneState> steps[] = {{0, TuneState::Ready},  {1, TuneState::Playing}, {2, TuneState::Paused},
-                                                   {1, TuneState::Playing}, {3, TuneState::Closed}};
+        auto music = std::make_unique<OfflineMusic>();
+        const auto output = music->output;
+        music->control.SetFileName(BuiltTune());
+        const TuneState states[] = {TuneState::Ready, TuneState::Playing, TuneState::Paused, TuneState::Playing, TuneState::Closed};
+        const int word[] = {0, 1, 2, 1, 3};
+        Sound heard[5];
+        int tick[5];
         for (int step = 0; step < 5; ++step) {
-            music.control.SetCommand(words[steps[step].first]);
-            const Sound sound = music.Render(3000);
-            QCOMPARE(music.Status().state, steps[step].second);
-            if (step == 1)
-                QVERIFY(sound.StartsLike(Reference()));  // the first play, from the start
-            if (step == 2)
-                QCOMPARE(sound.Rms(FramesIn(100)), 0.0);  // pause keeps silence
-            if (step == 3)
-                QVERIFY(sound.Rms() > 0.01);  // and play resumes
+            music->control.SetCommand(words[word[step]]);
+            heard[step] = music->Render(3000);
+            QCOMPARE(music->Status().state, states[step]);
+            tick[step] = music->Status().tick;
         }
+        QVERIFY(heard[1].StartsLike(Reference()));  // the first play, from the start
+        QVERIFY(std::abs(tick[2] - 3.0 * TicksPerSecond) < 0.02 * TicksPerSecond);
+        QVERIFY(heard[2].Rms(0, FramesIn(5)) > 0.0);  // not cut off dead, but silent within a tenth of a second
+        QCOMPARE(heard[2].Rms(FramesIn(100)), 0.0);
+        QVERIFY(heard[3].Rms() > 0.01);
+        QVERIFY(std::abs(tick[3] - tick[2] - 3.0 * TicksPerSecond) < 0.02 * TicksPerSecond);
+        // Closed, the notes are released, not cut; from two seconds on all is below -60 dB.
+        QVERIFY(heard[4].Rms(0, FramesIn(100)) > 1e-3 && heard[4].Rms(FramesIn(2000)) < 1e-3);
+        QVERIFY(output->Running());
+        music.reset();  // the board's unload
+        QVERIFY(!output->Running());
+        QCOMPARE(output->Starts(), 1);
     }
 
-    void theBoardsStartSequenceOpensAndPlaysFromTheStart()
-    {
-        BoardOnOfflineMusic table(1);
-        OfflineMusic &music = table.music;
-        QCOMPARE(music.control.objectName(), QStringLiteral("MMControl1"));
-        QCOMPARE(MMControl(SequencerOptions{{}, std::make_shared<OfflineAudioOutput>()}).UpdateInterval(), 22000);
-        QVERIFY(music.Settle());
-        QCOMPARE(music.Status().state, TuneState::Playing);
-        QCOMPARE(music.Status().opens, 1);
-        QVERIFY(music.Render(3000).StartsLike(Reference()));
-
-        table.board.Form_Unload();
-        QVERIFY(music.Settle());
-        QCOMPARE(music.Status().state, TuneState::Closed);
-    }
-
-    void aGameEndPausesTheTuneAndTheNextTickRestartsIt()
+    // The board opens its music and plays it from the start; a game end
+    // pauses it, the next tick restarts it, the board's unload closes it.
+    void theBoardsMusicFromStartToGameEnd()
     {
         BoardOnOfflineMusic table(2);  // two people, two computer players
         OfflineMusic &music = table.music;
         BoardRules &board = table.board;
-        music.Render(4000);
+        QCOMPARE(music.control.objectName(), QStringLiteral("MMControl1"));
+        QCOMPARE(MMControl(SequencerOptions{{}, std::make_shared<OfflineAudioOutput>()}).UpdateInterval(), 22000);
+        QVERIFY(music.Render(3000).StartsLike(Reference()));
+        QCOMPARE(music.Status().opens, 1);
+        music.Render(1000);
 
         // A purse one good square short of winning, and two rounds.
         board.Players[3].Money = 2490;
@@ -273,6 +233,9 @@ private slots:
         board.MMControl1_StatusUpdate();
         QVERIFY(music.Render(3000).StartsLike(Reference()));
         QCOMPARE(music.Status().state, TuneState::Playing);
+        board.Form_Unload();
+        QVERIFY(music.Settle());
+        QCOMPARE(music.Status().state, TuneState::Closed);
     }
 
     void thePositionToPlayFromServesTheNextPlayOnly_data()
