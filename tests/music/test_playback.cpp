@@ -3,8 +3,6 @@
 #include "fakes.h"
 #include "musictest.h"
 
-#include <QDir>
-#include <QSignalSpy>
 #include <QtTest>
 
 using namespace kiramoku;
@@ -25,23 +23,6 @@ const Sound &Reference()
 
 // Ticks of the built tune a second: 480 a quarter, a quarter 0.6875 s.
 constexpr double TicksPerSecond = 480 / 0.6875;
-
-// The board's rules, loaded with `humans` people, driving offline music.
-struct BoardOnOfflineMusic {
-    OfflineMusic music;
-    ScriptedDie die;
-    Recorder ports;
-    Module1 module{die, ports};
-    BoardRules board{module, {ports, ports, music.control, ports}, BuiltTune()};
-    FakeSelection selection;
-
-    explicit BoardOnOfflineMusic(int humans)
-    {
-        selection.index = humans - 1;  // the board's choice of how many people play
-        board.Form_Load(selection);
-        ports.board = &board;
-    }
-};
 
 } // namespace
 
@@ -199,9 +180,15 @@ private slots:
     // pauses it, the next tick restarts it, the board's unload closes it.
     void theBoardsMusicFromStartToGameEnd()
     {
-        BoardOnOfflineMusic table(2);  // two people, two computer players
-        OfflineMusic &music = table.music;
-        BoardRules &board = table.board;
+        OfflineMusic music;
+        ScriptedDie die;
+        Recorder ports;
+        Module1 module{die, ports};
+        BoardRules board{module, {ports, ports, music.control, ports}, BuiltTune()};
+        FakeSelection selection;
+        selection.index = 1;  // two people, two computer players
+        board.Form_Load(selection);
+        ports.board = &board;
         QCOMPARE(music.control.objectName(), QStringLiteral("MMControl1"));
         QCOMPARE(MMControl(SequencerOptions{{}, std::make_shared<OfflineAudioOutput>()}).UpdateInterval(), 22000);
         QVERIFY(music.Render(3000).StartsLike(Reference()));
@@ -212,17 +199,17 @@ private slots:
         board.Players[3].Money = 2490;
         for (int round = 0; round < 2; ++round) {
             board.Command1_Click();
-            table.die.Push(6);
+            die.Push(6);
             board.Timer1_Timer();
             board.Command2_Click();
             board.Command1_Click();
-            table.die.Push(5);
+            die.Push(5);
             board.Timer1_Timer();
-            table.die.Push(3);
-            table.die.Push(4);
+            die.Push(3);
+            die.Push(4);
             board.Command2_Click();
         }
-        QCOMPARE(table.module.WinnerFlag.value(), 1);
+        QCOMPARE(module.WinnerFlag.value(), 1);
         QVERIFY(music.Settle());
         QCOMPARE(music.Status().state, TuneState::Paused);
         const int pausedAt = music.Status().tick;
