@@ -5,7 +5,6 @@
 
 #include <QtTest>
 
-
 using namespace kiramoku;
 using namespace kiramoku::test;
 
@@ -32,8 +31,7 @@ private slots:
             if (tick % 4 == 1) {
                 music.SetCommand(QStringLiteral("Pause"));
                 QVERIFY(music.Device().WaitUntilIdle(Patience));
-                const Sequencer::Status paused = music.Device().Snapshot();
-                QVERIFY(paused.state == TuneState::Paused || paused.state == TuneState::Finished);
+                QVERIFY(music.Device().Snapshot().state == TuneState::Paused || music.Device().Snapshot().state == TuneState::Finished);
                 music.SetCommand(QStringLiteral("Play"));
             }
         }

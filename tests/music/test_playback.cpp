@@ -13,11 +13,7 @@ namespace {
 // The opening seconds of the tune as a freshly opened control plays them.
 const Sound &Reference()
 {
-    static const Sound sound = [] {
-        OfflineMusic music;
-        music.Start(BuiltTune());
-        return music.Render(3000);
-    }();
+    static const Sound sound = [] { OfflineMusic music; music.Start(BuiltTune()); return music.Render(3000); }();
     return sound;
 }
 

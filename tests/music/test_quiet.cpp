@@ -60,10 +60,8 @@ private slots:
         // machine, and ALSA and FluidSynth would both complain aloud.
         auto output = std::make_shared<LiveAudioOutput>(std::vector<std::string>{"alsa"}, "kiramoku_no_such_device");
         const QString text = CaughtStderr([&] { PlayBoardMusic({DefaultSoundFonts(), output}); });
-        const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines[0].startsWith(QStringLiteral("kiramoku: no music: no sound device")), qPrintable(text));
-        QCOMPARE(lines[1], QStringLiteral("canary"));
+        const QRegularExpression oneLine(QStringLiteral("^kiramoku: no music: no sound device[^\n]*\ncanary\n$"));
+        QVERIFY2(oneLine.match(text).hasMatch(), qPrintable(text));
     }
 
     void aDamagedSoundFontIsNamedAsDamaged()
