@@ -1,16 +1,12 @@
 #pragma once
-// Helpers for the music tests: a music control on offline rendering, so a
-// test hears exactly what the player would play at any moment, with no
-// sound card and no waiting in real time.
+// A music control on offline rendering: a test hears exactly what the player
+// would play at any moment, with no sound card and no waiting in real time.
 #include "mmcontrol.h"
 #include "musicsequence.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <memory>
 #include <vector>
 
 namespace kiramoku::test {

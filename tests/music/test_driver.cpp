@@ -1,6 +1,5 @@
-// The live output on a real audio driver: ALSA's "null" device, which takes
-// sound as fast as it comes and plays none. The synthesizer renders on the
-// driver's own thread while the commands arrive, as on a sound card.
+// The live output on ALSA's "null" device, which takes sound as fast as it comes and plays none: the
+// synthesizer renders on the driver's own thread while the commands arrive, as on a sound card.
 #include "musictest.h"
 
 #include <QtTest>
