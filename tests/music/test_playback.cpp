@@ -105,6 +105,7 @@ private slots:
         music.Command("Pause");
         music.Tick();
         music.Command("Eject");
+        QCOMPARE(music.control.CommandsHeard(), 2 + 3 + 1 + 3 + 1);  // each tick's close, open and play heard too
         const Sound quiet = music.Render(2000);  // after at most the fade of a tune turned off
         QCOMPARE(quiet.Rms(FramesIn(100)), 0.0);
         QCOMPARE(music.Status().opens, offBeforeTheStart ? 0 : 1);
