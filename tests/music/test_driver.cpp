@@ -1,10 +1,8 @@
-// The live output on a real audio driver: ALSA's "null" device, which takes
-// sound as fast as it comes and plays none. The synthesizer renders on the
-// driver's own thread while the commands arrive, as on a sound card.
+// The live output on ALSA's "null" device, which takes sound as fast as it comes and plays none: the
+// synthesizer renders on the driver's own thread while the commands arrive, as on a sound card.
 #include "musictest.h"
 
 #include <QtTest>
-
 
 using namespace kiramoku;
 using namespace kiramoku::test;
@@ -32,8 +30,7 @@ private slots:
             if (tick % 4 == 1) {
                 music.SetCommand(QStringLiteral("Pause"));
                 QVERIFY(music.Device().WaitUntilIdle(Patience));
-                const Sequencer::Status paused = music.Device().Snapshot();
-                QVERIFY(paused.state == TuneState::Paused || paused.state == TuneState::Finished);
+                QVERIFY(music.Device().Snapshot().state == TuneState::Paused || music.Device().Snapshot().state == TuneState::Finished);
                 music.SetCommand(QStringLiteral("Play"));
             }
         }

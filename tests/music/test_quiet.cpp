@@ -1,17 +1,10 @@
-// Without sound the game's terminal stays clean: nothing from the
-// synthesizer, the sound system or the SoundFont loaders, and one line of
-// ours, "kiramoku: no music: <why>" or "kiramoku: no beep sound: <why>", once
-// per run. Each case runs in a process of its own (CTest names the function),
-// since each line comes once per run.
+// Without sound the game's terminal stays clean: nothing from the synthesizer,
+// the sound system or the SoundFont loaders, and one line of ours once per run,
+// so each case runs in a process of its own (CTest names the function).
 #include "beep.h"
 #include "musicchoice.h"
 #include "musictest.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QtTest>
 
 #include <cstdio>
@@ -27,9 +20,8 @@ namespace {
 QString CaughtStderr(const std::function<void()> &work)
 {
     QTemporaryFile caught;
-    if (!caught.open()) {
+    if (!caught.open())
         return QStringLiteral("(cannot catch stderr)");
-    }
     std::fflush(stderr);
     const int saved = dup(STDERR_FILENO);
     dup2(caught.handle(), STDERR_FILENO);
@@ -49,9 +41,8 @@ void PlayBoardMusic(SequencerOptions options)
     MMControl music(std::move(options));
     music.SetUpdateInterval(0);
     StartMusic(music, BuiltTune());
-    for (int tick = 0; tick < 3; ++tick) {
+    for (int tick = 0; tick < 3; ++tick)
         RestartMusic(music);
-    }
     music.SetFileName(QStringLiteral("/nonexistent/kira.mid"));
     RestartMusic(music);
     music.Device().WaitUntilIdle(Patience);
@@ -69,10 +60,8 @@ private slots:
         // machine, and ALSA and FluidSynth would both complain aloud.
         auto output = std::make_shared<LiveAudioOutput>(std::vector<std::string>{"alsa"}, "kiramoku_no_such_device");
         const QString text = CaughtStderr([&] { PlayBoardMusic({DefaultSoundFonts(), output}); });
-        const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines[0].startsWith(QStringLiteral("kiramoku: no music: no sound device")), qPrintable(text));
-        QCOMPARE(lines[1], QStringLiteral("canary"));
+        const QRegularExpression oneLine(QStringLiteral("^kiramoku: no music: no sound device[^\n]*\ncanary\n$"));
+        QVERIFY2(oneLine.match(text).hasMatch(), qPrintable(text));
     }
 
     void aDamagedSoundFontIsNamedAsDamaged()
@@ -97,20 +86,18 @@ private slots:
         // cannot be reached through it, and its library says so every time.
         QTemporaryDir dir;
         QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0700) == 0);
-        if (geteuid() == 0) {
+        if (geteuid() == 0)
             QVERIFY(chown(QFile::encodeName(dir.path()).constData(), 65534, 65534) == 0);
-        } else {
+        else
             QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0500) == 0);  // not writable
-        }
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
         const QString text = CaughtStderr([] {
             // The music does not try the server there either: no lines of its library.
             PlayBoardMusic({DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"pulseaudio"})});
             for (int round = 0; round < 2; ++round) {  // a second game's beeps too
                 screens::Beeper beeper;
-                for (int step = 0; step < 14; ++step) {
+                for (int step = 0; step < 14; ++step)
                     beeper.Play();
-                }
                 QTest::qWait(400);
             }
         });
