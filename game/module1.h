@@ -21,7 +21,7 @@ public:
     Int16 RollDie();
     // A pause of `units` fixed units (see DelayUnit); it is handed to the
     // board window, which shows the board as it stands for that long.
-    void Delay(int units = 1);
+    void Delay(int units);
     void Beep();
 
 private:

@@ -63,15 +63,36 @@ RUNNING = set()   # the test processes under way
 
 SWITCH_HEADER = """#pragma once
 // make mutants only: KIRAMOKU_MUTANT=<id> turns on the one mutant <id>.
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <type_traits>  // std::remove_cvref_t in the returned-value mutants
+#include <unistd.h>
 namespace kiramoku_mutants {
 inline long active()
 {
     static const long id = [] { const char *v = std::getenv("KIRAMOKU_MUTANT"); return v ? std::atol(v) : 0L; }();
     return id;
 }
-inline bool on(long id) { return active() == id; }
+// The tests' first run (KIRAMOKU_MUTANT_TRACE=<file>): each switch a test
+// passes writes its id once, so a mutant later meets only the tests that
+// reach it. Appended at once, since a test may end with _Exit.
+constexpr long traced = 1L << 16;
+inline void reached(long id)
+{
+    static const int fd = [] {
+        const char *path = std::getenv("KIRAMOKU_MUTANT_TRACE");
+        return path ? ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644) : -1;
+    }();
+    static std::atomic<bool> seen[traced];
+    if (fd < 0 || id >= traced || seen[id].exchange(true))
+        return;
+    char line[24];
+    const int n = std::snprintf(line, sizeof line, "%ld\\n", id);
+    (void)!::write(fd, line, n);
+}
+inline bool on(long id) { reached(id); return active() == id; }
 // Inside a constexpr function: off while the compiler evaluates it.
 constexpr bool onc(long id) { return !__builtin_is_constant_evaluated() && on(id); }
 }
@@ -812,6 +833,7 @@ class Test:
     cwd: str
     env: dict
     seconds: float = 0.0
+    reached: set = field(default_factory=set)
 
 
 def codemodel():
@@ -895,9 +917,9 @@ def executable_symbols(path):
     return EXECUTABLES[path]
 
 
-def passes(test, mutant_id, scratch, timeout=None):
+def passes(test, mutant_id, scratch, timeout=None, **extra):
     """Whether the test passes; a QtTest run stops at its first FAIL!."""
-    env = dict(os.environ, **test.env, KIRAMOKU_MUTANT=str(mutant_id), TMPDIR=scratch)
+    env = dict(os.environ, **test.env, **extra, KIRAMOKU_MUTANT=str(mutant_id), TMPDIR=scratch)
     proc = subprocess.Popen(test.command, cwd=test.cwd, env=env, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, start_new_session=True)
     RUNNING.add(proc)
@@ -927,11 +949,15 @@ def scratch_dir(worker):
 
 
 def baseline(tests):
-    """Every test once without a mutant: it must pass; its time sets its limit."""
+    """Every test once without a mutant: it must pass; its time sets its limit,
+    and the switches it passes are the mutants it can meet."""
     def one(test):
         began = time.monotonic()
-        ok = passes(test, 0, scratch_dir('base-' + test.name), timeout=600)
+        scratch = scratch_dir('base-' + test.name)
+        trace = Path(scratch) / 'reached.txt'
+        ok = passes(test, 0, scratch, timeout=600, KIRAMOKU_MUTANT_TRACE=str(trace))
         test.seconds = time.monotonic() - began
+        test.reached = {int(n) for n in trace.read_text().split()} if trace.exists() else set()
         return test, ok
     with concurrent.futures.ThreadPoolExecutor(WORKERS) as pool:
         failed = [t.name for t, ok in pool.map(one, tests) if not ok]
@@ -940,7 +966,12 @@ def baseline(tests):
 
 
 def judge(mutant, tests, kills, scratch):
-    """Killed by the first test that fails (or runs far over its time)."""
+    """Killed by the first test that fails (or runs far over its time); a
+    mutant that no test reaches survives without a run."""
+    tests = [t for t in tests if mutant.id in t.reached]
+    if not tests:
+        mutant.outcome, mutant.test = 'survived', 'reached by no test'
+        return
     order = sorted(tests, key=lambda t: (-kills.get((mutant.file, t.name), 0), t.seconds))
     for test in order:
         if not passes(test, mutant.id, scratch, timeout=3 * test.seconds + 10):
@@ -1063,7 +1094,8 @@ def report(sources, ran, seconds, sampled):
             lines.append(f'{src.rel:34} {figures(part, judged)}')
     survivors = [m for m in ran if m.outcome == 'survived']
     lines += ['', 'survivors (equivalent ones marked =):']
-    lines += [('= ' if key(m) in judged else '  ') + key(m) for m in survivors]
+    lines += [('= ' if key(m) in judged else '  ') + key(m)
+              + ('  (reached by no test)' if m.test == 'reached by no test' else '') for m in survivors]
     text = '\n'.join(lines) + '\n'
     OUT.mkdir(parents=True, exist_ok=True)
     (OUT / 'report.txt').write_text(text)
