@@ -1,5 +1,7 @@
 #include "elements.h"
 
+#include "programerror.h"
+
 #include <QCoreApplication>
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -44,6 +46,10 @@ QSvgRenderer *PictureRenderer(const QString &name)
     if (!renderer) {
         renderer = new QSvgRenderer(QStringLiteral(":/pictures/") + name, QCoreApplication::instance());
     }
+    // The pictures are built into the program: one that does not load is a
+    // misspelt name in a window's table, never a player's doing.
+    if (!renderer->isValid())
+        throw ProgramError("picture missing: " + name.toStdString());
     return renderer;
 }
 
@@ -122,6 +128,7 @@ void TextLabel::paintEvent(QPaintEvent *)
 Picture::Picture(QWidget *parent, const QString &picture, bool stretched)
     : QWidget(parent), picture_(picture), stretched_(stretched)
 {
+    PictureRenderer(picture);
     static const bool installed = [] {
         QAccessible::installFactory(PictureAccessible);
         return true;
@@ -198,6 +205,8 @@ CaptionButton::CaptionButton(QWidget *parent, const QString &caption, const QStr
                              const QColor &colour)
     : QPushButton(caption, parent), picture_(picture), colour_(colour)
 {
+    if (!picture.isEmpty())
+        PictureRenderer(picture);
     QPalette p = palette();
     p.setColor(QPalette::Button, colour);
     setPalette(p);
