@@ -90,7 +90,7 @@ private:
     TuneState requested_ = TuneState::Closed;
     int commandsHeard_ = 0;
     int updateInterval_ = DefaultUpdateInterval;
-    QTimer ticks_;
+    QTimer ticks_{this};  // a child, so that a look at the control finds its ticks
     Sequencer sequencer_;
 };
 

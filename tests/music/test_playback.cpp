@@ -258,6 +258,8 @@ private slots:
             music.control.SetCommand(command);
             music.Render(command == QLatin1String("Play") ? 500 : 0);
         }
+        music.control.SetMusicOn(false);  // and M twice leaves a closed tune closed
+        music.control.SetMusicOn(true);
         QCOMPARE(music.Status().state, TuneState::Closed);
         QCOMPARE(music.Status().opens, sequencer ? commands.count(QStringLiteral("Open")) : 0);
         QVERIFY(music.Render(2500).Rms(FramesIn(2000)) < 1e-3);  // what was sounding has died away
@@ -272,6 +274,12 @@ private slots:
     void statusTicksComeWithNoTuneToOpenAndWhilePaused()
     {
         OfflineMusic music;
+        // From its creation on, a tick each play of the tune, never late by a coarse timer's 5 %.
+        const MMControl fresh(SequencerOptions{{}, music.output});
+        const QTimer *timer = fresh.findChild<QTimer *>();
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 22000);
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
         QSignalSpy ticks(&music.control, &MMControl::StatusUpdate);
         music.control.SetUpdateInterval(1);  // the shortest period ticks too
         music.Start(QStringLiteral("/nonexistent/kira.mid"));
