@@ -127,6 +127,7 @@ class Mutant:
     id: int = 0
     outcome: str = ''   # killed, survived, not compiling
     test: str = ''
+    nth: int = 1        # among the mutants of its line with the same change
 
 
 @dataclass
@@ -613,6 +614,11 @@ def find_mutants(src):
     macro_strings(src)
     src.mutants.sort(key=lambda m: (m.start, -m.end))
     drop_overlaps(src)
+    # Several numbers of a table row may be alike: the report tells them
+    # apart by their order in the line.
+    alike = {}
+    for m in src.mutants:
+        alike[m.line, m.change] = m.nth = alike.get((m.line, m.change), 0) + 1
 
 
 def macro_strings(src):
@@ -1057,7 +1063,7 @@ def equivalents():
 
 
 def key(m):
-    return f'{m.file}:{m.line}: {m.change}'
+    return f'{m.file}:{m.line}: {m.change}' + (f' (#{m.nth})' if m.nth > 1 else '')
 
 
 def area_of(rel):
