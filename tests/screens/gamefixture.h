@@ -10,13 +10,11 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
 #include <chrono>
-#include <cstring>
-
-#include <xcb/xcb.h>
 
 namespace kiramoku::test {
 
@@ -33,28 +31,19 @@ public:
 };
 
 // The title the window system shows for `window`: on X11 the _NET_WM_NAME
-// the window manager reads, elsewhere the native window's title.
+// the window manager reads, as xprop prints it; elsewhere the native window's title.
 inline QString SystemTitle(QWidget *window)
 {
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb")) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         return window->windowHandle() ? window->windowHandle()->title() : QStringLiteral("(no native window)");
     }
-    xcb_connection_t *c = x11->connection();
-    const auto atom = [c](const char *name) {
-        xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-        free(r);
-        return a;
-    };
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, xcb_window_t(window->winId()), atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 1024),
-        nullptr);
-    const QString title = reply ? QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(reply)),
-                                                    xcb_get_property_value_length(reply))
-                                : QStringLiteral("(no _NET_WM_NAME)");
-    free(reply);
-    return title;
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("-notype"),
+                                          QStringLiteral("_NET_WM_NAME")});
+    xprop.waitForFinished();
+    const QString said = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();  // an empty title unquoted
+    const auto title = QRegularExpression(QStringLiteral("^_NET_WM_NAME =(?: \"(.*)\")?$")).match(said);
+    return title.hasMatch() ? title.captured(1) : said;
 }
 
 // Answers the next modal message box with `button` once it appears. `box`
