@@ -1,11 +1,12 @@
 // What a screen reader is told about the three windows, asked in-process the
 // way Qt's AT-SPI bridge asks: through QAccessible. Names follow the captions
-// as the game changes them.
+// as the game changes them. And how the running game names itself to the desktop.
 #include "gamefixture.h"
 #include "windowlook.h"
 
 #include <QAccessible>
 #include <QLineEdit>
+#include <QSettings>
 
 using namespace kiramoku;
 using namespace kiramoku::test;
@@ -100,6 +101,25 @@ private slots:
     void initTestCase()
     {
         SetUpApplication();
+    }
+
+    // A dock or task switcher finds the launcher by the desktop file name or
+    // the window class. (The launcher's own name and icon: the install check.)
+    void theProgramNamesItselfAsItsLauncherDoes()
+    {
+        // No display name of its own: X11 would add it to every window title.
+        QCOMPARE(QApplication::applicationDisplayName(), QApplication::applicationName());
+        QCOMPARE(QApplication::applicationVersion(), QStringLiteral(KIRAMOKU_VERSION));
+        QVERIFY(!QApplication::windowIcon().isNull());
+        const QString id = QGuiApplication::desktopFileName();
+        QVERIFY2(!id.isEmpty() && !id.endsWith(QStringLiteral(".desktop")), "a name, given without its suffix");
+        const QString launcher = QStringLiteral(KIRAMOKU_PACKAGING_DIR "/") + id + QStringLiteral(".desktop");
+        QVERIFY2(QFile::exists(launcher), qPrintable(launcher));
+        QSettings entry(launcher, QSettings::IniFormat);
+        entry.beginGroup(QStringLiteral("Desktop Entry"));
+        // On X11 the windows' class is the application name; a dock that
+        // matches windows by class finds the launcher through this key.
+        QCOMPARE(entry.value(QStringLiteral("StartupWMClass")).toString(), QApplication::applicationName());
     }
 
     void theSelectionWindowReadsItsControls_data()

@@ -188,7 +188,8 @@ inline QColor Colour(quint32 bgr)
 }
 
 // Every element of the hand-written table stands where it says, in logical
-// pixels (only the corner of one sized to its text); the board's squares too.
+// pixels (only the corner of one sized to its text); the board's squares too,
+// and each join of the ring, spanning its two ends with the line's 5 px (75 twips) round them.
 inline void CheckPlaces(QWidget *window, const expected::Window &want)
 {
     QStringList seen, wanted;
@@ -204,6 +205,11 @@ inline void CheckPlaces(QWidget *window, const expected::Window &want)
     for (int k = 0; &want == &expected::Board && k < int(expected::Squares.size()); ++k) {
         const expected::Square &s = expected::Squares[std::size_t(k)];
         add(QStringLiteral("Image1(%1)").arg(k), s.left, s.top, s.width, s.height);
+    }
+    for (int i = 0; &want == &expected::Board && i < int(std::size(expected::Lines)); ++i) {
+        const expected::Join &j = expected::Lines[i];
+        add(QStringLiteral("Line1(%1)").arg(i), std::min(j.x1, j.x2) - 75, std::min(j.y1, j.y2) - 75,
+            std::abs(j.x2 - j.x1) + 150, std::abs(j.y2 - j.y1) + 150);
     }
     QCOMPARE(seen, wanted);
 }
