@@ -165,14 +165,8 @@ private slots:
     void theBoardsMusicFromStartToGameEnd()
     {
         OfflineMusic music;
-        ScriptedDie die;
-        Recorder ports;
-        Module1 module{die, ports};
-        BoardRules board{module, {ports, ports, music.control, ports}, BuiltTune()};
-        FakeSelection selection;
-        selection.index = 1;  // two people, two computer players
-        board.Form_Load(selection);
-        ports.board = &board;
+        Table table(2, {}, &music.control, BuiltTune());  // two people, two computer players
+        BoardRules &board = table.board;
         QCOMPARE(music.control.objectName(), QStringLiteral("MMControl1"));
         QCOMPARE(MMControl(SequencerOptions{{}, std::make_shared<OfflineAudioOutput>()}).UpdateInterval(), 22000);
         QVERIFY(music.Render(3000).StartsLike(Reference()));
@@ -182,13 +176,13 @@ private slots:
         // A purse one good square short of winning, and two rounds of two people's turns.
         board.Players[3].Money = 2490;
         for (int face : {6, 5, 3, 4, 6, 5, 3, 4})
-            die.Push(face);
+            table.die.Push(face);
         for (int turn = 0; turn < 4; ++turn) {
             board.Command1_Click();
             board.Timer1_Timer();
             board.Command2_Click();
         }
-        QCOMPARE(module.WinnerFlag.value(), 1);
+        QCOMPARE(table.module.WinnerFlag.value(), 1);
         QVERIFY(music.Settle());
         QCOMPARE(music.Status().state, TuneState::Paused);
         const int pausedAt = music.Status().tick;

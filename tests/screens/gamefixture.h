@@ -52,31 +52,31 @@ inline QString SystemTitle(QWidget *window)
 // "stayed" or "went" is added.
 struct Answer {
     QStringList box;
+    QTimer poll;
     explicit Answer(QMessageBox::StandardButton button, bool putAwayFirst = false)
     {
-        QTimer::singleShot(0, [this, button, putAwayFirst] { Poll(button, putAwayFirst); });
-    }
-    void Poll(QMessageBox::StandardButton button, bool putAwayFirst)
-    {
-        auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!shown) {
-            QTimer::singleShot(5, [this, button, putAwayFirst] { Poll(button, putAwayFirst); });
-            return;
-        }
-        box << shown->text() << shown->windowTitle() << SystemTitle(shown) << shown->button(QMessageBox::Yes)->text()
-            << shown->button(QMessageBox::No)->text();
-        if (putAwayFirst) {
-            QTest::keyClick(shown, Qt::Key_Escape);
-            if (QApplication::activeModalWidget() == shown) {
-                shown->close();
+        poll.callOnTimeout([this, button, putAwayFirst] {
+            auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!shown) {
+                return;
             }
-            const bool stayed = QApplication::activeModalWidget() == shown && shown->isVisible();
-            box << (stayed ? QStringLiteral("stayed") : QStringLiteral("went"));
-            if (!stayed) {
-                return;  // it took the putting away as its answer
+            poll.stop();
+            box << shown->text() << shown->windowTitle() << SystemTitle(shown) << shown->button(QMessageBox::Yes)->text()
+                << shown->button(QMessageBox::No)->text();
+            if (putAwayFirst) {
+                QTest::keyClick(shown, Qt::Key_Escape);
+                if (QApplication::activeModalWidget() == shown) {
+                    shown->close();
+                }
+                const bool stayed = QApplication::activeModalWidget() == shown && shown->isVisible();
+                box << (stayed ? QStringLiteral("stayed") : QStringLiteral("went"));
+                if (!stayed) {
+                    return;  // it took the putting away as its answer
+                }
             }
-        }
-        shown->button(button)->click();
+            shown->button(button)->click();
+        });
+        poll.start(5);
     }
 };
 
