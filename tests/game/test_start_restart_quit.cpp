@@ -23,12 +23,10 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::newRow("nothing chosen: one human") << -1 << Defaults << Defaults;
         QTest::newRow("two humans, first box emptied")
-            << 1 << QStringList{"", "おきく", "x", "y"}
-            << QStringList{Defaults[0], "おきく", Defaults[2], Defaults[3]};
+            << 1 << QStringList{"", "おきく", "x", "y"} << QStringList{Defaults[0], "おきく", Defaults[2], Defaults[3]};
         QTest::newRow("hidden boxes do not count")
             << 1 << QStringList{"一", "二", "三", "四"} << QStringList{"一", "二", Defaults[2], Defaults[3]};
-        QTest::newRow("four typed names") << 3 << QStringList{"一", "二", "三", "四"}
-                                          << QStringList{"一", "二", "三", "四"};
+        QTest::newRow("four typed names") << 3 << QStringList{"一", "二", "三", "四"} << QStringList{"一", "二", "三", "四"};
         QTest::newRow("blanks and markup are names as typed")
             << 2 << QStringList{"   ", "<b>x</b>", "", "z"} << QStringList{"   ", "<b>x</b>", Defaults[2], Defaults[3]};
     }
@@ -72,9 +70,7 @@ private slots:
             QCOMPARE(table.Player(k).Money.value(), 1000);
             QCOMPARE(table.Player(k).Position.value(), 0);
             QCOMPARE(table.State().Label3[k - 1], QStringLiteral("1000"));
-        }
-        // The pieces stand in a diagonal row on the start square, a stagger apart.
-        for (int k = 1; k <= MaxPlayers; ++k) {
+            // The pieces stand in a diagonal row on the start square, a stagger apart.
             const PiecePlace piece = table.State().Image4[k - 1];
             const double inset = expected::PieceInsetTwips + expected::PieceStaggerTwips * (k - 1);
             QVERIFY(std::abs(piece.Left * expected::TwipsPerCm - (expected::Squares[0].left + inset)) < 1);

@@ -1,5 +1,6 @@
 // The music control on offline rendering: the tune as it sounds, the board's
-// commands in their orders, pause and resume, the restart on every tick.
+// commands in their orders, pause and resume, the restart on every tick; and
+// the restarts on a real sound driver's thread.
 #include "fakes.h"
 #include "musictest.h"
 
@@ -164,14 +165,8 @@ private slots:
     void theBoardsMusicFromStartToGameEnd()
     {
         OfflineMusic music;
-        ScriptedDie die;
-        Recorder ports;
-        Module1 module{die, ports};
-        BoardRules board{module, {ports, ports, music.control, ports}, BuiltTune()};
-        FakeSelection selection;
-        selection.index = 1;  // two people, two computer players
-        board.Form_Load(selection);
-        ports.board = &board;
+        Table table(2, {}, &music.control, BuiltTune());  // two people, two computer players
+        BoardRules &board = table.board;
         QCOMPARE(music.control.objectName(), QStringLiteral("MMControl1"));
         QCOMPARE(MMControl(SequencerOptions{{}, std::make_shared<OfflineAudioOutput>()}).UpdateInterval(), 22000);
         QVERIFY(music.Render(3000).StartsLike(Reference()));
@@ -181,13 +176,13 @@ private slots:
         // A purse one good square short of winning, and two rounds of two people's turns.
         board.Players[3].Money = 2490;
         for (int face : {6, 5, 3, 4, 6, 5, 3, 4})
-            die.Push(face);
+            table.die.Push(face);
         for (int turn = 0; turn < 4; ++turn) {
             board.Command1_Click();
             board.Timer1_Timer();
             board.Command2_Click();
         }
-        QCOMPARE(module.WinnerFlag.value(), 1);
+        QCOMPARE(table.module.WinnerFlag.value(), 1);
         QVERIFY(music.Settle());
         QCOMPARE(music.Status().state, TuneState::Paused);
         const int pausedAt = music.Status().tick;
@@ -267,6 +262,34 @@ private slots:
         // And the device opens as usual afterwards.
         music.Start(BuiltTune());
         QVERIFY(music.Render(3000).StartsLike(Reference()));
+    }
+
+    // ALSA's "null" device takes sound as fast as it comes and plays none: the
+    // synthesizer renders on the driver's own thread while the commands arrive,
+    // as on a sound card. Each restart makes and deletes a player under the
+    // running driver, which must never render the synthesizer meanwhile, or this crashes.
+    void theTicksRestartTheTuneOnARunningDriver()
+    {
+        MMControl music(SequencerOptions{DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"alsa"}, "null")});
+        music.SetUpdateInterval(0);
+        const auto reaches = [&music](TuneState state) {  // the null device hurries the tune through
+            return QTest::qWaitFor([&] { return music.Device().Snapshot().state == state; }, 10000);
+        };
+        StartMusic(music, BuiltTune());
+        QVERIFY(reaches(TuneState::Finished));
+        for (int tick = 0; tick < 20; ++tick) {  // restarts, with pauses and resumes among them
+            RestartMusic(music);
+            if (tick % 4 == 1) {
+                music.SetCommand(QStringLiteral("Pause"));
+                QVERIFY(music.Device().WaitUntilIdle(Patience));
+                QVERIFY(music.Device().Snapshot().state == TuneState::Paused || music.Device().Snapshot().state == TuneState::Finished);
+                music.SetCommand(QStringLiteral("Play"));
+            }
+        }
+        QVERIFY(reaches(TuneState::Finished));
+        QCOMPARE(music.Device().Snapshot().opens, 21);
+        music.SetCommand(QStringLiteral("close"));
+        QVERIFY(reaches(TuneState::Closed));
     }
 
     // The status ticks, which restart the tune, come while it is paused and

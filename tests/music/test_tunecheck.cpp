@@ -85,70 +85,55 @@ private slots:
         QTest::addColumn<int>("notes");
         QTest::addColumn<QString>("reason");  // empty: accepted
         const QByteArray head = Header(0, 1, 480);
+        // One track of `events`, then `then` (its end unless given).
+        const auto track = [&head](std::initializer_list<int> events, const QByteArray &then = EndOfTrack) {
+            return head + Track(Bytes(events) + then);
+        };
         QTest::newRow("the smallest tune") << head + Track(OneNote()) << 1 << "";
-        QTest::newRow("running status between notes")
-            << head + Track(Bytes({0x00, 0x90, 0x45, 0x60, 0x10, 0x47, 0x60, 0x10, 0x45, 0x00}) + EndOfTrack)
-            << 2 << "";
-        QTest::newRow("a note-on of velocity 0 is no note")
-            << head + Track(Bytes({0x00, 0x90, 0x45, 0x00}) + EndOfTrack) << 0 << "";
-        QTest::newRow("an unknown chunk before the track")
-            << head + QByteArray("XKRM") + BigEndian(3, 4) + "abc" + Track(OneNote()) << 1 << "";
+        QTest::newRow("running status between notes") << track({0x00, 0x90, 0x45, 0x60, 0x10, 0x47, 0x60, 0x10, 0x45, 0x00}) << 2 << "";
+        QTest::newRow("a note-on of velocity 0 is no note") << track({0x00, 0x90, 0x45, 0x00}) << 0 << "";
+        QTest::newRow("an unknown chunk before the track") << head + "XKRM" + BigEndian(3, 4) + "abc" + Track(OneNote()) << 1 << "";
         QTest::newRow("bytes after the last track") << head + Track(OneNote()) + "trailing" << 1 << "";
-        QTest::newRow("bytes after the end inside the track")
-            << head + Track(OneNote() + Bytes({0x12, 0x34})) << 1 << "";
-        QTest::newRow("a system-exclusive message")
-            << head + Track(Bytes({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}) + OneNote()) << 1 << "";
-        QTest::newRow("a long text meta event")
-            << head + Track(Bytes({0x00, 0xFF, 0x01, 0x82, 0x00}) + QByteArray(256, 'x') + OneNote())
-            << 1 << "";
+        QTest::newRow("bytes after the end inside the track") << head + Track(OneNote() + Bytes({0x12, 0x34})) << 1 << "";
+        QTest::newRow("a system-exclusive message") << track({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, OneNote()) << 1 << "";
+        QTest::newRow("a long text meta event") << track({0x00, 0xFF, 0x01, 0x82, 0x00}, QByteArray(256, 'x') + OneNote()) << 1 << "";
         QByteArray many = Header(1, MaxTuneTracks, 480);
         for (int i = 0; i < MaxTuneTracks; ++i)
             many += Track(EndOfTrack);
         QTest::newRow("as many tracks as the player holds") << many << 0 << "";
         QTest::newRow("an empty file") << QByteArray() << -1 << "no MThd";
         QTest::newRow("a header cut short") << head.left(10) << -1 << "cut off";
-        QTest::newRow("a RIFF wrapper") << QByteArray("RIFF") + head << -1 << "no MThd";
+        QTest::newRow("a RIFF wrapper") << "RIFF" + head << -1 << "no MThd";
         QTest::newRow("a header of the wrong length")
-            << QByteArray("MThd") + BigEndian(7, 4) + head.mid(8) + "x" + Track(OneNote()) << -1 << "wrong length";
+            << "MThd" + BigEndian(7, 4) + head.mid(8) + "x" + Track(OneNote()) << -1 << "wrong length";
         QTest::newRow("format 2") << Header(2, 1, 480) + Track(OneNote()) << -1 << "format 2";
         QTest::newRow("no tracks") << Header(1, 0, 480) << -1 << "0 tracks";
         QTest::newRow("more tracks than the player holds") << Header(1, MaxTuneTracks + 1, 480) << -1 << "129 tracks";
-        QTest::newRow("format 0 with two tracks")
-            << Header(0, 2, 480) + Track(OneNote()) + Track(OneNote()) << -1 << "more than one track";
+        QTest::newRow("format 0 with two tracks") << Header(0, 2, 480) + Track(OneNote()) + Track(OneNote()) << -1 << "more than one track";
         QTest::newRow("SMPTE timing") << Header(0, 1, 0xE728) + Track(OneNote()) << -1 << "SMPTE";
         QTest::newRow("a division of zero") << Header(0, 1, 0) + Track(OneNote()) << -1 << "division of 0";
         QTest::newRow("fewer tracks than promised") << Header(1, 2, 480) + Track(OneNote()) << -1 << "ends before track 2";
         QTest::newRow("a track longer than the file") << head + Track(OneNote()).chopped(2) << -1 << "past the end of the file";
-        QTest::newRow("a note cut off") << head + Track(Bytes({0x00, 0x90, 0x45})) << -1 << "cut off";
-        QTest::newRow("running status with nothing to run on")
-            << head + Track(Bytes({0x00, 0x45, 0x60}) + EndOfTrack) << -1 << "data byte where an event";
+        QTest::newRow("a note cut off") << track({0x00, 0x90, 0x45}, {}) << -1 << "cut off";
+        QTest::newRow("running status with nothing to run on") << track({0x00, 0x45, 0x60}) << -1 << "data byte where an event";
         QTest::newRow("running status after a meta event")
-            << head + Track(Bytes({0x00, 0x90, 0x45, 0x60, 0x00, 0xFF, 0x06, 0x00, 0x00, 0x47, 0x60}) + EndOfTrack)
-            << -1 << "data byte where an event";
-        QTest::newRow("a data byte above 127")
-            << head + Track(Bytes({0x00, 0x90, 0x45, 0x80}) + EndOfTrack) << -1 << "out of range";
+            << track({0x00, 0x90, 0x45, 0x60, 0x00, 0xFF, 0x06, 0x00, 0x00, 0x47, 0x60}) << -1 << "data byte where an event";
+        QTest::newRow("a data byte above 127") << track({0x00, 0x90, 0x45, 0x80}) << -1 << "out of range";
         QTest::newRow("a tempo of zero") << head + Track(Bytes({0x00}) + Tempo(0) + OneNote()) << -1 << "tempo of 0";
-        QTest::newRow("a tempo of two bytes")
-            << head + Track(Bytes({0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1}) + OneNote()) << -1 << "wrong length";
-        QTest::newRow("an end of track with a length") << head + Track(Bytes({0x00, 0xFF, 0x2F, 0x01, 0x00}))
-                                                       << -1 << "wrong length";
-        QTest::newRow("a time step of five bytes")
-            << head + Track(Bytes({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 0x45, 0x60}) + EndOfTrack) << -1 << "longer than 4";
-        QTest::newRow("a system message inside a track") << head + Track(Bytes({0x00, 0xF1, 0x00}) + EndOfTrack)
-                                                         << -1 << "no place in a file";
-        QTest::newRow("a system-exclusive message longer than its track")
-            << head + Track(Bytes({0x00, 0xF0, 0x7F, 0x01}) + EndOfTrack) << -1 << "system-exclusive";
-        QTest::newRow("a meta event of the wrong kind") << head + Track(Bytes({0x00, 0xFF, 0x80, 0x00}) + EndOfTrack)
-                                                        << -1 << "no valid type";
-        QTest::newRow("a track with no end") << head + Track(Bytes({0x00, 0x90, 0x45, 0x60})) << -1 << "no end-of-track";
+        QTest::newRow("a tempo of two bytes") << track({0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1}, OneNote()) << -1 << "wrong length";
+        QTest::newRow("an end of track with a length") << track({0x00, 0xFF, 0x2F, 0x01, 0x00}, {}) << -1 << "wrong length";
+        QTest::newRow("a time step of five bytes") << track({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 0x45, 0x60}) << -1 << "longer than 4";
+        QTest::newRow("a system message inside a track") << track({0x00, 0xF1, 0x00}) << -1 << "no place in a file";
+        QTest::newRow("a system-exclusive message longer than its track") << track({0x00, 0xF0, 0x7F, 0x01}) << -1 << "system-exclusive";
+        QTest::newRow("a meta event of the wrong kind") << track({0x00, 0xFF, 0x80, 0x00}) << -1 << "no valid type";
+        QTest::newRow("a track with no end") << track({0x00, 0x90, 0x45, 0x60}, {}) << -1 << "no end-of-track";
         QByteArray far;
         for (int i = 0; i < 3; ++i)
             far += Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00});  // a text event 2^28 - 1 ticks on
         QTest::newRow("ticks beyond the player's reach") << head + Track(far + EndOfTrack) << -1 << "too far";
         QTest::newRow("a chunk with an unreadable name")
             << head + Bytes({0x01, 0x02, 0x03, 0x04}) + BigEndian(0, 4) + Track(OneNote()) << -1 << "unreadable name";
-        QTest::newRow("larger than the limit")
-            << head + Track(OneNote()) + QByteArray(int(MaxTuneBytes), '\0') << -1 << "larger than";
+        QTest::newRow("larger than the limit") << head + Track(OneNote()) + QByteArray(int(MaxTuneBytes), '\0') << -1 << "larger than";
     }
 
     void theCheckAcceptsWhatTheSynthesizerCanPlay()

@@ -8,9 +8,7 @@
 source "$(dirname "$0")/installed-files.sh"
 dir=$1 version=$2
 
-debs=("$dir"/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
-deb=${debs[0]}
+deb=$(the_one "$dir"/*.deb)
 dpkg-deb -I "$deb"
 
 info() { dpkg-deb -f "$deb" "$1"; }
@@ -43,9 +41,8 @@ grep -qw fcitx5-frontend-qt6 <<<"$(info Recommends)" || fail "Recommends lacks t
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
-launchers=("$root"/usr/share/applications/*.desktop)
-[ -f "${launchers[0]}" ] || fail "no launcher in the package"
-check_installed_files "$root/usr" "$(basename "${launchers[0]}" .desktop)"
+launcher=$(the_one "$root"/usr/share/applications/*.desktop)
+check_installed_files "$root/usr" "$(basename "$launcher" .desktop)"
 # The change log's newest entry is this version (a new version needs its entry).
 newest=$(gzip -dc "$root/usr/share/doc/kiramoku/changelog.gz" | head -n 1)
 [[ $newest == "kiramoku ($version) "* ]] || fail "the change log's newest entry is not $version: $newest"

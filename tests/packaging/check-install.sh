@@ -16,9 +16,7 @@ prefix="$work/遊び 場"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 # The launcher names the id; everything else is named after it.
-launchers=("$prefix"/share/applications/*.desktop)
-[ ${#launchers[@]} -eq 1 ] && [ -f "${launchers[0]}" ] || fail "expected one launcher, found: ${launchers[*]}"
-launcher=${launchers[0]}
+launcher=$(the_one "$prefix"/share/applications/*.desktop)
 id=$(basename "$launcher" .desktop)
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"
 executable="$prefix/games/kiramoku"

@@ -2,14 +2,9 @@
 # Lintian, Debian's own package checker, on the package: any error (E:) or
 # warning (W:) fails; its informational notes (I:) are shown and pass.
 #   check-lintian.sh DEB_DIR
-set -euo pipefail
-dir=$1
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
+source "$(dirname "$0")/installed-files.sh"
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps installs it)"
-debs=("$dir"/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
-deb=${debs[0]}
+deb=$(the_one "$1"/*.deb)
 
 # Lintian's exit status and its tag lines must both agree: a lintian that
 # could not run at all reports no tags either.

@@ -1,8 +1,10 @@
-# What check-install.sh and check-deb.sh share: the files an install puts
+# What the install and package checks share: the files an install puts
 # under its prefix (the package's is /usr), the game where Debian keeps games.
 set -euo pipefail
 export LC_ALL=C.UTF-8  # grep -P reads Japanese only in a UTF-8 locale
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# the_one FILE...: the one file a pattern names (used as `x=$(the_one ...)`).
+the_one() { [ $# -eq 1 ] && [ -f "$1" ] || fail "expected one file, found: $*"; echo "$1"; }
 
 # check_installed_files PREFIX ID: every file there and not empty, for the launcher id ID.
 check_installed_files() {

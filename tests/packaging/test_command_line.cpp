@@ -6,31 +6,7 @@
 #include <QtTest>
 
 namespace {
-
 constexpr int FinishMs = 20000;
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run RunGame(const QStringList &arguments, const QString &display)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    if (!display.isEmpty())
-        environment.insert(QStringLiteral("DISPLAY"), display);
-    QProcess game;
-    game.setProcessEnvironment(environment);
-    game.start(QStringLiteral(KIRAMOKU_GAME), arguments);
-    if (!game.waitForFinished(FinishMs) || game.exitStatus() != QProcess::NormalExit)
-        return {};  // hung (killed as `game` goes), or crashed as Qt's abort without a display
-    return {game.exitCode(), QString::fromUtf8(game.readAllStandardOutput()),
-            QString::fromUtf8(game.readAllStandardError())};
-}
-
 } // namespace
 
 class CommandLineTest : public QObject {
@@ -72,14 +48,25 @@ private slots:
         QFETCH(QString, firstErr);
         QFETCH(bool, usageShown);
 
-        const Run run = RunGame(arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts), display);
-        QCOMPARE(run.exitCode, exitCode);
-        const QStringList out = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        const QStringList err = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        if (!display.isEmpty())
+            environment.insert(QStringLiteral("DISPLAY"), display);
+        QProcess game;
+        game.setProcessEnvironment(environment);
+        game.start(QStringLiteral(KIRAMOKU_GAME), arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+        QVERIFY(game.waitForFinished(FinishMs));  // a hung game is killed as `game` goes
+        QCOMPARE(game.exitStatus(), QProcess::NormalExit);  // not Qt's abort without a display
+        QCOMPARE(game.exitCode(), exitCode);
+        const QString said = QString::fromUtf8(game.readAllStandardOutput());
+        const QString complained = QString::fromUtf8(game.readAllStandardError());
+        const QStringList out = said.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList err = complained.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(out.value(0), firstOut);
         QCOMPARE(err.value(0), firstErr);
         // The help and the usage list every option; the other answers are one line.
-        const QString &usage = exitCode == 0 ? run.out : run.err;
+        const QString &usage = exitCode == 0 ? said : complained;
         if (usageShown) {
             for (const char *option : {"-h, --help", "-v, --version", "--no-music"})
                 QVERIFY2(usage.contains(QLatin1String(option)), option);

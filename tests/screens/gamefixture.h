@@ -10,13 +10,11 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
 #include <chrono>
-#include <cstring>
-
-#include <xcb/xcb.h>
 
 namespace kiramoku::test {
 
@@ -33,28 +31,19 @@ public:
 };
 
 // The title the window system shows for `window`: on X11 the _NET_WM_NAME
-// the window manager reads, elsewhere the native window's title.
+// the window manager reads, as xprop prints it; elsewhere the native window's title.
 inline QString SystemTitle(QWidget *window)
 {
-    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb")) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         return window->windowHandle() ? window->windowHandle()->title() : QStringLiteral("(no native window)");
     }
-    xcb_connection_t *c = x11->connection();
-    const auto atom = [c](const char *name) {
-        xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-        free(r);
-        return a;
-    };
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, xcb_window_t(window->winId()), atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 1024),
-        nullptr);
-    const QString title = reply ? QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(reply)),
-                                                    xcb_get_property_value_length(reply))
-                                : QStringLiteral("(no _NET_WM_NAME)");
-    free(reply);
-    return title;
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("-notype"),
+                                          QStringLiteral("_NET_WM_NAME")});
+    xprop.waitForFinished();
+    const QString said = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();  // an empty title unquoted
+    const auto title = QRegularExpression(QStringLiteral("^_NET_WM_NAME =(?: \"(.*)\")?$")).match(said);
+    return title.hasMatch() ? title.captured(1) : said;
 }
 
 // Answers the next modal message box with `button` once it appears. `box`
@@ -63,31 +52,31 @@ inline QString SystemTitle(QWidget *window)
 // "stayed" or "went" is added.
 struct Answer {
     QStringList box;
+    QTimer poll;
     explicit Answer(QMessageBox::StandardButton button, bool putAwayFirst = false)
     {
-        QTimer::singleShot(0, [this, button, putAwayFirst] { Poll(button, putAwayFirst); });
-    }
-    void Poll(QMessageBox::StandardButton button, bool putAwayFirst)
-    {
-        auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!shown) {
-            QTimer::singleShot(5, [this, button, putAwayFirst] { Poll(button, putAwayFirst); });
-            return;
-        }
-        box << shown->text() << shown->windowTitle() << SystemTitle(shown) << shown->button(QMessageBox::Yes)->text()
-            << shown->button(QMessageBox::No)->text();
-        if (putAwayFirst) {
-            QTest::keyClick(shown, Qt::Key_Escape);
-            if (QApplication::activeModalWidget() == shown) {
-                shown->close();
+        poll.callOnTimeout([this, button, putAwayFirst] {
+            auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!shown) {
+                return;
             }
-            const bool stayed = QApplication::activeModalWidget() == shown && shown->isVisible();
-            box << (stayed ? QStringLiteral("stayed") : QStringLiteral("went"));
-            if (!stayed) {
-                return;  // it took the putting away as its answer
+            poll.stop();
+            box << shown->text() << shown->windowTitle() << SystemTitle(shown) << shown->button(QMessageBox::Yes)->text()
+                << shown->button(QMessageBox::No)->text();
+            if (putAwayFirst) {
+                QTest::keyClick(shown, Qt::Key_Escape);
+                if (QApplication::activeModalWidget() == shown) {
+                    shown->close();
+                }
+                const bool stayed = QApplication::activeModalWidget() == shown && shown->isVisible();
+                box << (stayed ? QStringLiteral("stayed") : QStringLiteral("went"));
+                if (!stayed) {
+                    return;  // it took the putting away as its answer
+                }
             }
-        }
-        shown->button(button)->click();
+            shown->button(button)->click();
+        });
+        poll.start(5);
     }
 };
 
@@ -199,7 +188,8 @@ inline QColor Colour(quint32 bgr)
 }
 
 // Every element of the hand-written table stands where it says, in logical
-// pixels (only the corner of one sized to its text); the board's squares too.
+// pixels (only the corner of one sized to its text); the board's squares too,
+// and each join of the ring, spanning its two ends with the line's 5 px (75 twips) round them.
 inline void CheckPlaces(QWidget *window, const expected::Window &want)
 {
     QStringList seen, wanted;
@@ -215,6 +205,11 @@ inline void CheckPlaces(QWidget *window, const expected::Window &want)
     for (int k = 0; &want == &expected::Board && k < int(expected::Squares.size()); ++k) {
         const expected::Square &s = expected::Squares[std::size_t(k)];
         add(QStringLiteral("Image1(%1)").arg(k), s.left, s.top, s.width, s.height);
+    }
+    for (int i = 0; &want == &expected::Board && i < int(std::size(expected::Lines)); ++i) {
+        const expected::Join &j = expected::Lines[i];
+        add(QStringLiteral("Line1(%1)").arg(i), std::min(j.x1, j.x2) - 75, std::min(j.y1, j.y2) - 75,
+            std::abs(j.x2 - j.x1) + 150, std::abs(j.y2 - j.y1) + 150);
     }
     QCOMPARE(seen, wanted);
 }

@@ -117,18 +117,10 @@ private slots:
             seen << QString::fromUtf8(s.what) + shot.pixelColor(Px(s.x), Px(s.y)).name();
             wanted << QString::fromUtf8(s.what) + Colour(s.colour).name();
         }
-        const auto place = [](const QRect &r) {
-            return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-        };
-        for (int i = 0; want == &expected::Board && i < 25; ++i) {
+        for (int i = 0; want == &expected::Board && i < int(std::size(expected::Lines)); ++i) {  // the ring drawn in black
             const expected::Join &j = expected::Lines[i];
-            const QString line = QStringLiteral("Line1(%1)").arg(i);
-            seen << line + shot.pixelColor(Px((j.x1 + j.x2) / 2), Px((j.y1 + j.y2) / 2)).name();
-            wanted << line + QColor(Qt::black).name();
-            // Its ends, and the line's width of 5 px round them.
-            seen << line + place(Find(shown, line)->geometry());
-            wanted << line + place(QRect(Px(std::min(j.x1, j.x2)) - 5, Px(std::min(j.y1, j.y2)) - 5,
-                                         Px(std::abs(j.x2 - j.x1)) + 10, Px(std::abs(j.y2 - j.y1)) + 10));
+            seen << QStringLiteral("Line1(%1)").arg(i) + shot.pixelColor(Px((j.x1 + j.x2) / 2), Px((j.y1 + j.y2) / 2)).name();
+            wanted << QStringLiteral("Line1(%1)").arg(i) + QColor(Qt::black).name();
         }
         QCOMPARE(seen, wanted);
         if (const QByteArray dir = qgetenv("KIRAMOKU_SCREENSHOTS"); !dir.isEmpty()) {

@@ -113,17 +113,18 @@ public:
 
 inline const QString TuneFile = QStringLiteral("/usr/share/kiramoku/kira.mid");
 
-// Four players at one board, the rules wired to fakes.
+// Four players at one board, the rules wired to fakes (the music to `music` if given).
 struct Table {
     ScriptedDie die;
     Recorder ports;
     Module1 module{die, ports};
-    BoardRules board{module, {ports, ports, ports, ports}, TuneFile};
+    BoardRules board;
     FakeSelection selection;
     QStringList loadLog;  // what the board's load asked of the ports
 
     // With `humans` 0 nothing is chosen; `texts` are the name boxes' texts.
-    explicit Table(int humans = 4, const QStringList &texts = {})
+    explicit Table(int humans = 4, const QStringList &texts = {}, MusicControl *music = nullptr, const QString &tune = TuneFile)
+        : board{module, {ports, ports, music ? *music : ports, ports}, tune}
     {
         selection.index = humans - 1;
         selection.texts = texts.isEmpty() ? selection.texts : texts;
