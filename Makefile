@@ -86,7 +86,7 @@ package: deps-package build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
 # Mutation testing of the rules, the layout tables and the music's commands
-# (an hour or more; not part of `make test`): report in build/mutants/report.txt.
+# (about 20 minutes on 2 cores; not part of `make test`): report in build/mutants/report.txt.
 # MUTANTS_MAX=N runs N mutants spread over the files.
 MUTANTS_MAX ?=
 .PHONY: mutants
