@@ -1,0 +1,216 @@
+#include "keptfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kiramoku {
+
+namespace {
+
+// How long the game's end waits for a write still under way.
+constexpr std::chrono::milliseconds LastWriteWait{2000};
+
+QString Reason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+SmallFile Refused(QString why)
+{
+    return {SmallFile::Refused, {}, std::move(why)};
+}
+
+// Reads at most `maxBytes` + 1 from an open regular file; more means too large.
+SmallFile ReadOpened(int fd, qint64 maxBytes)
+{
+    QByteArray bytes(maxBytes + 1, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Refused(Reason(errno));
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (got > maxBytes)
+        return Refused(QStringLiteral("larger than %1 bytes").arg(maxBytes));
+    bytes.truncate(got);
+    return {SmallFile::Read, bytes, {}};
+}
+
+} // namespace
+
+SmallFile ReadSmallFile(const QString &path, qint64 maxBytes)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? SmallFile{} : Refused(Reason(errno));
+    struct stat opened {};
+    SmallFile result;
+    if (::fstat(fd, &opened) != 0)
+        result = Refused(Reason(errno));
+    else if (!S_ISREG(opened.st_mode))
+        result = Refused(QStringLiteral("not a regular file"));
+    else if (opened.st_size > maxBytes)
+        result = Refused(QStringLiteral("larger than %1 bytes").arg(maxBytes));
+    else
+        result = ReadOpened(fd, maxBytes);
+    ::close(fd);
+    return result;
+}
+
+// What the worker shares with the keeper; it outlives a keeper whose last
+// write hangs on the disk.
+struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
+    struct Job {
+        enum Kind { Write, Remove, SetAside } kind;
+        QByteArray contents;   // Write
+        QString suffix;        // SetAside
+    };
+
+    QString path;
+    QString failureLine;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Job> jobs;
+    bool busy = false;
+    bool stopping = false;
+    bool started = false;
+    bool failureTold = false;
+
+    void Add(Job job)
+    {
+        {
+            std::lock_guard lock(mutex);
+            // A write not yet begun is out of date once a newer one comes.
+            if (job.kind == Job::Write && !jobs.empty() && jobs.back().kind == Job::Write)
+                jobs.pop_back();
+            jobs.push_back(std::move(job));
+            StartOnce(lock);
+        }
+        changed.notify_all();
+    }
+
+    void StartOnce(const std::lock_guard<std::mutex> &)
+    {
+        if (started)
+            return;
+        started = true;
+        std::thread([self = shared_from_this()] { self->Run(); }).detach();
+    }
+
+    void Run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return stopping || !jobs.empty(); });
+            if (jobs.empty())
+                return;
+            Job job = std::move(jobs.front());
+            jobs.pop_front();
+            busy = true;
+            lock.unlock();
+            const QString failure = Do(job);
+            lock.lock();
+            busy = false;
+            if (!failure.isEmpty())
+                Tell(failure);
+            changed.notify_all();
+        }
+    }
+
+    QString Do(const Job &job)
+    {
+        switch (job.kind) {
+        case Job::Write:
+            return WriteFile(job.contents);
+        case Job::Remove:
+            return QFile::remove(path) || !QFileInfo::exists(path) ? QString() : QStringLiteral("cannot remove it");
+        case Job::SetAside:
+            return std::rename(QFile::encodeName(path).constData(), QFile::encodeName(path + job.suffix).constData()) == 0
+                ? QString()
+                : Reason(errno);
+        }
+        return {};
+    }
+
+    QString WriteFile(const QByteArray &contents)
+    {
+        if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+            return QStringLiteral("cannot make its folder");
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
+            return file.errorString();
+        return {};
+    }
+
+    void Tell(const QString &failure)
+    {
+        if (failureTold)
+            return;
+        failureTold = true;
+        std::fprintf(stderr, "%s\n", qPrintable(failureLine.arg(path, failure)));
+        std::fflush(stderr);
+    }
+
+    bool Settle(std::chrono::milliseconds wait)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, wait, [this] { return jobs.empty() && !busy; });
+    }
+
+};
+
+FileKeeper::FileKeeper(QString path, QString failureLine) : path_(std::move(path)), work_(std::make_shared<Work>())
+{
+    work_->path = path_;
+    work_->failureLine = std::move(failureLine);
+}
+
+FileKeeper::~FileKeeper()
+{
+    Settle(LastWriteWait);
+    {
+        std::lock_guard lock(work_->mutex);
+        work_->stopping = true;
+    }
+    work_->changed.notify_all();
+}
+
+void FileKeeper::Write(QByteArray contents)
+{
+    work_->Add({Work::Job::Write, std::move(contents), {}});
+}
+
+void FileKeeper::Remove()
+{
+    work_->Add({Work::Job::Remove, {}, {}});
+}
+
+void FileKeeper::SetAside(QString suffix)
+{
+    work_->Add({Work::Job::SetAside, {}, std::move(suffix)});
+}
+
+bool FileKeeper::Settle(std::chrono::milliseconds wait)
+{
+    return work_->Settle(wait);
+}
+
+} // namespace kiramoku
