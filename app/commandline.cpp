@@ -57,7 +57,10 @@ CommandLine ReadCommandLine(int argc, char *argv[])
     const QCommandLineOption noMusic(QStringLiteral("no-music"),
                                      QStringLiteral("Start with the background music off; M on the board "
                                                     "turns it on and off; the choice is remembered."));
-    parser.addOptions({help, version, noMusic});
+    const QCommandLineOption newGame(QStringLiteral("new-game"),
+                                     QStringLiteral("Start a new game without offering the kept one back; "
+                                                    "the kept game is replaced once the new one is kept."));
+    parser.addOptions({help, version, noMusic, newGame});
     AddQtOptions(parser);
 
     CommandLine result;
@@ -75,6 +78,7 @@ CommandLine ReadCommandLine(int argc, char *argv[])
         result.exitStatus = 0;
     }
     result.noMusic = parser.isSet(noMusic);
+    result.newGame = parser.isSet(newGame);
     result.platformChosen = parser.isSet(QStringLiteral("platform"));
     result.displayNamed = parser.isSet(QStringLiteral("display"));
     return result;

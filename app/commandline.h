@@ -9,6 +9,8 @@ namespace kiramoku {
 struct CommandLine {
     // Start with the background music off (the board's M key turns it on).
     bool noMusic = false;
+    // Start with the selection window, without offering the kept game back.
+    bool newGame = false;
     // Qt was told which window system to use (-platform), or which display.
     bool platformChosen = false;
     bool displayNamed = false;

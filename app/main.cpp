@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
     int status = 0;
     {
         kiramoku::screens::Session session(kiramoku::FindTuneFile());
-        session.Start();
+        session.Start(!commandLine.newGame);
         status = QApplication::exec();
     }
     // A sound server that hangs may hold a thread of ours: then the process

@@ -21,6 +21,11 @@ QString TurnAnnouncement(const QString &name)
     return QStringLiteral("   ") + name + QString::fromUtf8("の番でありんすぅ");
 }
 
+QString Congratulation(const QString &name)
+{
+    return QString::fromUtf8("おめでとう。") + name + QString::fromUtf8("さん") + QStringLiteral("\r\n");
+}
+
 void BoardRules::Form_Load(SelectionWindow &selection)
 {
     selection.Hide();
@@ -63,14 +68,18 @@ void BoardRules::AllClear()
         Players[k].Money = StartMoney;
         state_.Label2[k.value() - 1] = Players[k].Name;
         ShowPurse(k);
-        // On the start square in a diagonal row, each piece a stagger further
-        // right and down than the one before.
-        const double stagger = PieceStagger * (k.value() - 1);
-        PiecePlace &piece = state_.Image4[k.value() - 1];
-        piece.Top = static_cast<float>(SquareTopCm(0) + PieceInset + stagger);
-        piece.Left = static_cast<float>(SquareLeftCm(0) + PieceInset + stagger);
+        state_.Image4[k.value() - 1] = PlaceInRow(k);
     }
     module_.WinnerText.clear();
+}
+
+PiecePlace BoardRules::PlaceInRow(Int16 player)
+{
+    // On the start square in a diagonal row, each piece a stagger further
+    // right and down than the one before.
+    const double stagger = PieceStagger * (player.value() - 1);
+    return {static_cast<float>(SquareLeftCm(0) + PieceInset + stagger),
+            static_cast<float>(SquareTopCm(0) + PieceInset + stagger)};
 }
 
 void BoardRules::Command3_Click()

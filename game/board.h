@@ -8,6 +8,7 @@
 #include "module1.h"
 #include "players.h"
 #include "ports.h"
+#include "savedgame.h"
 
 namespace kiramoku {
 
@@ -39,6 +40,12 @@ public:
     // The landing event of the current player's square.
     void ApplySquareEvent();
 
+    // A person is about to roll: the game as it stands then is worth keeping.
+    bool AwaitingRoll() const;
+    SavedGame Snapshot() const;
+    // Instead of the load: the board exactly as it was kept, the music started.
+    void Resume(const SavedGame &game);
+
     const BoardState &State() const { return state_; }
     PlayerTable Players{"Players"};
     Int16 CurrentPlayer = 1;
@@ -51,6 +58,11 @@ private:
     void AnnounceTurn();
     void PlayComputerTurn();
     void ShowPurse(Int16 player);
+    static PiecePlace PlaceOnSquare(Int16 player, Int16 square);
+    static PiecePlace PlaceInRow(Int16 player);
+    PiecePlace PlaceFor(Int16 player, int piece) const;
+    int PieceStand(Int16 player) const;
+    int LineShown(Int16 player) const;
 
     Module1 &module_;
     Ports ports_;
@@ -60,5 +72,7 @@ private:
 
 // The turn announcement: three spaces, the name, "の番でありんすぅ".
 QString TurnAnnouncement(const QString &name);
+// A winner's line: "おめでとう。", the name, "さん", CR LF.
+QString Congratulation(const QString &name);
 
 } // namespace kiramoku

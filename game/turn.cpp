@@ -80,18 +80,20 @@ void BoardRules::Walk(Int16 player, Int16 steps)
 
 void BoardRules::PlacePiece(Int16 player, Int16 square)
 {
-    PiecePlace &piece = state_.Image4[player.value() - 1];
-    piece.Top = static_cast<float>(SquareTopCm(square) + PieceInset);
-    piece.Left = static_cast<float>(SquareLeftCm(square) + PieceInset
-                                    + PieceStagger * (player.value() - 1));
+    state_.Image4[player.value() - 1] = PlaceOnSquare(player, square);
+}
+
+PiecePlace BoardRules::PlaceOnSquare(Int16 player, Int16 square)
+{
+    return {static_cast<float>(SquareLeftCm(square) + PieceInset + PieceStagger * (player.value() - 1)),
+            static_cast<float>(SquareTopCm(square) + PieceInset)};
 }
 
 void BoardRules::EndOfRound()
 {
     for (Int16 i = 1; i <= MaxPlayers; i += 1) {
         if (Players[i].Money >= WinningMoney) {
-            module_.WinnerText += QString::fromUtf8("おめでとう。") + Players[i].Name
-                                  + QString::fromUtf8("さん") + QStringLiteral("\r\n");
+            module_.WinnerText += Congratulation(Players[i].Name);
             module_.WinnerFlag = 1;
         }
     }

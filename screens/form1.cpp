@@ -99,6 +99,12 @@ void Form1::Load(SelectionWindow &selection)
     Render(rules_.State());
 }
 
+void Form1::Resume(const SavedGame &game)
+{
+    Guard([&] { rules_.Resume(game); });
+    Render(rules_.State());
+}
+
 void Form1::Command1_Click()
 {
     Act(&BoardRules::Command1_Click);
@@ -170,6 +176,9 @@ void Form1::OnFinished()
         const std::function<void()> next = std::move(pending_.front());
         pending_.pop_front();
         next();
+    }
+    if (!playback_.Busy() && !unloaded_) {
+        emit Settled();
     }
 }
 

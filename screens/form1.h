@@ -39,6 +39,8 @@ public:
 
     // Takes the players over from the selection window; then the board is shown.
     void Load(SelectionWindow &selection);
+    // Or puts a kept game back on the board.
+    void Resume(const SavedGame &game);
 
     BoardRules &Rules() { return rules_; }
     // Draws the live board, after the rules were changed from elsewhere (a restart).
@@ -56,6 +58,7 @@ public slots:
 
 signals:
     void Unloaded();  // the board is closing; the winner window goes with it
+    void Settled();   // a turn has been played back and nothing waits
 
 protected:
     void closeEvent(QCloseEvent *event) override;

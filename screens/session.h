@@ -5,6 +5,7 @@
 #include "form1.h"
 #include "form2.h"
 #include "form3.h"
+#include "keptgame.h"
 #include "module1.h"
 #include "playback.h"
 #include "question.h"
@@ -20,8 +21,12 @@ public:
     explicit Session(QString tuneFile, ChanceSource *chance = nullptr, Question *question = nullptr);
     ~Session() override;
 
-    // Shows the selection window, the first window of a run.
-    void Start();
+    // Offers the kept game back, when there is one and `offerKept`;
+    // otherwise shows the selection window, the first window of a run.
+    void Start(bool offerKept = true);
+    // Keeps the game when a person is about to roll (`always`: even when
+    // nothing changed since the last time, as the desktop session ends).
+    void KeepGame(bool always = false);
 
     void ShowWinnerWindow() override;
     void UnloadWinnerWindow() override;
@@ -37,6 +42,8 @@ public:
 
 private:
     void ShowBoard();
+    void ResumeBoard(const SavedGame &game);
+    Form1 *NewBoard();
 
     QString tuneFile_;
     ClockChance clockChance_;
@@ -45,6 +52,8 @@ private:
     Beeper beeper_;
     Playback playback_;
     Module1 module_;
+    KeptGame kept_;
+    bool endedOnPurpose_ = false;
     QPointer<Form1> form1_;
     QPointer<Form2> form2_;
     QPointer<Form3> form3_;

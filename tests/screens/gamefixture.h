@@ -109,10 +109,11 @@ struct Game {
     LoadedDie die;
     Session session{QStringLiteral("/nonexistent/kira.mid"), &die};
 
-    explicit Game(std::chrono::milliseconds unit = 0ms)
+    // A new game each time: a game kept by the one before is not offered.
+    explicit Game(std::chrono::milliseconds unit = 0ms, bool offerKept = false)
     {
         session.Player().SetUnit(unit);
-        session.Start();
+        session.Start(offerKept);
     }
     // On the board at once, `humans` people chosen (0: none, one by default).
     explicit Game(int humans, std::chrono::milliseconds unit = 0ms) : Game(unit)

@@ -1,0 +1,185 @@
+// The saved game as a small JSON document. Every value is written as the
+// rules count it and checked on the way back in: the file lies in the
+// player's folder, and anything may have been put there.
+#include "savedgame.h"
+
+#include "players.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace kiramoku {
+
+namespace {
+
+constexpr int FormatVersion = 1;
+constexpr int HighestDie = DieFaces;
+constexpr int LastSquare = SquareCount - 1;
+const char *const ClusterWord = "cluster";
+const char *const RowWord = "row";
+
+QJsonValue PieceValue(int piece)
+{
+    if (piece == PieceInCluster)
+        return QLatin1String(ClusterWord);
+    if (piece == PieceInRow)
+        return QLatin1String(RowWord);
+    return piece;
+}
+
+QJsonObject PlayerObject(const SavedPlayer &player)
+{
+    QJsonObject object{{QStringLiteral("name"), player.name},
+                       {QStringLiteral("purse"), player.purse},
+                       {QStringLiteral("from"), player.from},
+                       {QStringLiteral("piece"), PieceValue(player.piece)}};
+    if (player.landed != NoLanding)
+        object.insert(QStringLiteral("landed"), player.landed);
+    return object;
+}
+
+// A whole number within [low, high], as JSON holds it (a double).
+std::optional<qint64> Whole(const QJsonValue &value, qint64 low, qint64 high)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    const double number = value.toDouble();
+    if (number != std::floor(number) || number < double(low) || number > double(high))
+        return std::nullopt;
+    return qint64(number);
+}
+
+// Reads one checked value after another; the first failure is kept as the reason.
+class Checker {
+public:
+    QString why;
+
+    int Number(const QJsonObject &object, const char *key, qint64 low, qint64 high, const QString &where)
+    {
+        const std::optional<qint64> number = Whole(object.value(QLatin1String(key)), low, high);
+        if (!number) {
+            Fail(where + QLatin1String(key) + QStringLiteral(" is not a whole number from %1 to %2").arg(low).arg(high));
+            return int(low);
+        }
+        return int(*number);
+    }
+
+    int Piece(const QJsonValue &value, const QString &where)
+    {
+        if (value == QLatin1String(ClusterWord))
+            return PieceInCluster;
+        if (value == QLatin1String(RowWord))
+            return PieceInRow;
+        if (const std::optional<qint64> square = Whole(value, 0, LastSquare))
+            return int(*square);
+        Fail(where + QStringLiteral("piece is neither a square nor a start place"));
+        return PieceInCluster;
+    }
+
+    QString Name(const QJsonValue &value, int player, int humans, const QString &where)
+    {
+        const QString name = value.toString();
+        if (!value.isString() || name.isEmpty())
+            Fail(where + QStringLiteral("name is not a name"));
+        else if (player > humans && name != DefaultNames(player))
+            Fail(where + QStringLiteral("name is not the computer's character"));
+        return name;
+    }
+
+    void Fail(const QString &reason)
+    {
+        if (why.isEmpty())
+            why = reason;
+    }
+};
+
+SavedPlayer ReadPlayer(const QJsonValue &value, int player, int humans, Checker &check)
+{
+    const QString where = QStringLiteral("player %1's ").arg(player);
+    if (!value.isObject()) {
+        check.Fail(where + QStringLiteral("entry is not an object"));
+        return {};
+    }
+    const QJsonObject object = value.toObject();
+    SavedPlayer read;
+    read.name = check.Name(object.value(QLatin1String("name")), player, humans, where);
+    read.purse = check.Number(object, "purse", std::numeric_limits<qint32>::min(),
+                              std::numeric_limits<qint32>::max(), where);
+    read.from = check.Number(object, "from", 0, LastSquare, where);
+    read.piece = check.Piece(object.value(QLatin1String("piece")), where);
+    if (object.contains(QLatin1String("landed")))
+        read.landed = check.Number(object, "landed", 0, LastSquare, where);
+    return read;
+}
+
+// Every congratulation names one of the four players.
+QStringList ReadWinners(const QJsonValue &value, const SavedGame &game, Checker &check)
+{
+    QStringList winners;
+    if (!value.isArray())
+        check.Fail(QStringLiteral("winners is not a list"));
+    for (const QJsonValue &winner : value.toArray()) {
+        const bool known = std::any_of(game.players.begin(), game.players.end(),
+                                       [&](const SavedPlayer &player) { return winner == player.name; });
+        if (!known) {
+            check.Fail(QStringLiteral("a winner is none of the players"));
+            break;
+        }
+        winners << winner.toString();
+    }
+    return winners;
+}
+
+} // namespace
+
+QByteArray WriteSavedGame(const SavedGame &game)
+{
+    QJsonArray players;
+    for (const SavedPlayer &player : game.players)
+        players.append(PlayerObject(player));
+    const QJsonArray winners = QJsonArray::fromStringList(game.winners);
+    const QJsonObject root{{QStringLiteral("format"), FormatVersion},
+                           {QStringLiteral("people"), game.humans},
+                           {QStringLiteral("turn"), game.current},
+                           {QStringLiteral("die"), game.die},
+                           {QStringLiteral("players"), players},
+                           {QStringLiteral("winners"), winners}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+SavedGameReading ReadSavedGame(const QByteArray &bytes)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return {SavedGameReading::Damaged, {}, QStringLiteral("not a saved game: ") + error.errorString()};
+    const QJsonObject root = document.object();
+    const std::optional<qint64> format = Whole(root.value(QLatin1String("format")), 1, std::numeric_limits<int>::max());
+    if (!format)
+        return {SavedGameReading::Damaged, {}, QStringLiteral("no known format")};
+    if (*format > FormatVersion)
+        return {SavedGameReading::Newer, {}, QStringLiteral("format %1, from a later version").arg(*format)};
+
+    Checker check;
+    SavedGame game;
+    game.humans = check.Number(root, "people", 1, MaxPlayers, {});
+    game.current = check.Number(root, "turn", 1, game.humans, {});
+    game.die = check.Number(root, "die", 0, HighestDie, {});
+    const QJsonArray players = root.value(QLatin1String("players")).toArray();
+    if (players.size() != MaxPlayers)
+        check.Fail(QStringLiteral("players is not a list of four"));
+    for (int k = 1; k <= MaxPlayers && check.why.isEmpty(); ++k)
+        game.players[size_t(k - 1)] = ReadPlayer(players.at(k - 1), k, game.humans, check);
+    game.winners = ReadWinners(root.value(QLatin1String("winners")), game, check);
+    if (!check.why.isEmpty())
+        return {SavedGameReading::Damaged, {}, check.why};
+    return {SavedGameReading::Good, game, {}};
+}
+
+} // namespace kiramoku

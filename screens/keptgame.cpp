@@ -1,0 +1,82 @@
+#include "keptgame.h"
+
+#include <QDateTime>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+namespace kiramoku::screens {
+
+namespace {
+
+QString SavedGamePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/kiramoku/saved-game.json");
+}
+
+void Say(const QString &line)
+{
+    std::fprintf(stderr, "kiramoku: %s\n", qPrintable(line));
+    std::fflush(stderr);
+}
+
+} // namespace
+
+KeptGame::KeptGame()
+    : file_(SavedGamePath(), QStringLiteral("kiramoku: could not keep the game in progress in %1 (%2)"))
+{
+}
+
+std::optional<SavedGame> KeptGame::Offer()
+{
+    const SmallFile file = ReadSmallFile(file_.Path(), MaxSavedGameBytes);
+    if (file.status == SmallFile::Absent)
+        return std::nullopt;
+    const SavedGameReading reading = file.status == SmallFile::Read
+        ? ReadSavedGame(file.bytes)
+        : SavedGameReading{SavedGameReading::Damaged, {}, file.why};
+    if (reading.status == SavedGameReading::Newer) {
+        keeping_ = false;
+        Say(QStringLiteral("the game kept in %1 is from a later version of the game (%2); it is left as it is, "
+                           "and this game is not kept")
+                .arg(file_.Path(), reading.why));
+        return std::nullopt;
+    }
+    if (reading.status == SavedGameReading::Damaged) {
+        const QString aside = QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+        file_.SetAside(aside);
+        Say(QStringLiteral("the game kept in %1 cannot be read (%2); it is set aside as %3")
+                .arg(file_.Path(), reading.why, file_.Path() + aside));
+        return std::nullopt;
+    }
+    last_ = reading.game;
+    return reading.game;
+}
+
+void KeptGame::Keep(const SavedGame &game, bool always)
+{
+    if (!keeping_ || (!always && last_ == game))
+        return;
+    last_ = game;
+    const QByteArray bytes = WriteSavedGame(game);
+    if (bytes.size() > MaxSavedGameBytes) {
+        // Only names of thousands of characters come near it; such a file
+        // would not be read back, so the last one that fits stays.
+        if (!toldTooLarge_)
+            Say(QStringLiteral("the game in progress is too large to keep (%1 bytes); the last kept game stays")
+                    .arg(bytes.size()));
+        toldTooLarge_ = true;
+        return;
+    }
+    file_.Write(bytes);
+}
+
+void KeptGame::Forget()
+{
+    last_.reset();
+    if (keeping_)
+        file_.Remove();
+}
+
+} // namespace kiramoku::screens
