@@ -9,6 +9,30 @@ using namespace kiramoku;
 namespace {
 const QStringList Defaults = test::FakeSelection().texts;  // the boxes' first texts, the characters' names
 
+// Everything a player sees of a board and everything its next walk starts from.
+QStringList Seen(const test::Table &table)
+{
+    const BoardState &s = table.State();
+    QStringList seen{s.Label1, s.Label6, table.module.WinnerText, QString::number(table.module.WinnerFlag.value()),
+                     QString::number(table.board.HumanPlayers.value()), QString::number(table.board.CurrentPlayer.value())};
+    for (int k = 1; k <= MaxPlayers; ++k) {
+        const PlayerRecord &p = table.board.Players[k];
+        seen << p.Name << QString::number(p.Money.value()) << QString::number(p.Position.value()) << s.Label2[k - 1]
+             << s.Label3[k - 1] << s.Label5[k - 1]
+             << QStringLiteral("%1,%2").arg(double(s.Image4[k - 1].Left)).arg(double(s.Image4[k - 1].Top));
+    }
+    return seen;
+}
+
+// A round from player 1 on: each person rolls `face`, and so do the computers after them.
+void PlayRound(test::Table &table, int face)
+{
+    const int humans = table.board.HumanPlayers.value();
+    for (int h = 1; h < humans; ++h)
+        table.Roll(face);
+    table.Roll(face, QList<int>(MaxPlayers - humans, face));
+}
+
 } // namespace
 
 class TestStartRestartQuit : public QObject {
@@ -147,6 +171,116 @@ private slots:
         WinnerRules next(table.module, table.board, table.ports, table.ports);
         next.Form_Load();
         QCOMPARE(next.Label1, QStringLiteral("おめでとう。越後屋の若旦那さん\r\n"));
+    }
+
+    // Kept when player 1 is about to roll again after a round of `face`s,
+    // written, read back and put on a new board: the same board, and the
+    // same game when both play on.
+    void aKeptGameComesBackAsItWasAndPlaysOnAlike_data()
+    {
+        QTest::addColumn<int>("humans");
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<int>("from");      // player 1's start square for the round
+        QTest::addColumn<int>("rich");      // the player given 5000 ryō first, 0 for none
+        QTest::addColumn<bool>("restart");  // the winner's Yes after the round
+        QTest::addColumn<QString>("kept");  // player 1's next start and piece; the winners
+        const QStringList none;
+        QTest::newRow("one walk more pending") << 1 << none << 15 << 0 << false << "22 21 ";
+        QTest::newRow("one walk less pending") << 2 << none << 17 << 0 << false << "22 23 ";
+        QTest::newRow("a winner round, computers in the seats") << 1 << none << 0 << 3 << false << "6 6 錠前屋の若旦那";
+        QTest::newRow("names with symbols and markup")
+            << 4 << QStringList{"<b>おきく</b>", "&amp;", "   ", "名\t前"} << 0 << 1 << false << "6 6 <b>おきく</b>";
+        QTest::newRow("a restart's row") << 3 << none << 0 << 2 << true << "0 -1 ";
+    }
+    void aKeptGameComesBackAsItWasAndPlaysOnAlike()
+    {
+        QFETCH(int, humans);
+        QFETCH(QStringList, typed);
+        QFETCH(int, from);
+        QFETCH(int, rich);
+        QFETCH(bool, restart);
+        QFETCH(QString, kept);
+        test::Table table(humans, typed);
+        table.Player(1).Position = from;
+        if (rich > 0)
+            table.Player(rich).Money = 5000;
+        PlayRound(table, 6);
+        if (restart) {
+            table.ports.answers = {true};
+            WinnerRules(table.module, table.board, table.ports, table.ports).Command1_Click();
+        }
+        QVERIFY(table.board.AwaitingRoll());
+        const SavedGame game = table.board.Snapshot();
+        const SavedPlayer &first = game.players[0];
+        QCOMPARE(QStringLiteral("%1 %2 ").arg(first.from).arg(first.piece) + game.winners.join(','), kept);
+        const SavedGameReading read = ReadSavedGame(WriteSavedGame(game));
+        QCOMPARE(read.status, SavedGameReading::Good);
+
+        test::Table again(1);
+        again.board.Resume(read.game);
+        QCOMPARE(Seen(again), Seen(table));
+        QCOMPARE(again.ports.log, again.loadLog + (restart || !rich ? QStringList() : QStringList{"ShowWinnerWindow"}));
+        PlayRound(table, 2);
+        PlayRound(again, 2);
+        QCOMPARE(Seen(again), Seen(table));
+    }
+
+    void aKeptGameIsReadOnlyWithinTheRulesLimits_data()
+    {
+        QTest::addColumn<QString>("written");  // in the hand-written kept game
+        QTest::addColumn<QString>("instead");
+        QTest::addColumn<int>("status");       // SavedGameReading::Status
+        using R = SavedGameReading;
+        QTest::newRow("as written") << "" << "" << int(R::Good);
+        QTest::newRow("cut short") << "[\"錠前屋の若旦那\"]}" << "[" << int(R::Damaged);
+        QTest::newRow("a later format") << "\"format\": 1" << "\"format\": 2" << int(R::Newer);
+        QTest::newRow("format 0") << "\"format\": 1" << "\"format\": 0" << int(R::Damaged);
+        QTest::newRow("no format") << "\"format\": 1, " << "" << int(R::Damaged);
+        QTest::newRow("four people, two named as their characters") << "\"people\": 2" << "\"people\": 4" << int(R::Good);
+        QTest::newRow("five people") << "\"people\": 2" << "\"people\": 5" << int(R::Damaged);
+        QTest::newRow("nobody") << "\"people\": 2" << "\"people\": 0" << int(R::Damaged);
+        QTest::newRow("a computer's turn") << "\"turn\": 2" << "\"turn\": 3" << int(R::Damaged);
+        QTest::newRow("a die of 6") << "\"die\": 5" << "\"die\": 6" << int(R::Good);
+        QTest::newRow("a die of 7") << "\"die\": 5" << "\"die\": 7" << int(R::Damaged);
+        QTest::newRow("the deepest debt") << "-300" << "-2147483648" << int(R::Good);
+        QTest::newRow("a debt beyond it") << "-300" << "-2147483649" << int(R::Damaged);
+        QTest::newRow("the largest purse") << "-300" << "2147483647" << int(R::Good);
+        QTest::newRow("a purse beyond it") << "-300" << "2147483648" << int(R::Damaged);
+        QTest::newRow("half a ryō") << "-300" << "-300.5" << int(R::Damaged);
+        QTest::newRow("a purse in words") << "-300" << "\"-300\"" << int(R::Damaged);
+        QTest::newRow("from the last square") << "\"from\": 22" << "\"from\": 24" << int(R::Good);
+        QTest::newRow("from past the ring") << "\"from\": 22" << "\"from\": 25" << int(R::Damaged);
+        QTest::newRow("from before it") << "\"from\": 22" << "\"from\": -1" << int(R::Damaged);
+        QTest::newRow("a piece on no square") << "\"piece\": 21" << "\"piece\": 25" << int(R::Damaged);
+        QTest::newRow("a piece in no place") << "\"piece\": 21" << "\"piece\": \"corner\"" << int(R::Damaged);
+        QTest::newRow("a line of no square") << "\"landed\": 21" << "\"landed\": -1" << int(R::Damaged);
+        QTest::newRow("an empty name") << "\"おきく\"" << "\"\"" << int(R::Damaged);
+        QTest::newRow("a name in numbers") << "\"<b>x</b>\"" << "7" << int(R::Damaged);
+        QTest::newRow("a computer renamed") << "\"旗本の三男坊\"" << "\"x\"" << int(R::Damaged);
+        QTest::newRow("three players") << ",\n             {\"name\": \"旗本の三男坊\", \"purse\": 1000, \"from\": 0, \"piece\": \"row\"}" << "" << int(R::Damaged);
+        QTest::newRow("a winner who does not play") << "[\"錠前屋の若旦那\"]" << "[\"誰か\"]" << int(R::Damaged);
+    }
+    void aKeptGameIsReadOnlyWithinTheRulesLimits()
+    {
+        QFETCH(QString, written);
+        QFETCH(QString, instead);
+        QFETCH(int, status);
+        QString file = QString::fromUtf8(test::KeptGameFile);
+        if (!written.isEmpty()) {
+            QVERIFY(file.contains(written));
+            file.replace(written, instead);
+        }
+        const SavedGameReading read = ReadSavedGame(file.toUtf8());
+        QCOMPARE(int(read.status), status);
+        QCOMPARE(read.why.isEmpty(), status == SavedGameReading::Good);
+        if (QTest::currentDataTag() == QLatin1String("as written")) {
+            const SavedPlayer first = read.game.players[0], fourth = read.game.players[3];
+            QCOMPARE((QList<int>{read.game.humans, read.game.current, read.game.die, first.purse, first.from, first.piece,
+                                 first.landed, fourth.piece, fourth.landed, read.game.players[1].piece}),
+                     (QList<int>{2, 2, 5, -300, 22, 21, 21, PieceInRow, NoLanding, PieceInCluster}));
+            QCOMPARE(read.game.players[1].name, QStringLiteral("<b>x</b>"));
+            QCOMPARE(read.game.winners, QStringList{"錠前屋の若旦那"});
+        }
     }
 
     void theWinnerWindowsNoUnloadsBothWindows()

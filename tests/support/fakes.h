@@ -113,6 +113,16 @@ public:
 
 inline const QString TuneFile = QStringLiteral("/usr/share/kiramoku/kira.mid");
 
+// A kept game written by hand: two people, the second to roll; player 1 on
+// square 21 with the next walk from 22; player 3 congratulated; player 4's
+// piece in a restart's row.
+inline const QByteArray KeptGameFile = R"({"format": 1, "people": 2, "turn": 2, "die": 5,
+ "players": [{"name": "おきく", "purse": -300, "from": 22, "piece": 21, "landed": 21},
+             {"name": "<b>x</b>", "purse": 1000, "from": 0, "piece": "cluster"},
+             {"name": "錠前屋の若旦那", "purse": 2600, "from": 3, "piece": 3, "landed": 3},
+             {"name": "旗本の三男坊", "purse": 1000, "from": 0, "piece": "row"}],
+ "winners": ["錠前屋の若旦那"]})";
+
 // Four players at one board, the rules wired to fakes (the music to `music` if given).
 struct Table {
     ScriptedDie die;
@@ -135,7 +145,7 @@ struct Table {
 
     // The current player rolls and stops on `face`; more faces are scripted
     // for the computer turns that may follow.
-    void Roll(int face, std::initializer_list<int> computerFaces = {})
+    void Roll(int face, const QList<int> &computerFaces = {})
     {
         board.Command1_Click();
         die.Push(face);
