@@ -164,7 +164,7 @@ SavedGameReading ReadSavedGame(const QByteArray &bytes)
     if (!format)
         return {SavedGameReading::Damaged, {}, QStringLiteral("no known format")};
     if (*format > FormatVersion)
-        return {SavedGameReading::Newer, {}, QStringLiteral("format %1, from a later version").arg(*format)};
+        return {SavedGameReading::Newer, {}, QStringLiteral("format %1").arg(*format)};
 
     Checker check;
     SavedGame game;

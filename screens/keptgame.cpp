@@ -44,7 +44,7 @@ std::optional<SavedGame> KeptGame::Offer()
         return std::nullopt;
     }
     if (reading.status == SavedGameReading::Damaged) {
-        const QString aside = QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+        const QString aside = QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
         file_.SetAside(aside);
         Say(QStringLiteral("the game kept in %1 cannot be read (%2); it is set aside as %3")
                 .arg(file_.Path(), reading.why, file_.Path() + aside));

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <chrono>
@@ -165,6 +166,12 @@ struct Game {
         return session.Winner();
     }
 };
+
+// Where a game is kept between runs.
+inline QString KeptPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/kiramoku/saved-game.json");
+}
 
 // The program ends when no window of it is left on screen.
 inline bool NoWindowLeft()

@@ -5,7 +5,10 @@
 #include "musicchoice.h"
 #include "windowlook.h"
 
+#include <sys/stat.h>
+
 #include <QElapsedTimer>
+#include <QSessionManager>
 #include <QLineEdit>
 #include <QMenu>
 #include <QBitmap>
@@ -298,17 +301,21 @@ private slots:
 
     // However the program is left, no window stays; the winner window goes
     // with the board, and a walk being played back is dropped.
+    // Only the players' own ending forgets the game kept for the next start.
     void everyWayOutEndsTheProgram_data()
     {
         QTest::addColumn<QString>("way");
-        QTest::newRow("closing the selection window") << "selection";
-        QTest::newRow("the quit button: No, then Yes") << "quit";
-        QTest::newRow("the winner's No") << "winner";
-        QTest::newRow("closing the board mid-walk") << "close";
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("closing the selection window") << "selection" << false;
+        QTest::newRow("the quit button: No, then Yes") << "quit" << false;
+        QTest::newRow("the winner's No") << "winner" << false;
+        QTest::newRow("closing the board mid-walk") << "close" << true;
     }
     void everyWayOutEndsTheProgram()
     {
         QFETCH(QString, way);
+        QFETCH(bool, kept);
+        QFile::remove(KeptPath());
         Game game(5ms);
         QVERIFY(QTest::qWaitForWindowExposed(game.Selection()));
         if (way == QLatin1String("selection")) {
@@ -321,6 +328,7 @@ private slots:
         game.ChooseHumans(4);
         game.Begin();
         QVERIFY(game.PlayRoundWonBy(1));
+        QTRY_VERIFY(QFile::exists(KeptPath()));
         if (way == QLatin1String("quit")) {
             // Escape on this question keeps the game as it was, like No.
             Answer no(QMessageBox::No, true);
@@ -347,6 +355,79 @@ private slots:
         QTRY_VERIFY(!game.session.Winner());
         QTest::qWait(50);  // nothing left to play fires into a dead window
         QVERIFY(NoWindowLeft());
+        QTRY_COMPARE(QFile::exists(KeptPath()), kept);
+    }
+
+    // A kept game at the start: the question and its answers; what is no
+    // kept game is set aside, or left alone when a later version wrote it.
+    void theKeptGameIsOfferedBackAtTheStart_data()
+    {
+        QTest::addColumn<QString>("kind");     // what lies where the game is kept
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("answer");   // "yes", "escape, then yes", "no"; empty: never asked
+        QTest::addColumn<QString>("after");    // "as it was", "gone", "set aside"
+        const QByteArray kept = KeptGameFile, later = QByteArray(KeptGameFile).replace("\"format\": 1", "\"format\": 2");
+        QTest::newRow("はい: the board as kept") << "file" << kept << "yes" << "as it was";
+        QTest::newRow("Escape and the close leave the question") << "file" << kept << "escape, then yes" << "as it was";
+        QTest::newRow("いいえ: a new game") << "file" << kept << "no" << "gone";
+        QTest::newRow("a later version's game") << "file" << later << "" << "as it was";
+        QTest::newRow("a damaged game") << "file" << kept.left(100) << "" << "set aside";
+        QTest::newRow("a named pipe") << "pipe" << kept << "" << "set aside";
+        QTest::newRow("a folder") << "folder" << kept << "" << "set aside";
+        QTest::newRow("a huge sparse file") << "huge" << kept << "" << "set aside";
+        QTest::newRow("a link to a device") << "device" << kept << "" << "set aside";
+    }
+    void theKeptGameIsOfferedBackAtTheStart()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, answer);
+        QFETCH(QString, after);
+        const QString path = KeptPath();
+        QDir folder(QFileInfo(path).path());
+        QVERIFY(folder.removeRecursively() && folder.mkpath(QStringLiteral(".")));
+        QFile file(path);
+        const bool made = kind == QLatin1String("pipe") ? ::mkfifo(qPrintable(path), 0600) == 0
+            : kind == QLatin1String("folder")          ? folder.mkdir(path)
+            : kind == QLatin1String("device")          ? QFile::link(QStringLiteral("/dev/zero"), path)
+                                                       : file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+                                                   && (kind != QLatin1String("huge") || file.resize(qint64(1) << 30));
+        QVERIFY(made);
+        file.close();
+
+        Answer given(answer == QLatin1String("no") ? QMessageBox::No : QMessageBox::Yes, answer.startsWith(QLatin1String("escape")));
+        Game game(0ms, true);
+        const QStringList question{"前回の続きから遊びますか？", "", "", "はい(&Y)", "いいえ(&N)"};
+        QCOMPARE(given.box, answer.isEmpty() ? QStringList() : answer.startsWith(QLatin1String("escape")) ? question + QStringList{"stayed"} : question);
+        QCOMPARE(bool(game.Selection()), !answer.startsWith(QLatin1String("yes")) && !answer.startsWith(QLatin1String("escape")));
+        if (after == QLatin1String("set aside")) {
+            QTRY_COMPARE(folder.entryList({QStringLiteral("saved-game.json.damaged-*")}, QDir::AllEntries | QDir::System).size(), 1);
+        }
+        QTRY_COMPARE(QFileInfo(path).isSymLink() || QFileInfo::exists(path), after == QLatin1String("as it was"));
+        if (game.Board()) {
+            // Everything as kept, and the winner window as it was.
+            Form1 *board = game.Board();
+            QCOMPARE(Captions(board, QStringLiteral("Label2(%1)")), (QStringList{"おきく", "<b>x</b>", "錠前屋の若旦那", "旗本の三男坊"}));
+            QCOMPARE(Captions(board, QStringLiteral("Label3(%1)")), (QStringList{"-300", "1000", "2600", "1000"}));
+            QCOMPARE(Captions(board, QStringLiteral("Label5(%1)")), (QStringList{expected::Squares[21].line, "", expected::Squares[3].line, ""}));
+            QCOMPARE(Caption(board, QStringLiteral("Label1")), QStringLiteral("   <b>x</b>の番でありんすぅ"));
+            QCOMPARE(Caption(board, QStringLiteral("Label6")), QStringLiteral("5"));
+            QVERIFY(Find(board, QStringLiteral("Image1(21)"))->geometry().contains(Find(board, QStringLiteral("Image4(0)"))->geometry()));
+            QVERIFY(game.session.Winner());
+            QCOMPARE(Caption(game.session.Winner(), QStringLiteral("Label1")), QStringLiteral("おめでとう。錠前屋の若旦那さん\r\n"));
+            // The desktop session's end keeps the game at once.
+            QVERIFY(QFile::remove(path));
+            alignas(QSessionManager) std::byte manager[sizeof(QSessionManager)];  // the game asks nothing of it
+            emit qApp->commitDataRequest(*reinterpret_cast<QSessionManager *>(manager));
+            QVERIFY(QFile::exists(path));
+            QCOMPARE(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game,
+                     ReadSavedGame(KeptGameFile).game);
+            // The player's turn, then the computers' as usual; kept again.
+            game.Turn(1);
+            QCOMPARE(Caption(board, QStringLiteral("Label1")), QStringLiteral("   おきくの番でありんすぅ"));
+            QTRY_COMPARE(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game.current, 1);
+        }
+        QFile::remove(path);
     }
 
     void anAnswerInTheWinnerWindowWaitsForTheTurnOnTheScreen_data()
