@@ -93,6 +93,7 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
     bool stopping = false;
     bool started = false;
     bool failureTold = false;
+    std::thread thread;
 
     void Add(Job job)
     {
@@ -112,7 +113,7 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
         if (started)
             return;
         started = true;
-        std::thread([self = shared_from_this()] { self->Run(); }).detach();
+        thread = std::thread([self = shared_from_this()] { self->Run(); });
     }
 
     void Run()
@@ -185,12 +186,19 @@ FileKeeper::FileKeeper(QString path, QString failureLine) : path_(std::move(path
 
 FileKeeper::~FileKeeper()
 {
-    Settle(LastWriteWait);
+    const bool settled = Settle(LastWriteWait);
     {
         std::lock_guard lock(work_->mutex);
         work_->stopping = true;
     }
     work_->changed.notify_all();
+    if (!work_->thread.joinable())
+        return;
+    // A worker stuck on a hung disk is left to it: the game does not wait on it.
+    if (settled)
+        work_->thread.join();
+    else
+        work_->thread.detach();
 }
 
 void FileKeeper::Write(QByteArray contents)

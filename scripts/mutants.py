@@ -50,9 +50,12 @@ CACHE = WORK / 'mutants.pickle'
 BUILT = WORK / 'built'   # the last build of the mutants went through
 EQUIVALENT = ROOT / 'tests' / 'mutants-equivalent.txt'
 FILES = ['game/*.cpp', 'game/*.h', 'screens/boardlayout.cpp', 'screens/selectionlayout.cpp',
-         'screens/winnerlayout.cpp', 'music/mmcontrol.cpp']
-# The report's areas, first match: the music's commands live in two files.
-AREAS = [('screens/', 'layout tables'), ('music/', 'music commands'),
+         'screens/winnerlayout.cpp', 'music/mmcontrol.cpp', 'screens/keptgame.cpp', 'music/musicchoice.cpp']
+# The report's areas, first match: the music's commands live in two files,
+# what the player keeps between runs (the game, the music choice) in five.
+AREAS = [('game/keptfile', 'kept between runs'), ('game/savedgame', 'kept between runs'),
+         ('game/boardsave', 'kept between runs'), ('screens/keptgame', 'kept between runs'),
+         ('music/musicchoice', 'kept between runs'), ('screens/', 'layout tables'), ('music/', 'music commands'),
          ('game/musicsequence', 'music commands'), ('game/', 'game')]
 # The live sound server, the screen reader, the package and install checks.
 LEFT_OUT = re.compile(r'live|screen|orca|lintian|debian|install|silently|x11')
@@ -1088,7 +1091,7 @@ def report(sources, ran, seconds, sampled):
     lines = [f'make mutants: {len(ran) - kept} mutants run{" (a sample)" if sampled else ""}'
              + (f', {kept} outcomes kept from the last run' if kept else '')
              + f', in {seconds / 60:.1f} min', '', head]
-    for name in ('game', 'layout tables', 'music commands'):
+    for name in ('game', 'layout tables', 'music commands', 'kept between runs'):
         part = [m for m in everything if area_of(m.file) == name]
         if part:
             lines.append(f'{name:34} {figures(part, judged)}')
