@@ -1,6 +1,7 @@
 #include "desktop.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,17 @@ constexpr char NoDesktopLine[] =
 
 constexpr char NoPluginLine[] =
     "kiramoku: the window system plugin asked for (-platform or QT_QPA_PLATFORM) is missing\n";
+
+constexpr char UnreachableLine[] =
+    "kiramoku: the window system asked for (-platform or QT_QPA_PLATFORM) could not be reached\n";
+
+// Where libdbus looks for the session bus: the variable, else this socket in
+// XDG_RUNTIME_DIR, else it autolaunches a bus of its own on the X display.
+constexpr char SessionBusVariable[] = "DBUS_SESSION_BUS_ADDRESS";
+constexpr char UserBusSocket[] = "/bus";
+// An address of no transport libdbus has: connecting fails at once, and any
+// address set at all keeps libdbus from autolaunching (dbus-launch(1)).
+constexpr char NoSessionBus[] = "disabled:";
 
 bool EnvironmentNames(const char *name)
 {
@@ -36,6 +48,14 @@ std::vector<HeldMessage> &HeldMessages()
 {
     static std::vector<HeldMessage> held;
     return held;
+}
+
+// The window system was named (-platform or QT_QPA_PLATFORM): then one that
+// cannot be reached is told apart from finding no desktop at all.
+bool &PlatformChosen()
+{
+    static bool chosen = false;
+    return chosen;
 }
 
 QtMessageHandler &PassOnTo()
@@ -70,25 +90,55 @@ bool PluginMissing()
     return false;
 }
 
+int Report(const char *line)
+{
+    std::fputs(line, stderr);
+    std::fflush(stderr);
+    return NoDesktopStatus;
+}
+
+// Qt gave up: no platform plugin could reach a window system.
+[[noreturn]] void GiveUpConnecting(const QString &qtsLastWords)
+{
+    if (PluginMissing()) {
+        // A desktop may well be there: the window system named is not one
+        // Qt has. Qt's own lines say which ones it has.
+        PassOnHeldMessages();
+        std::fprintf(stderr, "%s\n", qPrintable(qtsLastWords));
+        std::_Exit(Report(NoPluginLine));
+    }
+    if (PlatformChosen()) {
+        // Its plugin is there but could not connect; Qt's held lines give
+        // the reason. Its last words, to reinstall, would mislead here.
+        PassOnHeldMessages();
+        std::_Exit(Report(UnreachableLine));
+    }
+    std::_Exit(ReportNoDesktop());
+}
+
 void HoldWhileConnecting(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    // Qt gives up with this fatal message when no platform plugin could
-    // reach a window system.
-    if (type == QtFatalMsg && text.contains(QStringLiteral("platform plugin"))) {
-        if (PluginMissing()) {
-            // A desktop may well be there: the window system named is not
-            // one Qt has. Qt's own lines say which ones it has.
-            PassOnHeldMessages();
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-            std::fputs(NoPluginLine, stderr);
-            std::fflush(stderr);
-            std::_Exit(NoDesktopStatus);
-        }
-        std::_Exit(ReportNoDesktop());
-    }
+    if (type == QtFatalMsg && text.contains(QStringLiteral("platform plugin")))
+        GiveUpConnecting(text);
     HeldMessages().push_back({type, context.file, context.line, context.function, context.category, text});
     if (type == QtFatalMsg)
         PassOnHeldMessages();  // any other fatal error is Qt's own to report
+}
+
+bool UserBusThere()
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + UserBusSocket));
+}
+
+// With no session bus to be found, Qt's accessibility would make libdbus
+// autolaunch one (dbus-launch and a dbus-daemon) that stays on the X display
+// after the game has ended. The game does without a bus instead: nothing
+// listens on a bus that only the game would be on.
+void KeepLibdbusFromAutolaunching()
+{
+    if (!EnvironmentNames(SessionBusVariable) && !UserBusThere())
+        qputenv(SessionBusVariable, NoSessionBus);
 }
 
 } // namespace
@@ -101,13 +151,13 @@ bool DesktopNamed(const CommandLine &commandLine)
 
 int ReportNoDesktop()
 {
-    std::fputs(NoDesktopLine, stderr);
-    std::fflush(stderr);
-    return NoDesktopStatus;
+    return Report(NoDesktopLine);
 }
 
-std::unique_ptr<QApplication> OpenDesktop(int &argc, char *argv[])
+std::unique_ptr<QApplication> OpenDesktop(int &argc, char *argv[], const CommandLine &commandLine)
 {
+    PlatformChosen() = commandLine.platformChosen || EnvironmentNames("QT_QPA_PLATFORM");
+    KeepLibdbusFromAutolaunching();
     PassOnTo() = qInstallMessageHandler(HoldWhileConnecting);
     auto application = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(PassOnTo());

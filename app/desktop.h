@@ -21,8 +21,11 @@ bool DesktopNamed(const CommandLine &commandLine);
 int ReportNoDesktop();
 
 // The application object. A display that is named but cannot be reached
-// ends the program with the same one line and status, not a core dump;
-// whatever else Qt says while connecting is passed on once it has connected.
-std::unique_ptr<QApplication> OpenDesktop(int &argc, char *argv[]);
+// ends the program with the same one line and status, not a core dump; a
+// window system chosen by name that cannot be reached, with Qt's reason and
+// a line of the game's own. Whatever else Qt says while connecting is passed
+// on once it has connected. With no session bus about, none is launched that
+// would outlive the game.
+std::unique_ptr<QApplication> OpenDesktop(int &argc, char *argv[], const CommandLine &commandLine);
 
 } // namespace kiramoku

@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
     if (!kiramoku::DesktopNamed(commandLine))
         return kiramoku::ReportNoDesktop();
 
-    const std::unique_ptr<QApplication> application = kiramoku::OpenDesktop(argc, argv);
+    const std::unique_ptr<QApplication> application = kiramoku::OpenDesktop(argc, argv, commandLine);
     kiramoku::screens::SetUpApplication();
     kiramoku::ApplyMusicOption(commandLine.noMusic);
     int status = 0;
