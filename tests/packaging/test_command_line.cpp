@@ -55,6 +55,7 @@ private slots:
         QTest::newRow("the help") << "--help" << none << 0 << usage << none << true;
         QTest::newRow("the help by its short name") << "-h" << none << 0 << usage << none << true;
         QTest::newRow("the music option is known") << "--no-music --version" << none << 0 << version << none << false;
+        QTest::newRow("the new game option is known") << "--new-game --version" << none << 0 << version << none << false;
         QTest::newRow("an unknown option")
             << "--bogus" << none << 2 << none << "kiramoku: Unknown option 'bogus'." << true;
         QTest::newRow("an argument the game does not take")
@@ -100,7 +101,7 @@ private slots:
         // The help and the usage list every option.
         const QString &usage = exitCode == 0 ? said : complained;
         if (usageShown) {
-            for (const char *option : {"-h, --help", "-v, --version", "--no-music"})
+            for (const char *option : {"-h, --help", "-v, --version", "--no-music", "--new-game"})
                 QVERIFY2(usage.contains(QLatin1String(option)), option);
         }
     }
