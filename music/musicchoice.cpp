@@ -1,43 +1,139 @@
 #include "musicchoice.h"
 
-#include <QFileInfo>
-#include <QSettings>
+#include "keptfile.h"
+
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cstdio>
 #include <optional>
+#include <utility>
 
 namespace kiramoku {
 
 namespace {
 
-const char *const MusicKey = "music/on";
 // The file holds one short section; anything larger is not ours.
 constexpr qint64 MaxSettingsBytes = 4096;
-
-QSettings GameSettings()
-{
-    return QSettings(QStringLiteral("kiramoku"), QStringLiteral("kiramoku"));
-}
-
-// The settings file, looked at before it is opened: a pipe in its place
-// would hang the game, a huge file would freeze it. Absent is fine (the
-// defaults, and the file is written when the choice changes).
-bool SettingsFileSane()
-{
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/kiramoku/kiramoku.conf");
-    const QFileInfo file(path);
-    if (!file.exists() && !file.isSymLink())
-        return true;
-    return file.isFile() && file.size() <= MaxSettingsBytes;
-}
-
+constexpr char LineEnd = '\n';
+constexpr char SectionOpening = '[';
+constexpr char KeySeparator = '=';
+const QByteArray MusicSection = QByteArrayLiteral("[music]");
+const QByteArray OnKey = QByteArrayLiteral("on");
+const QByteArray OnWritten = QByteArrayLiteral("true");
+const QByteArray OffWritten = QByteArrayLiteral("false");
 // Off in the words people write for it, in any letter case.
-bool ReadsAsOn(const QVariant &value)
+const char *const OffWords[] = {"false", "0", "off", "no"};
+const char *const NotSaved = "kiramoku: could not save the music choice in %1 (%2); it holds until the game ends";
+
+QString SettingsPath()
 {
-    static const QStringList offWords{QStringLiteral("false"), QStringLiteral("0"), QStringLiteral("off"),
-                                      QStringLiteral("no")};
-    return !offWords.contains(value.toString().trimmed(), Qt::CaseInsensitive);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/kiramoku/kiramoku.conf");
+}
+
+// Where the [music] section's `on` line stands in the file's bytes.
+struct OnLine {
+    qsizetype afterHeader = -1;  // -1: no [music] section
+    qsizetype start = -1;        // -1: no `on` key in it
+    qsizetype end = -1;          // before its line end
+    QByteArray value;
+};
+
+QByteArray KeyOf(const QByteArray &line)
+{
+    const qsizetype separator = line.indexOf(KeySeparator);
+    return separator < 0 ? QByteArray() : line.left(separator).trimmed();
+}
+
+qsizetype EndOfLine(const QByteArray &bytes, qsizetype start)
+{
+    const qsizetype end = bytes.indexOf(LineEnd, start);
+    return end < 0 ? bytes.size() : end;
+}
+
+// The first [music] section's `on` line; comment lines never match, as their
+// key starts with the comment sign.
+OnLine FindOnLine(const QByteArray &bytes)
+{
+    OnLine found;
+    bool inMusic = false;
+    for (qsizetype start = 0; start < bytes.size(); start = EndOfLine(bytes, start) + 1) {
+        const qsizetype end = EndOfLine(bytes, start);
+        const QByteArray line = bytes.mid(start, end - start).trimmed();
+        if (line.startsWith(SectionOpening)) {
+            if (inMusic)
+                break;
+            inMusic = line == MusicSection;
+            if (inMusic)
+                found.afterHeader = std::min(end + 1, bytes.size());
+        } else if (inMusic && KeyOf(line) == OnKey) {
+            found.start = start;
+            found.end = end;
+            found.value = line.mid(line.indexOf(KeySeparator) + 1).trimmed();
+            break;
+        }
+    }
+    return found;
+}
+
+bool ReadsAsOn(const QByteArray &value)
+{
+    for (const char *off : OffWords)
+        if (value.compare(off, Qt::CaseInsensitive) == 0)
+            return false;
+    return true;
+}
+
+QByteArray Terminated(QByteArray bytes)
+{
+    if (!bytes.isEmpty() && !bytes.endsWith(LineEnd))
+        bytes += LineEnd;
+    return bytes;
+}
+
+// The file with only its `on` line changed, or the section or key added
+// where missing: the player's own lines stay as they were.
+QByteArray WithMusicOn(const QByteArray &bytes, bool on)
+{
+    const QByteArray onLine = OnKey + KeySeparator + (on ? OnWritten : OffWritten);
+    const OnLine found = FindOnLine(bytes);
+    if (found.start >= 0)
+        return bytes.left(found.start) + onLine + bytes.mid(found.end);
+    if (found.afterHeader >= 0)
+        return Terminated(bytes.left(found.afterHeader)) + onLine + LineEnd + bytes.mid(found.afterHeader);
+    return Terminated(bytes) + MusicSection + LineEnd + onLine + LineEnd;
+}
+
+// The settings file as this run knows it: as last read, then as last
+// written, so that M never reads it again.
+std::optional<SmallFile> &Known()
+{
+    static std::optional<SmallFile> known;
+    return known;
+}
+
+const SmallFile &ReadSettings()
+{
+    Known() = ReadSmallFile(SettingsPath(), MaxSettingsBytes);
+    return *Known();
+}
+
+FileKeeper &Keeper()
+{
+    static FileKeeper keeper(SettingsPath(), QString::fromLatin1(NotSaved));
+    return keeper;
+}
+
+// A refused file is never written, so the keeper, which tells its own
+// failures, has nothing to tell in a run that tells this: one line at most.
+void TellRefused(const QString &why)
+{
+    static bool told = false;
+    if (std::exchange(told, true))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(QString::fromLatin1(NotSaved).arg(SettingsPath(), why)));
+    std::fflush(stderr);
 }
 
 // The choice made in this run (--no-music, the M key), which holds even
@@ -54,25 +150,34 @@ bool MusicWanted()
 {
     if (ChosenThisRun())
         return *ChosenThisRun();
-    if (!SettingsFileSane())
-        return true;
-    return ReadsAsOn(GameSettings().value(QLatin1String(MusicKey), true));
+    const SmallFile &file = ReadSettings();
+    return file.status != SmallFile::Read || ReadsAsOn(FindOnLine(file.bytes).value);
 }
 
 void RememberMusicWanted(bool on)
 {
     ChosenThisRun() = on;
-    if (!SettingsFileSane())
-        return;  // left as it is
-    QSettings settings = GameSettings();
-    settings.setValue(QLatin1String(MusicKey), on);
-    settings.sync();
+    const SmallFile &known = Known() ? *Known() : ReadSettings();
+    if (known.status == SmallFile::Refused) {
+        TellRefused(known.why);  // and the file is left as it is
+        return;
+    }
+    QByteArray bytes = WithMusicOn(known.bytes, on);
+    if (known.status == SmallFile::Read && bytes == known.bytes)
+        return;
+    Known() = SmallFile{SmallFile::Read, bytes, {}};
+    Keeper().Write(std::move(bytes));
 }
 
 void ApplyMusicOption(bool noMusicGiven)
 {
     if (noMusicGiven)
         RememberMusicWanted(false);
+}
+
+bool MusicChoiceSettled(std::chrono::milliseconds wait)
+{
+    return Keeper().Settle(wait);
 }
 
 } // namespace kiramoku

@@ -111,7 +111,6 @@ private slots:
         QTest::addColumn<QByteArray>("content");  // empty: a named pipe in its place
         QTest::addColumn<qint64>("size");         // the file's size, grown sparse beyond its content
         QTest::addColumn<bool>("musicOn");
-        // Each row a size of its own: the settings' reader keeps a file it read until it changes.
         QTest::newRow("on=off") << QByteArray("[music]\non=off\n") << qint64(0) << false;
         QTest::newRow("on=NO") << QByteArray("[music]\non=NO\n") << qint64(0) << false;
         QTest::newRow("on=0") << QByteArray("[music]\non=0\n") << qint64(0) << false;
@@ -126,7 +125,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(qint64, size);
         QFETCH(bool, musicOn);
-        static QTemporaryDir config;  // read by the settings once a process
+        static QTemporaryDir config;  // one folder for the run, as the game has
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         QVERIFY(QDir(config.path()).mkpath(QStringLiteral("kiramoku")));
         const QString path = config.filePath(QStringLiteral("kiramoku/kiramoku.conf"));
@@ -143,6 +142,37 @@ private slots:
         const QFileInfo after(path);
         QCOMPARE(after.size(), before.size());
         QCOMPARE(after.lastModified(), before.lastModified());
+    }
+
+    void theChoiceIsWrittenAwayFromTheWindowKeepingThePlayersLines()
+    {
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        const QString folder = config.filePath(QStringLiteral("kiramoku"));
+        const QString path = folder + QStringLiteral("/kiramoku.conf");
+        QVERIFY(QDir().mkpath(path + QStringLiteral(".lock")));  // a lock left as a folder: no one waits on it
+        QFile beside(config.filePath(QStringLiteral("kiramoku.conf")));  // where Qt's settings look too: never read
+        QFile file(path);
+        QVERIFY(beside.open(QIODevice::WriteOnly) && beside.write("[music]\non=false\n") > 0 && beside.flush());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("# quiet at work\n[music]\r\n\n[x]\nk=1") > 0);
+        file.close();
+        QCOMPARE(MusicWanted(), true);
+        const auto keptAfterM = [&path](bool on) {
+            RememberMusicWanted(on);
+            QFile kept(path);
+            return MusicChoiceSettled(Patience) && kept.open(QIODevice::ReadOnly) ? kept.readAll() : QByteArray();
+        };
+        QCOMPARE(keptAfterM(false), QByteArray("# quiet at work\n[music]\r\non=false\n\n[x]\nk=1"));
+        QCOMPARE(keptAfterM(true), QByteArray("# quiet at work\n[music]\r\non=true\n\n[x]\nk=1"));
+
+        // A file where the game's folder goes: not even root can write the choice now.
+        QVERIFY(QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly));
+        const QString text = CaughtStderr([&] {
+            keptAfterM(false);
+            keptAfterM(true);
+        });
+        QCOMPARE(text, QStringLiteral("kiramoku: could not save the music choice in %1 (cannot make its folder); "
+                                      "it holds until the game ends\ncanary\n").arg(path));
     }
 };
 

@@ -598,8 +598,8 @@ private slots:
         QFETCH(bool, keptBefore);
         QFETCH(bool, onAtTheStart);
         RememberMusicWanted(keptBefore);
-        QVERIFY(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                              + QStringLiteral("/kiramoku/kiramoku.conf")));
+        QTRY_VERIFY(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                                  + QStringLiteral("/kiramoku/kiramoku.conf")));
         ApplyMusicOption(noMusicGiven);
 
         bool expected = onAtTheStart;
