@@ -384,8 +384,10 @@ def binary_mutants(src, node, guard):
 def unary_mutants(src, node, guard):
     first, last = token_at(src, node.start), token_at(src, node.end - 1)
     if first and first[3] == b'!' and first[0] == node.start:
+        # `!!`, not nothing: a class that tests as a bool (an optional) would
+        # otherwise meet the `!` of the other branch as a class and be built from it.
         add(src, node.start, node.end, f'! removed: {short(src.text[node.start:node.end])}', guard,
-            edit=(first[0], first[1], b''))
+            edit=(first[0], first[1], b'!!'))
     for tok in {first, last}:
         if tok and tok[3] in (b'++', b'--') and node.start <= tok[0] < node.end:
             alt = b'--' if tok[3] == b'++' else b'++'
