@@ -10,6 +10,10 @@ number at its stop, each landing (who, the square and what is written on it,
 the square's line, the purse) and each change of turn must be told once, in
 the order the board shows them.
 
+Then the game is killed as a power cut would, and started again: it must ask
+aloud whether to go on from last time, and "はい" must bring back the board a
+screen reader read before the kill, name for name.
+
     check-screen-reader.py GAME WORKDIR
 
 Exit status 77 (a skip) only when Orca cannot start at all here.
@@ -32,6 +36,7 @@ FIRST_WALKS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "first-wa
 # How long to wait for each thing to happen, in seconds: generous, as the
 # machine may be busy building.
 ORCA_START, WINDOW_START, SPOKEN, ROUND = 30, 30, 20, 90
+CONTINUE_QUESTION = "前回の続きから遊びますか？"
 FIRST_DISPLAY = "140"  # well above the numbers desktops and other tests' xvfb-run take
 # "12:34:56.789 - SPEECH OUTPUT: 'text'" and then the voice, "{...}".
 SPEECH = re.compile(r"^(\d+):(\d+):([\d.]+) - SPEECH OUTPUT: '(.*?)' ?(?:\{[^{}]*\})?$", re.MULTILINE)
@@ -86,10 +91,11 @@ class Desktop:
         """Every utterance so far, in order, with its time in seconds."""
         return [(int(h) * 3600 + int(m) * 60 + float(s), text) for h, m, s, text in SPEECH.findall(self.orca_log())]
 
-    def press(self, then, *commands, timeout=SPOKEN):
+    def press(self, then, *commands, timeout=SPOKEN, since=None):
         """Runs xdotool's `commands` as a player would press keys, then waits
-        until an utterance since contains `then`; returns where those began."""
-        mark = len(self.speech())
+        until an utterance since (or since the `since`th utterance) contains
+        `then`; returns where those began."""
+        mark = len(self.speech()) if since is None else since
         for command in commands:
             subprocess.run(["xdotool", *command], env=self.env, check=True)
         deadline = time.monotonic() + timeout
@@ -98,6 +104,70 @@ class Desktop:
                 fail("Orca never said %r; it said:\n  %s" % (then, "\n  ".join(t for _, t in self.speech()[mark:])))
             time.sleep(0.1)
         return mark
+
+
+def kept_game(desktop, unlike=None):
+    """The kept game's bytes once the file is there and not `unlike`."""
+    path = os.path.join(desktop.workdir, ".local", "share", "kiramoku", "saved-game.json")
+    deadline = time.monotonic() + SPOKEN
+    while True:
+        try:
+            with open(path, "rb") as f:
+                kept = f.read()
+            if kept != unlike:
+                return kept
+        except FileNotFoundError:
+            pass
+        if time.monotonic() > deadline:
+            fail("no game kept in %s" % path if unlike is None else
+                 "the game kept in %s was not brought up to the turn it waits at" % path)
+        time.sleep(0.2)
+
+
+# The board's elements as a screen reader finds them, by their descriptions.
+BOARD = (["だれの番かのお知らせ", "いま出ているさいころの目"]
+         + ["プレイヤー%d%s" % (n, what) for n in range(1, 5)
+            for what in ["の名前", "の持っている両", "が止まったマスでのひとこと"]]
+         + ["盤の上のプレイヤー%dの位置" % n for n in range(1, 5)])
+
+
+def board(process):
+    """What the running game's board shows, read from its accessibility tree
+    on the bus Orca listens to: each element's name by its description."""
+    import pyatspi  # Orca's own: only once Orca is known to be installed
+    shown = {}
+    for app in pyatspi.Registry.getDesktop(0):
+        if app is not None and app.get_process_id() == process.pid:
+            for element in pyatspi.findAllDescendants(app, lambda e: e.description in BOARD):
+                shown[element.description] = element.name
+    return {description: shown.get(description) for description in BOARD}
+
+
+def board_as_told(heard, dice):
+    """The board the round's sentences describe: each landing says the
+    player's name, the square, the line and the purse."""
+    # The turn announcement is drawn three spaces in.
+    told = {"だれの番かのお知らせ": "   " + heard[-1], "いま出ているさいころの目": "さいころの目 %d" % dice[-1]}
+    for n, landing in enumerate(heard[1::3], start=1):
+        name, square, rest = landing.split("、", 2)
+        line, purse = re.fullmatch(r"(.*)、所持金(\d+)両", rest).groups()
+        if "振り出しに戻る" in square:  # the piece is sent on to the start square
+            square = "0マス目 ふりだし"
+        told.update({"プレイヤー%dの名前" % n: name, "プレイヤー%dの持っている両" % n: "プレイヤー%dの所持金 %s両" % (n, purse),
+                     "プレイヤー%dが止まったマスでのひとこと" % n: line,
+                     "盤の上のプレイヤー%dの位置" % n: "プレイヤー%d %sのこま %s" % (n, name, square)})
+    return told
+
+
+def differences(shown, expected):
+    return "\n  ".join("%s: %r, not %r" % (what, shown[what], expected[what])
+                        for what in BOARD if shown[what] != expected[what])
+
+
+def print_board(title, shown):
+    print(title)
+    for what in BOARD:
+        print("  %s: %s" % (what, shown[what]))
 
 
 def expected_round(dice):
@@ -126,7 +196,7 @@ def play(desktop, game):
             skip("Orca could not start here (see %s)" % os.path.join(desktop.workdir, "orca.out"))
         time.sleep(0.2)
 
-    desktop.start("kiramoku", [game])
+    first_run = desktop.start("kiramoku", [game])
     try:
         found = subprocess.run(["xdotool", "search", "--sync", "--name", "設定画面"], env=desktop.env,
                                capture_output=True, text=True, timeout=WINDOW_START)
@@ -137,6 +207,7 @@ def play(desktop, game):
     # The name, then the start button, then the board's roll button.
     desktop.press("はじめる", ["key", "ctrl+a"], ["type", "--delay", "100", PLAYER_NAME], ["key", "Tab"])
     desktop.press("さいころをふる", ["key", "Return"])
+    kept_at_start = kept_game(desktop)
     # Roll, half a second later move to the stop button, then stop: the three
     # computer turns play back; then it is the player's turn again.
     desktop.press("さいころをとめる", ["key", "--delay", "500", "space", "Tab"])
@@ -147,7 +218,46 @@ def play(desktop, game):
     print("What Orca said, from the selection window on:")
     for when, utterance in timed:
         print("  %9.3f  %s" % (when - timed[0][0], utterance))
-    check_round(timed[stop:])
+    heard, dice = check_round(timed[stop:])
+    come_back(desktop, game, first_run, kept_at_start, board_as_told(heard, dice))
+
+
+def come_back(desktop, game, first_run, kept_at_start, told):
+    """Kills the game as the player's turn waits, starts it again and goes on
+    from last time: the board must be the one read before."""
+    shown = board(first_run)
+    print_board("The board as read before the game was killed:", shown)
+    if shown != told:
+        fail("the board read is not the one told:\n  " + differences(shown, told))
+    # Kept again once the computers have played: not killed before that.
+    kept_game(desktop, unlike=kept_at_start)
+    first_run.send_signal(signal.SIGKILL)
+    first_run.wait()
+
+    # The question may be read as soon as it comes up, before it is given the focus.
+    question = len(desktop.speech())
+    again = desktop.start("kiramoku-again", [game])
+    try:
+        found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid", str(again.pid)],
+                               env=desktop.env, capture_output=True, text=True, timeout=WINDOW_START)
+    except subprocess.TimeoutExpired:
+        fail("no window came up when the game was started again")
+    desktop.press(CONTINUE_QUESTION, ["windowfocus", "--sync", found.stdout.split()[0]], since=question)
+    desktop.press("はい", since=question)  # the answer that has the focus
+    time.sleep(1)  # anything more read of the question comes now
+    print("What Orca said as the game was started again:")
+    for _, utterance in desktop.speech()[question:]:
+        print("  " + utterance)
+    resumed = desktop.press("さいころをふる", ["key", "Return"])  # the board's roll button has the focus
+    print("What Orca said after はい:")
+    for _, utterance in desktop.speech()[resumed:]:
+        print("  " + utterance)
+    shown_again = board(again)
+    print_board("The board as read after はい:", shown_again)
+    if shown_again != shown:
+        fail("the board came back otherwise than it was:\n  " + differences(shown_again, shown))
+    kept_game(desktop)  # forgotten only when the players end the game
+    print("PASS: the game came back as it was")
 
 
 def check_round(timed_after_stop):
@@ -174,6 +284,7 @@ def check_round(timed_after_stop):
         if landed - stopped < die * STEP_SECONDS / 2:
             fail("a walk of %d was told %.2f s after its die: faster than the piece walks" % (die, landed - stopped))
     print("PASS: the round was told: %d sentences for dice %s" % (len(heard), dice))
+    return heard, dice
 
 
 def main():
