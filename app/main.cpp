@@ -9,6 +9,10 @@
 
 #include <QApplication>
 
+namespace {
+constexpr std::chrono::seconds LastChoiceWait{2};
+} // namespace
+
 int main(int argc, char *argv[])
 {
     const kiramoku::CommandLine commandLine = kiramoku::ReadCommandLine(argc, argv);
@@ -26,6 +30,9 @@ int main(int argc, char *argv[])
         session.Start(!commandLine.newGame);
         status = QApplication::exec();
     }
+    // The music choice is written by a worker; a process that ends at once
+    // below would not wait for its last write.
+    kiramoku::MusicChoiceSettled(LastChoiceWait);
     // A sound server that hangs may hold a thread of ours: then the process
     // ends here, at once, rather than wait for it or run down under it.
     return kiramoku::FinishProcess(status);
