@@ -23,10 +23,13 @@ PiecePlace BoardRules::PlaceFor(Int16 player, int piece) const
 
 int BoardRules::PieceStand(Int16 player) const
 {
-    // The start places come just before square 0, so one count tries them all.
-    static_assert(PieceInCluster + 1 == PieceInRow && PieceInRow + 1 == 0);
+    // A square first: player 1's place in the restart's row is also its place on square 0.
     const PiecePlace shown = state_.Image4[player.value() - 1];
-    for (int piece = PieceInCluster; piece < SquareCount; ++piece) {
+    for (int piece = 0; piece < SquareCount; ++piece) {
+        if (PlaceFor(player, piece) == shown)
+            return piece;
+    }
+    for (int piece : {PieceInRow, PieceInCluster}) {
         if (PlaceFor(player, piece) == shown)
             return piece;
     }

@@ -6,6 +6,9 @@
 #include "windowlook.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
 
 #include <QElapsedTimer>
 #include <QSessionManager>
@@ -21,6 +24,24 @@ using namespace kiramoku::test;
 
 
 namespace {
+
+// Everything written on standard error while `run` runs.
+QString StandardError(const std::function<void()> &run)
+{
+    QTemporaryFile caught;
+    if (!caught.open()) {
+        return QStringLiteral("(nothing to catch it in)");
+    }
+    std::fflush(stderr);
+    const int kept = ::dup(STDERR_FILENO);
+    ::dup2(caught.handle(), STDERR_FILENO);
+    run();
+    std::fflush(stderr);
+    ::dup2(kept, STDERR_FILENO);
+    ::close(kept);
+    caught.seek(0);
+    return QString::fromUtf8(caught.readAll());
+}
 
 // What a player sees of an element, and what the table says, side by side:
 // the colour most of its face shows, its font, its text.
@@ -366,16 +387,23 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("answer");   // "yes", "escape, then yes", "no"; empty: never asked
         QTest::addColumn<QString>("after");    // "as it was", "gone", "set aside"
-        const QByteArray kept = KeptGameFile, later = QByteArray(KeptGameFile).replace("\"format\": 1", "\"format\": 2");
-        QTest::newRow("はい: the board as kept") << "file" << kept << "yes" << "as it was";
-        QTest::newRow("Escape and the close leave the question") << "file" << kept << "escape, then yes" << "as it was";
-        QTest::newRow("いいえ: a new game") << "file" << kept << "no" << "gone";
-        QTest::newRow("a later version's game") << "file" << later << "" << "as it was";
-        QTest::newRow("a damaged game") << "file" << kept.left(100) << "" << "set aside";
-        QTest::newRow("a named pipe") << "pipe" << kept << "" << "set aside";
-        QTest::newRow("a folder") << "folder" << kept << "" << "set aside";
-        QTest::newRow("a huge sparse file") << "huge" << kept << "" << "set aside";
-        QTest::newRow("a link to a device") << "device" << kept << "" << "set aside";
+        QTest::addColumn<QString>("said");     // the reason given on standard error, if any
+        const QByteArray kept = KeptGameFile, later = QByteArray(KeptGameFile).replace("\"format\": 1", "\"format\": 2"),
+                         largest = kept + QByteArray(16384 - kept.size(), ' ');
+        const QString none, notAFile = "not a regular file";
+        QTest::newRow("はい: the board as kept") << "file" << kept << "yes" << "as it was" << none;
+        QTest::newRow("Escape and the close leave the question") << "file" << kept << "escape, then yes" << "as it was" << none;
+        QTest::newRow("いいえ: a new game") << "file" << kept << "no" << "gone" << none;
+        QTest::newRow("the largest kept game") << "file" << largest << "no" << "gone" << none;
+        QTest::newRow("no kept game") << "none" << kept << "" << "gone" << none;
+        QTest::newRow("a later version's game") << "file" << later << "" << "as it was" << "format 2";
+        QTest::newRow("a damaged game") << "file" << QByteArray(kept).replace("\"people\": 2", "\"people\": 5") << ""
+                                        << "set aside" << "people is not a whole number from 1 to 4";
+        QTest::newRow("a byte too large") << "file" << largest + ' ' << "" << "set aside" << "larger than 16384 bytes";
+        QTest::newRow("a named pipe") << "pipe" << kept << "" << "set aside" << notAFile;
+        QTest::newRow("a folder") << "folder" << kept << "" << "set aside" << notAFile;
+        QTest::newRow("a huge sparse file") << "huge" << kept << "" << "set aside" << "larger than 16384 bytes";
+        QTest::newRow("a link to a device") << "device" << kept << "" << "set aside" << notAFile;
     }
     void theKeptGameIsOfferedBackAtTheStart()
     {
@@ -383,26 +411,37 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, answer);
         QFETCH(QString, after);
+        QFETCH(QString, said);
         const QString path = KeptPath();
         QDir folder(QFileInfo(path).path());
         QVERIFY(folder.removeRecursively() && folder.mkpath(QStringLiteral(".")));
         QFile file(path);
-        const bool made = kind == QLatin1String("pipe") ? ::mkfifo(qPrintable(path), 0600) == 0
-            : kind == QLatin1String("folder")          ? folder.mkdir(path)
-            : kind == QLatin1String("device")          ? QFile::link(QStringLiteral("/dev/zero"), path)
-                                                       : file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
-                                                   && (kind != QLatin1String("huge") || file.resize(qint64(1) << 30));
+        const bool made = kind == QLatin1String("none") ? true
+            : kind == QLatin1String("pipe")   ? ::mkfifo(qPrintable(path), 0600) == 0
+            : kind == QLatin1String("folder") ? folder.mkdir(path)
+            : kind == QLatin1String("device") ? QFile::link(QStringLiteral("/dev/zero"), path)
+                                              : file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+                                                  && (kind != QLatin1String("huge") || file.resize(qint64(1) << 30));
         QVERIFY(made);
         file.close();
 
         Answer given(answer == QLatin1String("no") ? QMessageBox::No : QMessageBox::Yes, answer.startsWith(QLatin1String("escape")));
-        Game game(0ms, true);
+        std::optional<Game> started;
+        const QStringList lines = StandardError([&] { started.emplace(0ms, true); }).split('\n').filter(path);
+        Game &game = *started;
         const QStringList question{"前回の続きから遊びますか？", "", "", "はい(&Y)", "いいえ(&N)"};
         QCOMPARE(given.box, answer.isEmpty() ? QStringList() : answer.startsWith(QLatin1String("escape")) ? question + QStringList{"stayed"} : question);
         QCOMPARE(bool(game.Selection()), !answer.startsWith(QLatin1String("yes")) && !answer.startsWith(QLatin1String("escape")));
+        QString told;
         if (after == QLatin1String("set aside")) {
-            QTRY_COMPARE(folder.entryList({QStringLiteral("saved-game.json.damaged-*")}, QDir::AllEntries | QDir::System).size(), 1);
+            QStringList aside;
+            QTRY_COMPARE((aside = folder.entryList({QStringLiteral("saved-game.json.damaged-*")}, QDir::AllEntries | QDir::System)).size(), 1);
+            QVERIFY(QRegularExpression(QStringLiteral("^saved-game\\.json\\.damaged-\\d{8}-\\d{6}-\\d{3}$")).match(aside[0]).hasMatch());
+            told = QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it is set aside as %3").arg(path, said, folder.filePath(aside[0]));
+        } else if (!said.isEmpty()) {
+            told = QStringLiteral("kiramoku: the game kept in %1 is from a later version of the game (%2); it is left as it is, and this game is not kept").arg(path, said);
         }
+        QCOMPARE(lines, told.isEmpty() ? QStringList() : QStringList{told});
         QTRY_COMPARE(QFileInfo(path).isSymLink() || QFileInfo::exists(path), after == QLatin1String("as it was"));
         if (game.Board()) {
             // Everything as kept, and the winner window as it was.
