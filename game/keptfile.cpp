@@ -33,24 +33,16 @@ SmallFile Refused(QString why)
     return {SmallFile::Refused, {}, std::move(why)};
 }
 
-// Reads at most `maxBytes` + 1 from an open regular file; more means too large.
+// Reads a regular file already found small enough.
 SmallFile ReadOpened(int fd, qint64 maxBytes)
 {
-    QByteArray bytes(maxBytes + 1, Qt::Uninitialized);
-    qint64 got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return Refused(Reason(errno));
-        if (n == 0)
-            break;
-        got += n;
-    }
-    if (got > maxBytes)
+    QFile file;  // the descriptor stays ours to close
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return Refused(file.errorString());
+    // One byte more than allowed tells a file that grew since it was looked at.
+    const QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes)
         return Refused(QStringLiteral("larger than %1 bytes").arg(maxBytes));
-    bytes.truncate(got);
     return {SmallFile::Read, bytes, {}};
 }
 
