@@ -72,8 +72,9 @@ test-tsan: deps-test
 	@cd $(TSAN_DIR) && $(TSAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure \
 		-R '^(test_music_(playback|live)|music_pulse_(start|stop))$$'
 
-# The hostile tune fuzzer for about a minute, in its own clang-14 build
-# (fuzz/run; longer runs by hand: fuzz/run 8h). Any finding fails.
+# The hostile tune fuzzer and the saved-game fuzzer for about a minute in all,
+# in their own clang-14 build (fuzz/run; longer runs by hand: fuzz/run 8h).
+# Any finding fails.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 

@@ -16,8 +16,21 @@
 //       how many new values the die took a second and how many times a
 //       second the die's label was drawn. With "music" the tune plays and
 //       only the idle phase runs.
+//   kiramoku_game_bench keeping [TURNS]
+//       The rules alone, no windows, TURNS turns (default 1000) of each of two
+//       games: an ordinary one (two people, two computers, a new game after
+//       each win) and a long one (four people with names of 200 characters,
+//       100 winners kept). At each point where a person is about to roll it
+//       times what the window's thread does to keep the game (the snapshot,
+//       the file's text, the hand-off to the writer) and, apart from that,
+//       how long the writer then takes to have the file on disk, in a
+//       temporary folder. Prints the median and the 95th percentile of each
+//       in microseconds, and the file's size.
+#include "board.h"
 #include "form1.h"
+#include "keptfile.h"
 #include "mmcontrol.h"
+#include "savedgame.h"
 #include "session.h"
 #include "windowlook.h"
 
@@ -25,14 +38,19 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <random>
 
 using namespace kiramoku;
 using namespace kiramoku::screens;
@@ -214,6 +232,158 @@ int Phases(int seconds, bool music)
     return QApplication::exec();
 }
 
+// The rules' windows, music and questions, answered by nothing: the keeping
+// bench plays turns as fast as the rules take them.
+class Unseen : public TurnEffects, public WindowControl, public MusicControl, public Question, public SelectionWindow {
+public:
+    QStringList names;
+
+    void Delay(int) override {}
+    void Beep() override {}
+    void ShowWinnerWindow() override {}
+    void UnloadWinnerWindow() override {}
+    void UnloadBoard() override {}
+    void SetNotify(bool) override {}
+    void SetWait(bool) override {}
+    void SetShareable(bool) override {}
+    void SetDeviceType(const QString &) override {}
+    void SetFileName(const QString &) override {}
+    void SetFrom(qint32) override {}
+    void SetCommand(const QString &) override {}
+    bool AskYes(const QString &, const QString &, bool, Dismissal) override { return true; }
+    int ListIndex() const override { return int(names.size()) - 1; }
+    void SetListIndex(int) override {}
+    QString Text(int index) const override { return names.value(index); }
+    void Hide() override {}
+    void Unload() override {}
+};
+
+class SeededChance : public ChanceSource {
+public:
+    double Next() override { return std::uniform_real_distribution<double>(0.0, 1.0)(engine_); }
+
+private:
+    std::mt19937 engine_{20261208};
+};
+
+struct KeepingTable {
+    SeededChance chance;
+    Unseen unseen;
+    Module1 module{chance, unseen};
+    BoardRules rules{module, {unseen, unseen, unseen, unseen}, QString()};
+
+    explicit KeepingTable(const QStringList &people)
+    {
+        unseen.names = people;
+        rules.Form_Load(unseen);
+    }
+    // One person's roll and stop: their whole turn and the computers' after it.
+    void PlayTurn()
+    {
+        rules.Command1_Click();
+        rules.Timer1_Timer();
+        rules.Command2_Click();
+    }
+};
+
+using BenchClock = std::chrono::steady_clock;
+constexpr std::chrono::seconds WriterPatience{10};
+constexpr int LongNameLength = 200;
+constexpr int LongWinners = 100;
+
+double Microseconds(BenchClock::duration d)
+{
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+// The smallest sample with at least `share` of the samples at or below it.
+double Percentile(std::vector<double> samples, double share)
+{
+    std::sort(samples.begin(), samples.end());
+    const auto rank = std::size_t(std::ceil(share * double(samples.size())));
+    return samples[std::max<std::size_t>(rank, 1) - 1];
+}
+
+void PrintSpread(const char *game, const char *what, const std::vector<double> &samples)
+{
+    std::printf("keep-%s-%s-us %.1f %.1f\n", game, what, Percentile(samples, 0.5), Percentile(samples, 0.95));
+}
+
+// Keeps the game at each of `turns` points where a person is about to roll,
+// as the session does; `afterTurn` is what the players do between turns.
+void TimeKeeping(const char *name, KeepingTable &table, int turns, const std::function<void()> &afterTurn)
+{
+    QTemporaryDir folder;
+    FileKeeper keeper(folder.filePath(QStringLiteral("saved-game.json")), QStringLiteral("bench: cannot write %1 (%2)"));
+    std::vector<double> window, writer, bytes;
+    SavedGame last;
+    for (int turn = 0; turn < turns; ++turn) {
+        if (!table.rules.AwaitingRoll()) {
+            std::fprintf(stderr, "keeping: no person about to roll at turn %d\n", turn);
+            std::exit(1);
+        }
+        const BenchClock::time_point start = BenchClock::now();
+        const SavedGame game = table.rules.Snapshot();
+        QByteArray text;
+        if (game != last) {  // as the kept game does: an unchanged game is not written again
+            last = game;
+            text = WriteSavedGame(game);
+            keeper.Write(text);
+        }
+        const BenchClock::time_point handedOver = BenchClock::now();
+        if (!keeper.Settle(WriterPatience)) {
+            std::fprintf(stderr, "keeping: the writer did not finish\n");
+            std::exit(1);
+        }
+        window.push_back(Microseconds(handedOver - start));
+        writer.push_back(Microseconds(BenchClock::now() - handedOver));
+        bytes.push_back(double(text.size()));
+        table.PlayTurn();
+        afterTurn();
+    }
+    PrintSpread(name, "window", window);
+    PrintSpread(name, "writer", writer);
+    std::printf("keep-%s-bytes %.0f %.0f\n", name, Percentile(bytes, 0.5), Percentile(bytes, 0.95));
+}
+
+QStringList LongNames()
+{
+    QStringList names;
+    for (int k = 1; k <= MaxPlayers; ++k) {
+        names << QString::number(k) + QString(LongNameLength - 1, QChar(0x9577));  // 長
+    }
+    return names;
+}
+
+int Keeping(int turns)
+{
+    KeepingTable ordinary({DefaultNames(1), DefaultNames(2)});
+    TimeKeeping("ordinary", ordinary, turns, [&] {
+        if (ordinary.module.WinnerFlag == 1) {  // the winner window's Yes: a new game
+            ordinary.rules.AllClear();
+            ordinary.module.WinnerFlag = 0;
+        }
+    });
+
+    KeepingTable longGame(LongNames());
+    const auto keepWinnersAt = [&](int count) {
+        SavedGame game = longGame.rules.Snapshot();
+        while (game.winners.size() < count) {
+            game.winners << game.players[std::size_t(game.winners.size() % MaxPlayers)].name;
+        }
+        game.winners = game.winners.mid(game.winners.size() - count);
+        longGame.rules.Resume(game);
+    };
+    keepWinnersAt(LongWinners);
+    TimeKeeping("long", longGame, turns, [&] {
+        if (longGame.module.WinnerText.count(QLatin1Char('\n')) > LongWinners) {
+            keepWinnersAt(LongWinners);
+        }
+    });
+    std::fflush(stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -227,9 +397,12 @@ int main(int argc, char *argv[])
     if (mode == QLatin1String("minimal")) {
         return Minimal(args.value(2) == QLatin1String("text"));
     }
+    if (mode == QLatin1String("keeping")) {
+        return Keeping(args.value(2, QStringLiteral("1000")).toInt());
+    }
     if (mode == QLatin1String("phases")) {
         return Phases(args.value(2, QStringLiteral("10")).toInt(), args.value(3) == QLatin1String("music"));
     }
-    std::fprintf(stderr, "usage: kiramoku_game_bench startup | minimal | phases SECONDS [music]\n");
+    std::fprintf(stderr, "usage: kiramoku_game_bench startup | minimal | phases SECONDS [music] | keeping [TURNS]\n");
     return 2;
 }

@@ -1,12 +1,23 @@
-// Writes the tune fuzzer's seeds: small MIDI files, each showing the fuzzer
-// one thing a tune file can hold (or get wrong), so it starts near every
-// branch of the tune check instead of having to find "MThd" by chance.
+// Writes the fuzzers' seeds: small MIDI files for the tune fuzzer, each
+// showing one thing a tune file can hold (or get wrong), so it starts near
+// every branch of the tune check instead of having to find "MThd" by chance;
+// and saved games for the saved-game fuzzer, written by the game's own writer,
+// then the same games with one thing wrong each.
 //
 //   kiramoku_fuzz_seedgen <folder>
+#include "players.h"
+#include "savedgame.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <initializer_list>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -75,6 +86,124 @@ bool Write(const std::string &folder, const std::string &name, const Bytes &byte
     std::ofstream out(folder + "/" + name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
+}
+
+using kiramoku::SavedGame;
+using kiramoku::SavedGameReading;
+
+struct SaveSeed {
+    const char *name;
+    QByteArray bytes;
+    SavedGameReading::Status reads;  // what the reader must make of it
+};
+
+SavedGame FreshGame(int humans)
+{
+    SavedGame game;
+    game.humans = humans;
+    for (int k = 1; k <= kiramoku::MaxPlayers; ++k)
+        game.players[std::size_t(k - 1)].name = kiramoku::DefaultNames(k);
+    return game;
+}
+
+// Four people late in an evening: names a JSON writer must escape, every kind
+// of place a piece can stand, walks that start elsewhere than the piece stands
+// (a square that sends the player on), purses at both ends, winners.
+SavedGame FourPeopleGame()
+{
+    SavedGame game = FreshGame(4);
+    game.current = 3;
+    game.die = 5;
+    const QStringList names = {QString::fromUtf8("<b>お春</b> & \"弥七\""), QStringLiteral("back\\slash\ttab\r\n"),
+                               QString::fromUtf8("😀 絵文字 \u3000{}[]:,"), QStringLiteral("\u0000")};
+    const std::array<int, kiramoku::MaxPlayers> pieces = {kiramoku::PieceInRow, 7, 24, kiramoku::PieceInCluster};
+    const std::array<int, kiramoku::MaxPlayers> from = {0, 12, 24, 0};
+    const std::array<int, kiramoku::MaxPlayers> landed = {kiramoku::NoLanding, 7, 24, kiramoku::NoLanding};
+    const std::array<qint32, kiramoku::MaxPlayers> purses = {std::numeric_limits<qint32>::min(), 2600,
+                                                             std::numeric_limits<qint32>::max(), 1000};
+    for (std::size_t i = 0; i < kiramoku::MaxPlayers; ++i)
+        game.players[i] = {names[qsizetype(i)], purses[i], from[i], pieces[i], landed[i]};
+    game.winners = {names[1], names[2], names[1]};
+    return game;
+}
+
+SavedGame ManyWinnersGame()
+{
+    constexpr int Winners = 40;
+    SavedGame game = FreshGame(2);
+    game.current = 2;
+    game.die = 6;
+    for (int round = 0; round < Winners; ++round)
+        game.winners << game.players[std::size_t(round % kiramoku::MaxPlayers)].name;
+    return game;
+}
+
+QByteArray Edited(const SavedGame &game, const char *key, const QJsonValue &value)
+{
+    QJsonObject root = QJsonDocument::fromJson(kiramoku::WriteSavedGame(game)).object();
+    root[QLatin1String(key)] = value;
+    return QJsonDocument(root).toJson();
+}
+
+QByteArray EditedPlayer(const SavedGame &game, int k, const char *key, const QJsonValue &value)
+{
+    QJsonObject root = QJsonDocument::fromJson(kiramoku::WriteSavedGame(game)).object();
+    QJsonArray players = root[QLatin1String("players")].toArray();
+    QJsonObject player = players[k - 1].toObject();
+    player[QLatin1String(key)] = value;
+    players[k - 1] = player;
+    root[QLatin1String("players")] = players;
+    return QJsonDocument(root).toJson();
+}
+
+std::vector<SaveSeed> SaveSeeds()
+{
+    using kiramoku::WriteSavedGame;
+    constexpr auto Good = SavedGameReading::Good, Damaged = SavedGameReading::Damaged;
+    const SavedGame fresh = FreshGame(1), four = FourPeopleGame(), many = ManyWinnersGame();
+    const QByteArray fourBytes = WriteSavedGame(four);
+    QJsonArray threePlayers = QJsonDocument::fromJson(fourBytes).object()[QLatin1String("players")].toArray();
+    threePlayers.removeLast();
+    return {
+        // Games the reader takes.
+        {"fresh-one-person.json", WriteSavedGame(fresh), Good},
+        {"four-people.json", fourBytes, Good},
+        {"many-winners.json", WriteSavedGame(many), Good},
+        {"compact.json", QJsonDocument::fromJson(fourBytes).toJson(QJsonDocument::Compact), Good},
+        // Files the reader refuses, each for one reason.
+        {"empty.json", {}, Damaged},
+        {"truncated.json", fourBytes.left(fourBytes.size() / 2), Damaged},
+        {"a-list.json", "[1, 2, 3]", Damaged},
+        {"format-two.json", Edited(fresh, "format", 2), SavedGameReading::Newer},
+        {"format-text.json", Edited(fresh, "format", QStringLiteral("1")), Damaged},
+        {"people-five.json", Edited(four, "people", 5), Damaged},
+        {"computer-turn.json", Edited(many, "turn", 3), Damaged},
+        {"die-fraction.json", Edited(fresh, "die", 2.5), Damaged},
+        {"three-players.json", Edited(four, "players", threePlayers), Damaged},
+        {"winner-unknown.json", Edited(many, "winners", QJsonArray{QStringLiteral("誰か")}), Damaged},
+        {"purse-beyond-32-bit.json", EditedPlayer(four, 2, "purse", qint64{1} << 32), Damaged},
+        {"wrong-computer-name.json", EditedPlayer(fresh, 3, "name", QString::fromUtf8("錠前屋")), Damaged},
+        {"empty-name.json", EditedPlayer(four, 1, "name", QString()), Damaged},
+        {"piece-off-ring.json", EditedPlayer(four, 2, "piece", kiramoku::SquareCount), Damaged},
+        {"piece-unknown.json", EditedPlayer(four, 4, "piece", QStringLiteral("circle")), Damaged},
+        {"landed-none.json", EditedPlayer(four, 3, "landed", kiramoku::NoLanding), Damaged},
+    };
+}
+
+// Writes the saved-game seeds, each first read back as it must be.
+bool WriteSaveSeeds(const std::string &folder)
+{
+    for (const SaveSeed &seed : SaveSeeds()) {
+        if (kiramoku::ReadSavedGame(seed.bytes).status != seed.reads) {
+            std::fprintf(stderr, "kiramoku_fuzz_seedgen: %s is not read as it should be\n", seed.name);
+            return false;
+        }
+        if (!Write(folder, seed.name, Bytes(seed.bytes.begin(), seed.bytes.end()))) {
+            std::fprintf(stderr, "kiramoku_fuzz_seedgen: cannot write %s/%s\n", folder.c_str(), seed.name);
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -147,5 +276,5 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    return 0;
+    return WriteSaveSeeds(folder) ? 0 : 1;
 }
