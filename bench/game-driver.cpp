@@ -369,7 +369,7 @@ int Keeping(int turns)
     const auto keepWinnersAt = [&](int count) {
         SavedGame game = longGame.rules.Snapshot();
         while (game.winners.size() < count) {
-            game.winners << game.players[std::size_t(game.winners.size() % MaxPlayers)].name;
+            game.winners << int(game.winners.size() % MaxPlayers) + 1;
         }
         game.winners = game.winners.mid(game.winners.size() - count);
         longGame.rules.Resume(game);

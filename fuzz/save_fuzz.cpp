@@ -54,11 +54,8 @@ void CheckGame(const SavedGame &game)
     Expect(game.die >= 0 && game.die <= DieFaces, "an accepted die face out of range");
     for (int k = 1; k <= MaxPlayers; ++k)
         CheckPlayer(game.players[std::size_t(k - 1)], k, game.humans);
-    for (const QString &winner : game.winners) {
-        Expect(std::any_of(game.players.begin(), game.players.end(),
-                           [&](const SavedPlayer &player) { return player.name == winner; }),
-               "an accepted winner who is none of the players");
-    }
+    for (int winner : game.winners)
+        Expect(winner >= 1 && winner <= MaxPlayers, "an accepted winner who is none of the players");
 }
 
 } // namespace

@@ -123,7 +123,7 @@ SavedGame FourPeopleGame()
                                                              std::numeric_limits<qint32>::max(), 1000};
     for (std::size_t i = 0; i < kiramoku::MaxPlayers; ++i)
         game.players[i] = {names[qsizetype(i)], purses[i], from[i], pieces[i], landed[i]};
-    game.winners = {names[1], names[2], names[1]};
+    game.winners = {2, 3, 2};
     return game;
 }
 
@@ -134,7 +134,7 @@ SavedGame ManyWinnersGame()
     game.current = 2;
     game.die = 6;
     for (int round = 0; round < Winners; ++round)
-        game.winners << game.players[std::size_t(round % kiramoku::MaxPlayers)].name;
+        game.winners << round % kiramoku::MaxPlayers + 1;
     return game;
 }
 
@@ -180,7 +180,7 @@ std::vector<SaveSeed> SaveSeeds()
         {"computer-turn.json", Edited(many, "turn", 3), Damaged},
         {"die-fraction.json", Edited(fresh, "die", 2.5), Damaged},
         {"three-players.json", Edited(four, "players", threePlayers), Damaged},
-        {"winner-unknown.json", Edited(many, "winners", QJsonArray{QStringLiteral("誰か")}), Damaged},
+        {"winner-unknown.json", Edited(many, "winners", QJsonArray{5}), Damaged},
         {"purse-beyond-32-bit.json", EditedPlayer(four, 2, "purse", qint64{1} << 32), Damaged},
         {"wrong-computer-name.json", EditedPlayer(fresh, 3, "name", QString::fromUtf8("錠前屋")), Damaged},
         {"empty-name.json", EditedPlayer(four, 1, "name", QString()), Damaged},

@@ -71,6 +71,7 @@ void BoardRules::AllClear()
         state_.Image4[k.value() - 1] = PlaceInRow(k);
     }
     module_.WinnerText.clear();
+    module_.Winners.clear();
 }
 
 PiecePlace BoardRules::PlaceInRow(Int16 player)

@@ -63,10 +63,7 @@ SavedGame BoardRules::Snapshot() const
         player.piece = PieceStand(k);
         player.landed = LineShown(k);
     }
-    // The winners by name, one congratulation line each, in the order they were written.
-    const QString opening = QString::fromUtf8("おめでとう。"), closing = QString::fromUtf8("さん");
-    for (const QString &line : module_.WinnerText.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-        game.winners << line.mid(opening.size(), line.size() - opening.size() - closing.size());
+    game.winners = module_.Winners;
     return game;
 }
 
@@ -85,8 +82,9 @@ void BoardRules::Resume(const SavedGame &game)
     }
     state_.Label6 = game.die == 0 ? QString() : QString::number(game.die);
     module_.WinnerText.clear();
-    for (const QString &winner : game.winners)
-        module_.WinnerText += Congratulation(winner);
+    for (int winner : game.winners)
+        module_.WinnerText += Congratulation(Players[winner].Name);
+    module_.Winners = game.winners;
     module_.WinnerFlag = game.winners.isEmpty() ? 0 : 1;
     AnnounceTurn();
     if (module_.WinnerFlag == 1)

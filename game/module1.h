@@ -4,6 +4,7 @@
 #include "checked.h"
 #include "ports.h"
 
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -16,6 +17,7 @@ public:
 
     Int16 WinnerFlag = 0;   // 1 once a round has ended with a winner, until a restart
     QString WinnerText;     // "おめでとう。" + name + "さん" + CR LF per winner
+    QList<int> Winners;     // the players (1..4) the winner text congratulates, in its order
 
     // A die value 1..6.
     Int16 RollDie();

@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -118,20 +117,18 @@ SavedPlayer ReadPlayer(const QJsonValue &value, int player, int humans, Checker 
     return read;
 }
 
-// Every congratulation names one of the four players.
-QStringList ReadWinners(const QJsonValue &value, const SavedGame &game, Checker &check)
+QList<int> ReadWinners(const QJsonValue &value, Checker &check)
 {
-    QStringList winners;
+    QList<int> winners;
     if (!value.isArray())
         check.Fail(QStringLiteral("winners is not a list"));
     for (const QJsonValue &winner : value.toArray()) {
-        const bool known = std::any_of(game.players.begin(), game.players.end(),
-                                       [&](const SavedPlayer &player) { return winner == player.name; });
-        if (!known) {
-            check.Fail(QStringLiteral("a winner is none of the players"));
+        const std::optional<qint64> player = Whole(winner, 1, MaxPlayers);
+        if (!player.has_value()) {
+            check.Fail(QStringLiteral("a winner is not a player from 1 to 4"));
             break;
         }
-        winners << winner.toString();
+        winners << int(*player);
     }
     return winners;
 }
@@ -143,14 +140,16 @@ QByteArray WriteSavedGame(const SavedGame &game)
     QJsonArray players;
     for (const SavedPlayer &player : game.players)
         players.append(PlayerObject(player));
-    const QJsonArray winners = QJsonArray::fromStringList(game.winners);
+    QJsonArray winners;
+    for (int winner : game.winners)
+        winners.append(winner);
     const QJsonObject root{{QStringLiteral("format"), FormatVersion},
                            {QStringLiteral("people"), game.humans},
                            {QStringLiteral("turn"), game.current},
                            {QStringLiteral("die"), game.die},
                            {QStringLiteral("players"), players},
                            {QStringLiteral("winners"), winners}};
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
 SavedGameReading ReadSavedGame(const QByteArray &bytes)
@@ -176,7 +175,7 @@ SavedGameReading ReadSavedGame(const QByteArray &bytes)
         check.Fail(QStringLiteral("players is not a list of four"));
     for (int k = 1; k <= MaxPlayers && check.why.isEmpty(); ++k)
         game.players[size_t(k - 1)] = ReadPlayer(players.at(k - 1), k, game.humans, check);
-    game.winners = ReadWinners(root.value(QLatin1String("winners")), game, check);
+    game.winners = ReadWinners(root.value(QLatin1String("winners")), check);
     if (!check.why.isEmpty())
         return {SavedGameReading::Damaged, {}, check.why};
     return {SavedGameReading::Good, game, {}};

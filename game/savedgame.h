@@ -5,7 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
+#include <QList>
 
 #include <array>
 
@@ -32,7 +32,7 @@ struct SavedGame {
     int current = 1;               // whose roll it is
     int die = 0;                   // the face the die shows, 0 for none yet
     std::array<SavedPlayer, MaxPlayers> players;  // player k is players[k - 1]
-    QStringList winners;           // the names congratulated since the last restart, in order
+    QList<int> winners;            // the players congratulated since the last restart, in order
     friend bool operator==(const SavedGame &, const SavedGame &) = default;
 };
 

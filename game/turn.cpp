@@ -94,6 +94,7 @@ void BoardRules::EndOfRound()
     for (Int16 i = 1; i <= MaxPlayers; i += 1) {
         if (Players[i].Money >= WinningMoney) {
             module_.WinnerText += Congratulation(Players[i].Name);
+            module_.Winners << i.value();
             module_.WinnerFlag = 1;
         }
     }

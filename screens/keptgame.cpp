@@ -61,7 +61,7 @@ void KeptGame::Keep(const SavedGame &game, bool always)
     last_ = game;
     const QByteArray bytes = WriteSavedGame(game);
     if (bytes.size() > MaxSavedGameBytes) {
-        // Only names of thousands of characters come near it; such a file
+        // Only names of more than a thousand characters come near it; such a file
         // would not be read back, so the last one that fits stays.
         if (!toldTooLarge_)
             Say(QStringLiteral("the game in progress is too large to keep (%1 bytes); the last kept game stays")

@@ -184,16 +184,16 @@ private slots:
         QTest::addColumn<int>("face");      // of every die in the round; 0: no round yet
         QTest::addColumn<int>("rich");      // the player given 5000 ryō first, 0 for none
         QTest::addColumn<bool>("restart");  // the winner's Yes after the round
-        QTest::addColumn<QString>("kept");  // player 1's next start and piece; the winners
+        QTest::addColumn<QString>("kept");  // player 1's next start and piece; the first winner, 0 for none
         const QStringList none;
-        QTest::newRow("kept before the first roll") << 2 << none << 0 << 0 << 0 << false << "0 -2 ";
-        QTest::newRow("one walk more pending") << 1 << none << 15 << 6 << 0 << false << "22 21 ";
-        QTest::newRow("one walk less pending") << 2 << none << 17 << 6 << 0 << false << "22 23 ";
-        QTest::newRow("round the ring onto the start square") << 1 << none << 19 << 6 << 0 << false << "0 0 ";
-        QTest::newRow("a winner round, computers in the seats") << 1 << none << 0 << 1 << 3 << false << "1 1 錠前屋の若旦那";
+        QTest::newRow("kept before the first roll") << 2 << none << 0 << 0 << 0 << false << "0 -2 0";
+        QTest::newRow("one walk more pending") << 1 << none << 15 << 6 << 0 << false << "22 21 0";
+        QTest::newRow("one walk less pending") << 2 << none << 17 << 6 << 0 << false << "22 23 0";
+        QTest::newRow("round the ring onto the start square") << 1 << none << 19 << 6 << 0 << false << "0 0 0";
+        QTest::newRow("a winner round, computers in the seats") << 1 << none << 0 << 1 << 3 << false << "1 1 3";
         QTest::newRow("names with symbols and markup")
-            << 4 << QStringList{"<b>おきく</b>", "&amp;", "   ", "名\t前"} << 0 << 6 << 1 << false << "6 6 <b>おきく</b>";
-        QTest::newRow("a restart's row") << 3 << none << 0 << 6 << 2 << true << "0 0 ";
+            << 4 << QStringList{"<b>おきく</b>", "&amp;", "   ", "名\t前"} << 0 << 6 << 1 << false << "6 6 1";
+        QTest::newRow("a restart's row") << 3 << none << 0 << 6 << 2 << true << "0 0 0";
     }
     void aKeptGameComesBackAsItWasAndPlaysOnAlike()
     {
@@ -217,7 +217,7 @@ private slots:
         QVERIFY(table.board.AwaitingRoll());
         const SavedGame game = table.board.Snapshot();
         const SavedPlayer &first = game.players[0];
-        QCOMPARE(QStringLiteral("%1 %2 ").arg(first.from).arg(first.piece) + game.winners.join(','), kept);
+        QCOMPARE(QStringLiteral("%1 %2 %3").arg(first.from).arg(first.piece).arg(game.winners.value(0)), kept);
         const SavedGameReading read = ReadSavedGame(WriteSavedGame(game));
         QCOMPARE(read.status, SavedGameReading::Good);
 
@@ -249,7 +249,7 @@ private slots:
                       fourth = R"(,
              {"name": "旗本の三男坊", "purse": 1000, "from": 0, "piece": "row"})";
         QTest::newRow("as written") << "" << "" << good << "";
-        QTest::newRow("cut short") << R"(["錠前屋の若旦那"]})" << "[" << damaged << "not a saved game: ";
+        QTest::newRow("cut short") << "[3]}" << "[" << damaged << "not a saved game: ";
         QTest::newRow("a list, not a game") << "" << "[1]" << damaged << "not a saved game: ";
         QTest::newRow("a later format") << R"("format": 1)" << R"("format": 2)" << int(SavedGameReading::Newer) << "format 2";
         QTest::newRow("format 0") << R"("format": 1)" << R"("format": 0)" << damaged << "no known format";
@@ -281,8 +281,10 @@ private slots:
         QTest::newRow("a computer renamed") << R"("旗本の三男坊")" << R"("x")" << damaged << "player 4's name is not the computer's character";
         QTest::newRow("a player in numbers") << fourth << ", 7" << damaged << "player 4's entry is not an object";
         QTest::newRow("three players") << fourth << "" << damaged << "players is not a list of four";
-        QTest::newRow("a winner who does not play") << R"(["錠前屋の若旦那"])" << R"(["誰か"])" << damaged << "a winner is none of the players";
-        QTest::newRow("winners in numbers") << R"(["錠前屋の若旦那"])" << "7" << damaged << "winners is not a list";
+        QTest::newRow("the last player wins") << "[3]" << "[4]" << good << "";
+        QTest::newRow("a winner past the players") << "[3]" << "[5]" << damaged << "a winner is not a player from 1 to 4";
+        QTest::newRow("nobody wins") << "[3]" << "[0]" << damaged << "a winner is not a player from 1 to 4";
+        QTest::newRow("winners not in a list") << "[3]" << "7" << damaged << "winners is not a list";
     }
     void aKeptGameIsReadOnlyWithinTheRulesLimits()
     {
@@ -303,7 +305,7 @@ private slots:
                                  first.landed, fourth.piece, fourth.landed, read.game.players[1].piece}),
                      (QList<int>{2, 2, 5, -300, 22, 21, 21, PieceInRow, NoLanding, PieceInCluster}));
             QCOMPARE(read.game.players[1].name, QStringLiteral("<b>x</b>"));
-            QCOMPARE(read.game.winners, QStringList{"錠前屋の若旦那"});
+            QCOMPARE(read.game.winners, QList<int>{3});
         }
     }
 

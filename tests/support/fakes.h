@@ -121,7 +121,7 @@ inline const QByteArray KeptGameFile = R"({"format": 1, "people": 2, "turn": 2, 
              {"name": "<b>x</b>", "purse": 1000, "from": 0, "piece": "cluster"},
              {"name": "錠前屋の若旦那", "purse": 2600, "from": 3, "piece": 3, "landed": 3},
              {"name": "旗本の三男坊", "purse": 1000, "from": 0, "piece": "row"}],
- "winners": ["錠前屋の若旦那"]})";
+ "winners": [3]})";
 
 // Four players at one board, the rules wired to fakes (the music to `music` if given).
 struct Table {
