@@ -110,18 +110,11 @@ def kept_game(desktop, unlike=None):
     """The kept game's bytes once the file is there and not `unlike`."""
     path = os.path.join(desktop.workdir, ".local", "share", "kiramoku", "saved-game.json")
     deadline = time.monotonic() + SPOKEN
-    while True:
-        try:
-            with open(path, "rb") as f:
-                kept = f.read()
-            if kept != unlike:
-                return kept
-        except FileNotFoundError:
-            pass
+    while not os.path.exists(path) or open(path, "rb").read() == unlike:
         if time.monotonic() > deadline:
-            fail("no game kept in %s" % path if unlike is None else
-                 "the game kept in %s was not brought up to the turn it waits at" % path)
+            fail("no game kept in %s since the board opened" % path)
         time.sleep(0.2)
+    return open(path, "rb").read()
 
 
 # The board's elements as a screen reader finds them, by their descriptions.
@@ -146,12 +139,6 @@ def board(process):
 def differences(shown, expected):
     return "\n  ".join("%s: %r, not %r" % (what, shown[what], expected[what])
                         for what in BOARD if shown[what] != expected[what])
-
-
-def print_board(title, shown):
-    print(title)
-    for what in BOARD:
-        print("  %s: %s" % (what, shown[what]))
 
 
 def expected_round(dice):
@@ -210,7 +197,7 @@ def come_back(desktop, game, first_run, kept_at_start):
     """Kills the game as the player's turn waits, starts it again and goes on
     from last time: the board must be the one read before."""
     shown = board(first_run)
-    print_board("The board as read before the game was killed:", shown)
+    print("The board as read before the game was killed: %r" % shown)
     if not all(shown.values()):
         fail("the board could not be read whole: %r" % shown)
     # Kept again once the computers have played: not killed before that.
@@ -228,16 +215,9 @@ def come_back(desktop, game, first_run, kept_at_start):
         fail("no window came up when the game was started again")
     desktop.press(CONTINUE_QUESTION, ["windowfocus", "--sync", found.stdout.split()[0]], since=question)
     desktop.press("はい", since=question)  # the answer that has the focus
-    time.sleep(1)  # anything more read of the question comes now
-    print("What Orca said as the game was started again:")
-    for _, utterance in desktop.speech()[question:]:
-        print("  " + utterance)
-    resumed = desktop.press("さいころをふる", ["key", "Return"])  # the board's roll button has the focus
-    print("What Orca said after はい:")
-    for _, utterance in desktop.speech()[resumed:]:
-        print("  " + utterance)
+    desktop.press("さいころをふる", ["key", "Return"])  # the board's roll button has the focus
+    print("What Orca said as the game was started again: %r" % [text for _, text in desktop.speech()[question:]])
     shown_again = board(again)
-    print_board("The board as read after はい:", shown_again)
     if shown_again != shown:
         fail("the board came back otherwise than it was:\n  " + differences(shown_again, shown))
     kept_game(desktop)  # forgotten only when the players end the game
