@@ -39,10 +39,8 @@ private slots:
                                                    << "overflow: addition gives 32768, outside the 16-bit signed range";
         QTest::newRow("16 bits: smallest minus one") << Action([] { (void)(Int16(-32768) - Int16(1)); })
                                                      << "overflow: subtraction gives -32769, outside the 16-bit signed range";
-        QTest::newRow("16 bits: largest reached exactly")
-            << Action([] { QCOMPARE((Int16(32766) + Int16(1)).value(), 32767); }) << "";
-        QTest::newRow("16 bits: negative results are fine")
-            << Action([] { QCOMPARE((Int16(30) - Int16(50)).value(), -20); }) << "";
+        QTest::newRow("16 bits: largest reached exactly") << Action([] { QCOMPARE((Int16(32766) + Int16(1)).value(), 32767); }) << "";
+        QTest::newRow("16 bits: negative results are fine") << Action([] { QCOMPARE((Int16(30) - Int16(50)).value(), -20); }) << "";
         QTest::newRow("into 16 bits") << Action([] { Int16 x = 40000; Q_UNUSED(x); })
                                       << "overflow: conversion gives 40000, outside the 16-bit signed range";
         QTest::newRow("into 32 bits") << Action([] { Int32 x = 3'000'000'000LL; Q_UNUSED(x); })
@@ -54,20 +52,16 @@ private slots:
                 players[k].Name = QStringLiteral("x");
             }) << (k < 0 || k > 4 ? QStringLiteral("index out of range: Players(%1), valid 0 to 4").arg(k) : QString());
         }
-        QTest::newRow("a fifth name label") << Action([] { BoardState().Label2[4].clear(); })
-                                            << "index out of range: Label2(4), valid 0 to 3";
-        QTest::newRow("a fifth purse label") << Action([] { BoardState().Label3[4].clear(); })
-                                             << "index out of range: Label3(4), valid 0 to 3";
-        QTest::newRow("a fifth message label") << Action([] { BoardState().Label5[4].clear(); })
-                                               << "index out of range: Label5(4), valid 0 to 3";
-        QTest::newRow("a fifth piece") << Action([] { BoardState().Image4[4] = {}; })
-                                       << "index out of range: Image4(4), valid 0 to 3";
-        QTest::newRow("square 25") << Action([] { (void)SquareAt(25); }) << "index out of range: Image1(25), valid 0 to 24";
-        QTest::newRow("square -1") << Action([] { (void)SquareAt(-1); }) << "index out of range: Image1(-1), valid 0 to 24";
-        QTest::newRow("character 0") << Action([] { (void)DefaultNames(0); })
-                                     << "index out of range: DefaultNames(0), valid 1 to 4";
-        QTest::newRow("character 4")
-            << Action([] { QCOMPARE(DefaultNames(4), QStringLiteral("旗本の三男坊")); }) << "";
+        for (auto [name, label] :
+             {std::pair{"Label2", &BoardState::Label2}, {"Label3", &BoardState::Label3}, {"Label5", &BoardState::Label5}})
+            QTest::addRow("a fifth %s", name) << Action([label] { (BoardState().*label)[4].clear(); })
+                                              << QStringLiteral("index out of range: %1(4), valid 0 to 3").arg(name);
+        QTest::newRow("a fifth piece") << Action([] { BoardState().Image4[4] = {}; }) << "index out of range: Image4(4), valid 0 to 3";
+        for (int k : {25, -1})
+            QTest::addRow("square %d", k) << Action([k] { (void)SquareAt(k); })
+                                          << QStringLiteral("index out of range: Image1(%1), valid 0 to 24").arg(k);
+        QTest::newRow("character 0") << Action([] { (void)DefaultNames(0); }) << "index out of range: DefaultNames(0), valid 1 to 4";
+        QTest::newRow("character 4") << Action([] { QCOMPARE(DefaultNames(4), QStringLiteral("旗本の三男坊")); }) << "";
     }
     void outOfRangeIsAProgramErrorNamingWhatFailed()
     {

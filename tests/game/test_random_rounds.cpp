@@ -28,9 +28,8 @@ void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool close
 {
     std::uniform_int_distribution<int> die(1, DieFaces);
     std::array<int, MaxPlayers + 1> face{};
-    for (int k = 1; k <= MaxPlayers; ++k) {
-        face[std::size_t(k)] = die(rng);
-    }
+    for (std::size_t k = 1; k <= MaxPlayers; ++k)
+        face[k] = die(rng);
     const int humans = table.board.HumanPlayers.value();
     table.ports.log.clear();
     table.ports.pauses.clear();
@@ -39,9 +38,8 @@ void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool close
         table.board.Command1_Click();
         table.die.Push(face[std::size_t(human)]);
         table.board.Timer1_Timer();
-        for (int computer = humans + 1; human == humans && computer <= MaxPlayers; ++computer) {
+        for (int computer = humans + 1; human == humans && computer <= MaxPlayers; ++computer)
             table.die.Push(face[std::size_t(computer)]);
-        }
         table.board.Command2_Click();
     }
     QList<int> walk;  // every placement of the round, player after player
@@ -55,9 +53,8 @@ void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool close
         want.message[k] = expected::LineFor(landing, int(k));
         want.money[k] += expected::Squares[std::size_t(landing)].money;
         want.start[k] = expected::NextStart(landing);
-        if (want.money[k] >= 2500) {  // no later landing of the round changes this purse
+        if (want.money[k] >= 2500)  // no later landing of the round changes this purse
             want.winnerText += QStringLiteral("おめでとう。") + table.Player(int(k)).Name + QStringLiteral("さん\r\n");
-        }
     }
     QVERIFY(table.die.Empty());  // every computer turn ran
     QCOMPARE(qsizetype(table.ports.Count(QStringLiteral("Beep"))), walk.size());
@@ -102,9 +99,8 @@ private slots:
         for (int game = 0; game < 10; ++game) {  // a fresh table now and then, as a new game would be
             test::Table table(game % MaxPlayers + 1);
             Expected want;
-            for (int round = 0; round < 100 && !QTest::currentTestFailed(); ++round) {
+            for (int round = 0; round < 100 && !QTest::currentTestFailed(); ++round)
                 PlayRound(table, want, rng, true);
-            }
         }
     }
 
@@ -118,9 +114,8 @@ private slots:
         long long peakAtStart = 0;
         for (int round = 0; round < Rounds && !QTest::currentTestFailed(); ++round) {
             PlayRound(table, want, rng, false);
-            if (round == Rounds / 10) {
+            if (round == Rounds / 10)
                 peakAtStart = PeakResidentKiB();
-            }
         }
         QCOMPARE(table.module.WinnerText, want.winnerText);
 

@@ -20,8 +20,7 @@ class TestBadFiles : public QObject {
     QString Make(const QString &name, const QByteArray &bytes, qint64 size = -1)
     {
         QFile file(dir_.filePath(name));
-        const bool made = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
-                          && (size < 0 || file.resize(size));
+        const bool made = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && (size < 0 || file.resize(size));
         return made ? file.fileName() : QString();
     }
 
@@ -42,8 +41,7 @@ private slots:
         QTest::newRow("the tune cut in half") << Make(QStringLiteral("half.mid"), tune.left(tune.size() / 2));
         QTest::newRow("the tune one byte short") << Make(QStringLiteral("short.mid"), tune.chopped(1));
         QTest::newRow("random bytes") << Make(QStringLiteral("random.mid"), noise);
-        QTest::newRow("random bytes behind a MIDI header")
-            << Make(QStringLiteral("header-random.mid"), Header(1, 4, 480) + noise);
+        QTest::newRow("random bytes behind a MIDI header") << Make(QStringLiteral("header-random.mid"), Header(1, 4, 480) + noise);
         // Found by the tune fuzzer: a quarter note of 1 microsecond at 32767
         // ticks a quarter ran the player's position count past its largest
         // number while the last notes rang out.

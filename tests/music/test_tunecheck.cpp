@@ -39,11 +39,7 @@ struct HeardEvent {
 struct Synth {
     fluid_settings_t *settings = new_fluid_settings();
     fluid_synth_t *synth = (fluid_settings_setint(settings, "synth.lock-memory", 0), new_fluid_synth(settings));
-    ~Synth()
-    {
-        delete_fluid_synth(synth);
-        delete_fluid_settings(settings);
-    }
+    ~Synth() { delete_fluid_synth(synth), delete_fluid_settings(settings); }
 };
 
 std::vector<HeardEvent> PlayThrough(const QByteArray &tune)
@@ -97,15 +93,11 @@ private slots:
         QTest::newRow("bytes after the end inside the track") << head + Track(OneNote() + Bytes({0x12, 0x34})) << 1 << "";
         QTest::newRow("a system-exclusive message") << track({0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}, OneNote()) << 1 << "";
         QTest::newRow("a long text meta event") << track({0x00, 0xFF, 0x01, 0x82, 0x00}, QByteArray(256, 'x') + OneNote()) << 1 << "";
-        QByteArray many = Header(1, MaxTuneTracks, 480);
-        for (int i = 0; i < MaxTuneTracks; ++i)
-            many += Track(EndOfTrack);
-        QTest::newRow("as many tracks as the player holds") << many << 0 << "";
+        QTest::newRow("as many tracks as the player holds") << Header(1, MaxTuneTracks, 480) + Track(EndOfTrack).repeated(MaxTuneTracks) << 0 << "";
         QTest::newRow("an empty file") << QByteArray() << -1 << "no MThd";
         QTest::newRow("a header cut short") << head.left(10) << -1 << "cut off";
         QTest::newRow("a RIFF wrapper") << "RIFF" + head << -1 << "no MThd";
-        QTest::newRow("a header of the wrong length")
-            << "MThd" + BigEndian(7, 4) + head.mid(8) + "x" + Track(OneNote()) << -1 << "wrong length";
+        QTest::newRow("a header of the wrong length") << "MThd" + BigEndian(7, 4) + head.mid(8) + "x" + Track(OneNote()) << -1 << "wrong length";
         QTest::newRow("format 2") << Header(2, 1, 480) + Track(OneNote()) << -1 << "format 2";
         QTest::newRow("no tracks") << Header(1, 0, 480) << -1 << "0 tracks";
         QTest::newRow("more tracks than the player holds") << Header(1, MaxTuneTracks + 1, 480) << -1 << "129 tracks";
@@ -127,12 +119,9 @@ private slots:
         QTest::newRow("a system-exclusive message longer than its track") << track({0x00, 0xF0, 0x7F, 0x01}) << -1 << "system-exclusive";
         QTest::newRow("a meta event of the wrong kind") << track({0x00, 0xFF, 0x80, 0x00}) << -1 << "no valid type";
         QTest::newRow("a track with no end") << track({0x00, 0x90, 0x45, 0x60}, {}) << -1 << "no end-of-track";
-        QByteArray far;
-        for (int i = 0; i < 3; ++i)
-            far += Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00});  // a text event 2^28 - 1 ticks on
+        const QByteArray far = Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00}).repeated(3);  // text events 2^28 - 1 ticks apart
         QTest::newRow("ticks beyond the player's reach") << head + Track(far + EndOfTrack) << -1 << "too far";
-        QTest::newRow("a chunk with an unreadable name")
-            << head + Bytes({0x01, 0x02, 0x03, 0x04}) + BigEndian(0, 4) + Track(OneNote()) << -1 << "unreadable name";
+        QTest::newRow("a chunk with an unreadable name") << head + "\x01\x02\x03\x04" + BigEndian(0, 4) + Track(OneNote()) << -1 << "unreadable name";
         QTest::newRow("larger than the limit") << head + Track(OneNote()) + QByteArray(int(MaxTuneBytes), '\0') << -1 << "larger than";
     }
 
@@ -156,8 +145,7 @@ private slots:
         // 480 ticks a quarter; a quarter at 120 a minute (the default), then
         // at 240 a minute from tick 480; the end at tick 960.
         const QByteArray changing =
-            Header(0, 1, 480)
-            + Track(Bytes({0x00}) + Tempo(500000) + Bytes({0x83, 0x60}) + Tempo(250000) + Bytes({0x83, 0x60, 0xFF, 0x2F, 0x00}));
+            Header(0, 1, 480) + Track(Bytes({0x00}) + Tempo(500000) + Bytes({0x83, 0x60}) + Tempo(250000) + Bytes({0x83, 0x60}) + EndOfTrack.mid(1));
         QTest::newRow("the start") << changing << qint64(0) << 0.0;
         QTest::newRow("before the tempo change") << changing << qint64(240) << 250.0;
         QTest::newRow("at the tempo change") << changing << qint64(480) << 500.0;
@@ -244,8 +232,7 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("message");
         QTest::newRow("the table as it is") << "" << "" << "";
-        QTest::newRow("a bar a sixteenth too long")
-            << "shakuhachi | mf A4/4 B4/8 A4/8 " << "shakuhachi | mf A4/4 B4/8 A4/8 A4/16" << "kira.tune:";
+        QTest::newRow("a bar a sixteenth too long") << "shakuhachi | mf A4/4 B4/8 A4/8 " << "shakuhachi | mf A4/4 B4/8 A4/8 A4/16" << "kira.tune:";
         QTest::newRow("a voice one bar short") << "| D4/4. r/8" << "" << "has 15 bars";
         QTest::newRow("a tempo that misses 22 s") << "tempo 687500" << "tempo 687000" << "not the promised 22000";
         QTest::newRow("a note that does not exist") << "| mf A4/4 B4/8 A4/8 " << "| mf H4/4 B4/8 A4/8 " << "not a note";

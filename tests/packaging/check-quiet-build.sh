@@ -3,9 +3,7 @@
 # nothing on the terminal: no directory changes, no up-to-date targets.
 # usage: check-quiet-build.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
-source_dir=$1
-build_dir=$2
-said=$(cd "$source_dir" && make build BUILD_DIR="$build_dir" 2>&1)
+said=$(cd "$1" && make build BUILD_DIR="$2" 2>&1)
 if [ -n "$said" ]; then
   echo "make build on a built tree printed $(wc -l <<<"$said") lines, first:"
   head -5 <<<"$said"

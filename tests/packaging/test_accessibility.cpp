@@ -17,9 +17,8 @@ namespace {
 QAccessibleInterface *Accessible(QWidget *window, const QString &element)
 {
     QAccessibleInterface *face = QAccessible::queryAccessibleInterface(Find(window, element));
-    if (!face) {
+    if (!face)
         qFatal("no accessible interface for %s", qPrintable(element));
-    }
     return face;
 }
 
@@ -46,13 +45,9 @@ void CheckRow(QWidget *window)
 // Every control in `window` that takes the focus has a name to be read by.
 void CheckEveryControlIsNamed(QWidget *window)
 {
-    for (QWidget *w : window->findChildren<QWidget *>()) {
-        if (w->focusPolicy() == Qt::NoFocus || w->isWindow() || w->parentWidget() != window) {
-            continue;
-        }
-        QVERIFY2(!QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty(),
+    for (QWidget *w : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(w->focusPolicy() == Qt::NoFocus || w->isWindow() || !QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty(),
                  qPrintable(w->objectName()));
-    }
 }
 
 // What a screen reader is told without moving the focus: the names of the
@@ -67,9 +62,8 @@ protected:
     {
         if (event->type() == QEvent::Show && object->isWidgetType()) {
             QAccessibleInterface *face = QAccessible::queryAccessibleInterface(object);
-            if (face && face->role() == QAccessible::Notification) {
+            if (face && face->role() == QAccessible::Notification)
                 told << face->text(QAccessible::Name);
-            }
         }
         return false;
     }
@@ -80,14 +74,12 @@ protected:
 QString FirstWalk(int face, int player)
 {
     QFile list(QStringLiteral(KIRAMOKU_FIRST_WALKS));
-    if (!list.open(QIODevice::ReadOnly)) {
+    if (!list.open(QIODevice::ReadOnly))
         qFatal("cannot read %s", KIRAMOKU_FIRST_WALKS);
-    }
     for (const QByteArray &line : list.readAll().split('\n')) {
         const QList<QByteArray> words = line.split(' ');
-        if (words.size() > 2 && words[0].toInt() == face && words[1].contains(QByteArray::number(player))) {
+        if (words.size() > 2 && words[0].toInt() == face && words[1].contains(QByteArray::number(player)))
             return QString::fromUtf8(line.mid(words[0].size() + words[1].size() + 2));
-        }
     }
     qFatal("no first walk of %d for player %d", face, player);
 }
@@ -98,10 +90,7 @@ class AccessibilityTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SetUpApplication();
-    }
+    void initTestCase() { SetUpApplication(); }
 
     // A dock or task switcher finds the launcher by the desktop file name or
     // the window class. (The launcher's own name and icon: the install check.)
@@ -157,8 +146,7 @@ private slots:
         QTest::newRow("the second player's untouched purse") << "Label3(1)" << QAccessible::StaticText << "プレイヤー2の所持金 1000両" << Faces{3};
         QTest::newRow("the first player's last message") << "Label5(0)" << QAccessible::StaticText << "番頭さん、これ持ってくよ！" << Faces{3};
         QTest::newRow("the first player's face") << "Image2(0)" << QAccessible::Graphic << "プレイヤー1の顔" << Faces{3};
-        QTest::newRow("the first player's piece where it landed")
-            << "Image4(0)" << QAccessible::Graphic << "プレイヤー1 備前屋の若旦那のこま 3マス目 50両" << Faces{3};
+        QTest::newRow("the first player's piece where it landed") << "Image4(0)" << QAccessible::Graphic << "プレイヤー1 備前屋の若旦那のこま 3マス目 50両" << Faces{3};
         QTest::newRow("the third player's piece still on the start square")
             << "Image4(2)" << QAccessible::Graphic << "プレイヤー3 錠前屋の若旦那のこま 0マス目 ふりだし" << Faces{3};
         for (int k = 0; k < 25; ++k) {  // every square by what is written on it
@@ -181,9 +169,8 @@ private slots:
         // Two people; in the rows of a 3, the first lands on the allowance square.
         QFETCH(Faces, faces);
         Game game(2);
-        for (int face : faces) {
+        for (int face : faces)
             game.Turn(face);
-        }
         CheckRow(game.Board());
         CheckEveryControlIsNamed(game.Board());
     }
@@ -197,10 +184,9 @@ private slots:
         const auto turn = [](int k) { return QString::fromUtf8(expected::CharacterNames[k % MaxPlayers]) + "の番でありんすぅ"; };
         for (int face = 1; face <= DieFaces; ++face) {
             QStringList told{turn(0)};
-            for (int k = 1; k <= MaxPlayers; ++k) {
+            for (int k = 1; k <= MaxPlayers; ++k)
                 told << QStringLiteral("さいころの目は%1").arg(face)
                      << QString::fromUtf8(expected::CharacterNames[k - 1]) + "、" + FirstWalk(face, k) << turn(k);
-            }
             QTest::addRow("every die showing %d", face) << face << told;
         }
     }

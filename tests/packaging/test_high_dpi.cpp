@@ -14,22 +14,12 @@ using namespace kiramoku::test;
 
 namespace {
 
-double Factor()
-{
-    return qEnvironmentVariable("QT_SCALE_FACTOR").toDouble();
-}
-
-QRect Device(QRect logical)
-{
-    return QTransform::fromScale(Factor(), Factor()).mapRect(logical);
-}
+double Factor() { return qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(); }
+QRect Device(QRect logical) { return QTransform::fromScale(Factor(), Factor()).mapRect(logical); }
 
 // The window as the screen shows it, and drawn at 1x and scaled up smoothly:
 // what a blurry high-resolution screen would show.
-QImage Shot(QWidget *window)
-{
-    return window->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+QImage Shot(QWidget *window) { return window->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 QImage ScaledUpShot(QWidget *window)
 {
     QImage plain(window->size(), QImage::Format_RGB32);
@@ -41,12 +31,11 @@ QImage ScaledUpShot(QWidget *window)
 double Difference(const QImage &a, const QImage &b, QRect area)
 {
     double sum = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
             sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
         }
-    }
     return sum / (3.0 * area.width() * area.height());
 }
 
@@ -56,11 +45,9 @@ double Difference(const QImage &a, const QImage &b, QRect area)
 int SharpSteps(const QImage &image, QRect area)
 {
     int steps = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x < area.right(); ++x) {
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x < area.right(); ++x)
             steps += std::abs(qGray(image.pixel(x, y)) - qGray(image.pixel(x + 1, y))) > 170;
-        }
-    }
     return steps;
 }
 

@@ -14,8 +14,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTimer::singleShot(0, [] {
         kiramoku::screens::Guard([] {
-            const kiramoku::Int16 largest = 32767;
-            const kiramoku::Int16 sum = largest + 1;
+            const kiramoku::Int16 sum = kiramoku::Int16(32767) + 1;
             std::printf("handler returned %d\n", sum.value());
         });
         std::printf("handler returned\n");

@@ -34,16 +34,14 @@ QString HostileName(std::mt19937 &rng)
 {
     const QStringList &kind = Kinds[rng() % Kinds.size()];
     QString name;
-    for (auto pieces = rng() % 9; pieces > 0; --pieces) {
+    for (auto pieces = rng() % 9; pieces > 0; --pieces)
         name += kind[qsizetype(rng() % std::size_t(kind.size()))];
-    }
     return name;
 }
 
 QString Announcement(Form1 *board)
 {
-    return QStringLiteral("   ") + board->Rules().Players[board->Rules().CurrentPlayer].Name
-           + QStringLiteral("の番でありんすぅ");
+    return QStringLiteral("   ") + board->Rules().Players[board->Rules().CurrentPlayer].Name + QStringLiteral("の番でありんすぅ");
 }
 
 // A new selection window with `humans` people named `typed` in its boxes,
@@ -93,50 +91,42 @@ private slots:
             QStringList typed;
             for (int choice = 0; choice < ChoicesPerRound && !QTest::currentTestFailed(); ++choice) {
                 typed.clear();
-                for (int i = 0; i < MaxPlayers; ++i) {
+                for (int i = 0; i < MaxPlayers; ++i)
                     typed << HostileName(rng);
-                }
-                if (round % LongNameEvery == 7 && choice == ChoicesPerRound - 1) {
+                if (round % LongNameEvery == 7 && choice == ChoicesPerRound - 1)
                     typed[round % humans] = QString(100'000, QChar(0x82E5));  // 若 × 100 000
-                }
                 Choose(board, humans, typed);
             }
             const bool everyoneWins = round % EveryoneWinsEvery == 0;
             if (everyoneWins) {  // a winner window of its own, whatever went before
                 board->Rules().AllClear();
                 game.session.Data().WinnerFlag = 0;
-                for (int k = 1; k <= MaxPlayers; ++k) {
+                for (int k = 1; k <= MaxPlayers; ++k)
                     board->Rules().Players[k].Money = 5000;  // above 2500 whatever the round takes
-                }
             }
             for (int human = 1; human <= humans; ++human) {
                 game.die.face = face(rng);  // also the computers' rolls after the last
                 game.Click("Command1");
                 board->Timer1_Timer();  // one tick shows the face at once
                 game.Click("Command2");
-                while (game.Busy()) {
+                while (game.Busy())
                     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-                }
                 QCOMPARE(Caption(board, QStringLiteral("Label1")), Announcement(board));
             }
             QCOMPARE(board->Rules().CurrentPlayer.value(), 1);
+            QString wishes;
             for (int k = 1; k <= MaxPlayers; ++k) {
-                QCOMPARE(Caption(board, QStringLiteral("Label3(%1)").arg(k - 1)),
-                         QString::number(board->Rules().Players[k].Money.value()));
+                QCOMPARE(Caption(board, QStringLiteral("Label3(%1)").arg(k - 1)), QString::number(board->Rules().Players[k].Money.value()));
+                wishes += QStringLiteral("おめでとう。") + board->Rules().Players[k].Name + QStringLiteral("さん\r\n");
             }
             if (everyoneWins) {
-                QString wishes;
-                for (int k = 1; k <= MaxPlayers; ++k) {
-                    wishes += QStringLiteral("おめでとう。") + board->Rules().Players[k].Name + QStringLiteral("さん\r\n");
-                }
                 QVERIFY(game.session.Winner());
                 QCOMPARE(Caption(game.session.Winner(), QStringLiteral("Label1")), wishes);
                 QCOMPARE(Find<TextLabel>(game.session.Winner(), QStringLiteral("Label1"))->textFormat(), Qt::PlainText);
             }
             board->grab();  // every label paints whatever it holds
-            if (game.session.Winner()) {  // shown after every round once someone has won
+            if (game.session.Winner())  // shown after every round once someone has won
                 game.session.UnloadWinnerWindow();
-            }
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         QCOMPARE(QApplication::allWidgets().size(), widgetsAtStart);
