@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <functional>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kiramoku;
@@ -32,6 +33,18 @@ QString CaughtStderr(const std::function<void()> &work)
     close(saved);
     caught.seek(0);
     return QString::fromLocal8Bit(caught.readAll());
+}
+
+// Runs `work` in a child process, whose music choice ends with it as a run's does; true if its checks pass.
+bool PassesInAChild(const std::function<void()> &work)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        work();
+        _exit(QTest::currentTestFailed() ? 1 : 0);
+    }
+    int status = -1;
+    return child > 0 && waitpid(child, &status, 0) == child && status == 0;
 }
 
 // The board's whole life on `options`: start, three ticks, a second cause of
@@ -108,16 +121,31 @@ private slots:
 
     void theSettingsFileIsReadOnlyWhenSane_data()
     {
-        QTest::addColumn<QByteArray>("content");  // empty: a named pipe in its place
+        QTest::addColumn<QByteArray>("content");  // empty: a named pipe in its place; null: no file
         QTest::addColumn<qint64>("size");         // the file's size, grown sparse beyond its content
         QTest::addColumn<bool>("musicOn");
-        QTest::newRow("on=off") << QByteArray("[music]\non=off\n") << qint64(0) << false;
-        QTest::newRow("on=NO") << QByteArray("[music]\non=NO\n") << qint64(0) << false;
-        QTest::newRow("on=0") << QByteArray("[music]\non=0\n") << qint64(0) << false;
-        QTest::newRow("on=no") << QByteArray("[music]\non=no\n") << qint64(0) << false;
-        QTest::newRow("on=yes") << QByteArray("[music]\non=yes\n") << qint64(0) << true;
-        QTest::newRow("a named pipe, which would hang the reader") << QByteArray() << qint64(0) << true;
-        QTest::newRow("off, in a sparse file of 1 GB") << QByteArray("[music]\non=off\n") << (qint64(1) << 30) << true;
+        QTest::addColumn<QByteArray>("kept");     // the whole file after M twice; null: left as it was
+        QTest::addColumn<QString>("why");         // and then the reason the first M gives
+        const QByteArray off("[music]\non=false\n"), on("[music]\non=true\n"), large("larger than 4096 bytes");
+        QTest::newRow("on=off") << QByteArray("[music]\non=off\n") << qint64(0) << false << off << QString();
+        QTest::newRow("on=NO") << QByteArray("[music]\non=NO\n") << qint64(0) << false << off << QString();
+        QTest::newRow("on=0") << QByteArray("[music]\non=0\n") << qint64(0) << false << off << QString();
+        QTest::newRow("on=no") << QByteArray("[music]\non=no\n") << qint64(0) << false << off << QString();
+        QTest::newRow("on=FALSE") << QByteArray("[music]\non=FALSE\n") << qint64(0) << false << off << QString();
+        QTest::newRow("on=yes") << QByteArray("[music]\non=yes\n") << qint64(0) << true << on << QString();
+        QTest::newRow("a blank first line") << QByteArray("\n[music]\non=off\n") << qint64(0) << false << "\n" + off << QString();
+        QTest::newRow("no file") << QByteArray() << qint64(0) << true << on << QString();
+        QTest::newRow("on without =, then on = 1 unended") << QByteArray("[music]\non\n on = 1") << qint64(0) << true
+                                                           << QByteArray("[music]\non\non=true") << QString();
+        QTest::newRow("no [music] section, unended") << QByteArray("k=1") << qint64(0) << true << "k=1\n" + on << QString();
+        QTest::newRow("a named pipe, which would hang the reader") << QByteArray("") << qint64(0) << true << QByteArray()
+                                                                   << QStringLiteral("not a regular file");
+        QTest::newRow("off, in a file of 4096 bytes") << QByteArray("[music]\non=off\n") << qint64(4096) << false
+                                                      << off + QByteArray(4096 - 15, '\0') << QString();
+        QTest::newRow("off, in a file of 4097 bytes") << QByteArray("[music]\non=off\n") << qint64(4097) << true
+                                                      << QByteArray() << QString(large);
+        QTest::newRow("off, in a sparse file of 1 GB") << QByteArray("[music]\non=off\n") << (qint64(1) << 30) << true
+                                                       << QByteArray() << QString(large);
     }
 
     void theSettingsFileIsReadOnlyWhenSane()
@@ -125,14 +153,16 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(qint64, size);
         QFETCH(bool, musicOn);
+        QFETCH(QByteArray, kept);
+        QFETCH(QString, why);
         static QTemporaryDir config;  // one folder for the run, as the game has
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         QVERIFY(QDir(config.path()).mkpath(QStringLiteral("kiramoku")));
         const QString path = config.filePath(QStringLiteral("kiramoku/kiramoku.conf"));
         QFile::remove(path);
-        if (content.isEmpty()) {
+        if (content.isEmpty() && !content.isNull()) {
             QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-        } else {
+        } else if (!content.isNull()) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
             QVERIFY(size == 0 || file.resize(size));
@@ -142,6 +172,19 @@ private slots:
         const QFileInfo after(path);
         QCOMPARE(after.size(), before.size());
         QCOMPARE(after.lastModified(), before.lastModified());
+
+        const QString told = why.isEmpty() ? QString() : QStringLiteral("kiramoku: could not save the music choice in %1 (%2); "
+                                                                        "it holds until the game ends\n").arg(path, why);
+        QVERIFY(PassesInAChild([&] {
+            QCOMPARE(CaughtStderr([&] { RememberMusicWanted(!musicOn); }), told + QStringLiteral("canary\n"));
+            QCOMPARE(CaughtStderr([&] { RememberMusicWanted(musicOn); }), QStringLiteral("canary\n"));
+            QVERIFY(MusicChoiceSettled(Patience));
+        }));
+        QFile written(path);
+        if (kept.isNull())
+            QCOMPARE(QFileInfo(path).size(), before.size());
+        else
+            QCOMPARE(written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray("(unreadable)"), kept);
     }
 
     void theChoiceIsWrittenAwayFromTheWindowKeepingThePlayersLines()
@@ -167,6 +210,7 @@ private slots:
 
         // A file where the game's folder goes: not even root can write the choice now.
         QVERIFY(QDir(folder).removeRecursively() && QFile(folder).open(QIODevice::WriteOnly));
+        QCOMPARE(CaughtStderr([&] { keptAfterM(true); }), QStringLiteral("canary\n"));  // held already: not written
         const QString text = CaughtStderr([&] {
             keptAfterM(false);
             keptAfterM(true);
