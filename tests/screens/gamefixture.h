@@ -167,6 +167,9 @@ struct Game {
     }
 };
 
+// The game's files are written by a worker, which may wait on a busy disk's sync.
+inline constexpr int DiskWaitMs = 30000;
+
 // Where a game is kept between runs.
 inline QString KeptPath()
 {

@@ -349,7 +349,7 @@ private slots:
         game.ChooseHumans(4);
         game.Begin();
         QVERIFY(game.PlayRoundWonBy(1));
-        QTRY_VERIFY(QFile::exists(KeptPath()));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(KeptPath()), DiskWaitMs);
         if (way == QLatin1String("quit")) {
             // Escape on this question keeps the game as it was, like No.
             Answer no(QMessageBox::No, true);
@@ -376,7 +376,7 @@ private slots:
         QTRY_VERIFY(!game.session.Winner());
         QTest::qWait(50);  // nothing left to play fires into a dead window
         QVERIFY(NoWindowLeft());
-        QTRY_COMPARE(QFile::exists(KeptPath()), kept);
+        QTRY_COMPARE_WITH_TIMEOUT(QFile::exists(KeptPath()), kept, DiskWaitMs);
     }
 
     // A kept game at the start: the question and its answers; what is no
@@ -435,14 +435,14 @@ private slots:
         QString told;
         if (after == QLatin1String("set aside")) {
             QStringList aside;
-            QTRY_COMPARE((aside = folder.entryList({QStringLiteral("saved-game.json.damaged-*")}, QDir::AllEntries | QDir::System)).size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT((aside = folder.entryList({QStringLiteral("saved-game.json.damaged-*")}, QDir::AllEntries | QDir::System)).size(), 1, DiskWaitMs);
             QVERIFY(QRegularExpression(QStringLiteral("^saved-game\\.json\\.damaged-\\d{8}-\\d{6}-\\d{3}$")).match(aside[0]).hasMatch());
             told = QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it is set aside as %3").arg(path, said, folder.filePath(aside[0]));
         } else if (!said.isEmpty()) {
             told = QStringLiteral("kiramoku: the game kept in %1 is from a later version of the game (%2); it is left as it is, and this game is not kept").arg(path, said);
         }
         QCOMPARE(lines, told.isEmpty() ? QStringList() : QStringList{told});
-        QTRY_COMPARE(QFileInfo(path).isSymLink() || QFileInfo::exists(path), after == QLatin1String("as it was"));
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).isSymLink() || QFileInfo::exists(path), after == QLatin1String("as it was"), DiskWaitMs);
         if (game.Board()) {
             // Everything as kept, and the winner window as it was.
             Form1 *board = game.Board();
@@ -464,7 +464,7 @@ private slots:
             // The player's turn, then the computers' as usual; kept again.
             game.Turn(1);
             QCOMPARE(Caption(board, QStringLiteral("Label1")), QStringLiteral("   おきくの番でありんすぅ"));
-            QTRY_COMPARE(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game.current, 1);
+            QTRY_COMPARE_WITH_TIMEOUT(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game.current, 1, DiskWaitMs);
         }
         QFile::remove(path);
     }
@@ -637,8 +637,8 @@ private slots:
         QFETCH(bool, keptBefore);
         QFETCH(bool, onAtTheStart);
         RememberMusicWanted(keptBefore);
-        QTRY_VERIFY(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                                  + QStringLiteral("/kiramoku/kiramoku.conf")));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                                  + QStringLiteral("/kiramoku/kiramoku.conf")), DiskWaitMs);
         ApplyMusicOption(noMusicGiven);
 
         bool expected = onAtTheStart;
