@@ -71,7 +71,7 @@ SmallFile ReadSmallFile(const QString &path, qint64 maxBytes)
 // write hangs on the disk.
 struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
     struct Job {
-        enum Kind { Write, Remove, SetAside } kind;
+        enum Kind { Writing, Removing, SettingAside } kind;
         QByteArray contents;   // Write
         QString suffix;        // SetAside
     };
@@ -92,7 +92,7 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
         {
             std::lock_guard lock(mutex);
             // A write not yet begun is out of date once a newer one comes.
-            if (job.kind == Job::Write && !jobs.empty() && jobs.back().kind == Job::Write)
+            if (job.kind == Job::Writing && !jobs.empty() && jobs.back().kind == Job::Writing)
                 jobs.pop_back();
             jobs.push_back(std::move(job));
             StartOnce(lock);
@@ -131,11 +131,11 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
     QString Do(const Job &job)
     {
         switch (job.kind) {
-        case Job::Write:
+        case Job::Writing:
             return WriteFile(job.contents);
-        case Job::Remove:
+        case Job::Removing:
             return QFile::remove(path) || !QFileInfo::exists(path) ? QString() : QStringLiteral("cannot remove it");
-        case Job::SetAside:
+        case Job::SettingAside:
             return std::rename(QFile::encodeName(path).constData(), QFile::encodeName(path + job.suffix).constData()) == 0
                 ? QString()
                 : Reason(errno);
@@ -195,17 +195,17 @@ FileKeeper::~FileKeeper()
 
 void FileKeeper::Write(QByteArray contents)
 {
-    work_->Add({Work::Job::Write, std::move(contents), {}});
+    work_->Add({Work::Job::Writing, std::move(contents), {}});
 }
 
 void FileKeeper::Remove()
 {
-    work_->Add({Work::Job::Remove, {}, {}});
+    work_->Add({Work::Job::Removing, {}, {}});
 }
 
 void FileKeeper::SetAside(QString suffix)
 {
-    work_->Add({Work::Job::SetAside, {}, std::move(suffix)});
+    work_->Add({Work::Job::SettingAside, {}, std::move(suffix)});
 }
 
 bool FileKeeper::Settle(std::chrono::milliseconds wait)
