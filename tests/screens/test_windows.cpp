@@ -389,7 +389,7 @@ private slots:
         QTest::addColumn<QString>("after");    // "as it was", "gone", "set aside"
         QTest::addColumn<QString>("said");     // the reason given on standard error, if any
         const QByteArray kept = KeptGameFile, later = QByteArray(KeptGameFile).replace("\"format\": 1", "\"format\": 2"),
-                         largest = kept + QByteArray(16384 - kept.size(), ' ');
+                         largest = kept.chopped(1) + QByteArray(16384 - kept.size(), ' ') + '}';  // cut short, no game
         const QString none, notAFile = "not a regular file";
         QTest::newRow("はい: the board as kept") << "file" << kept << "yes" << "as it was" << none;
         QTest::newRow("Escape and the close leave the question") << "file" << kept << "escape, then yes" << "as it was" << none;
