@@ -463,14 +463,14 @@ private slots:
                      ReadSavedGame(KeptGameFile).game);
             // A game too large to read back is not kept over the last one; said once.
             const QString name = board->Rules().Players[1].Name;
-            const QString told = StandardError([&] {
+            const QString tooLarge = StandardError([&] {
                 for (const QChar c : {u'長', u'永'}) {
                     board->Rules().Players[1].Name = QString(6000, c);
                     game.session.KeepGame();
                 }
             });
             QVERIFY2(QRegularExpression(QStringLiteral("^kiramoku: the game in progress is too large to keep \\(\\d+ bytes\\); "
-                                                       "the last kept game stays\n$")).match(told).hasMatch(), qPrintable(told));
+                                                       "the last kept game stays\n$")).match(tooLarge).hasMatch(), qPrintable(tooLarge));
             board->Rules().Players[1].Name = name;
             QCOMPARE(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game, ReadSavedGame(KeptGameFile).game);
             // The player's turn, then the computers' as usual; kept again.
