@@ -56,12 +56,10 @@ SavedGame BoardRules::Snapshot() const
     game.die = state_.Label6.toInt();  // empty before the first roll: 0
     for (Int16 k = 1; k <= MaxPlayers; k += 1) {
         const PlayerRecord &record = Players[k];
-        SavedPlayer &player = game.players[size_t(k.value() - 1)];
-        player = {record.Name, record.Money.value(), record.Position.value(), PieceInCluster, NoLanding};
         // The piece and the line are kept as what put them there, a place
         // and a square, so that a file never brings a point or a text of its own.
-        player.piece = PieceStand(k);
-        player.landed = LineShown(k);
+        game.players[size_t(k.value() - 1)] = {record.Name, record.Money.value(), record.Position.value(),
+                                               PieceStand(k), LineShown(k)};
     }
     game.winners = module_.Winners;
     return game;

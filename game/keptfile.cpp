@@ -72,8 +72,8 @@ SmallFile ReadSmallFile(const QString &path, qint64 maxBytes)
 struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
     struct Job {
         enum Kind { Writing, Removing, SettingAside } kind;
-        QByteArray contents;   // Write
-        QString suffix;        // SetAside
+        QByteArray contents;   // Writing
+        QString suffix;        // SettingAside
     };
 
     QString path;
@@ -167,13 +167,23 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, wait, [this] { return jobs.empty() && !busy; });
     }
-
 };
 
-FileKeeper::FileKeeper(QString path, QString failureLine) : path_(std::move(path)), work_(std::make_shared<Work>())
+FileKeeper::FileKeeper(QString path, QString failureLine) : work_(std::make_shared<Work>())
 {
-    work_->path = path_;
+    work_->path = std::move(path);
     work_->failureLine = std::move(failureLine);
+}
+
+const QString &FileKeeper::Path() const
+{
+    return work_->path;
+}
+
+void FileKeeper::Fail(const QString &reason)
+{
+    std::lock_guard lock(work_->mutex);
+    work_->Tell(reason);
 }
 
 FileKeeper::~FileKeeper()

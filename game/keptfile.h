@@ -37,17 +37,19 @@ public:
     FileKeeper(const FileKeeper &) = delete;
     FileKeeper &operator=(const FileKeeper &) = delete;
 
-    const QString &Path() const { return path_; }
+    const QString &Path() const;
     void Write(QByteArray contents);
     void Remove();
     // Renames the file beside itself, with `suffix` added, for the player to send in.
     void SetAside(QString suffix);
     // True once everything asked so far is done, waiting at most `wait`.
     bool Settle(std::chrono::milliseconds wait);
+    // Tells a failure found outside the worker (a file that cannot be
+    // written over), as the line of the run's first failure.
+    void Fail(const QString &reason);
 
 private:
     struct Work;
-    QString path_;
     std::shared_ptr<Work> work_;
 };
 

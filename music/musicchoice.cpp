@@ -5,7 +5,6 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <utility>
 
@@ -125,17 +124,6 @@ FileKeeper &Keeper()
     return keeper;
 }
 
-// A refused file is never written, so the keeper, which tells its own
-// failures, has nothing to tell in a run that tells this: one line at most.
-void TellRefused(const QString &why)
-{
-    static bool told = false;
-    if (std::exchange(told, true))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(QString::fromLatin1(NotSaved).arg(SettingsPath(), why)));
-    std::fflush(stderr);
-}
-
 // The choice made in this run (--no-music, the M key), which holds even
 // where the file cannot keep it.
 std::optional<bool> &ChosenThisRun()
@@ -159,7 +147,7 @@ void RememberMusicWanted(bool on)
     ChosenThisRun() = on;
     const SmallFile &known = Known() ? *Known() : ReadSettings();
     if (known.status == SmallFile::Refused) {
-        TellRefused(known.why);  // and the file is left as it is
+        Keeper().Fail(known.why);  // and the file is left as it is
         return;
     }
     QByteArray bytes = WithMusicOn(known.bytes, on);
