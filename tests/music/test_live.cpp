@@ -1,9 +1,9 @@
-// The board's music on a real sound server: the private PulseAudio daemon
-// CTest's fixture starts (pulse-fixture.sh), its sink recorded by parec.
+// The board's music on a real sound server: the private PulseAudio daemon or
+// PipeWire session CTest's fixture starts (pulse-fixture.sh), its sink recorded by parec.
 // The tune never drops out at the status tick's restart, starts at once, and
 // a "Pause" is heard at once; music off closes the stream, music on brings
 // the tune back at once; a server killed and started anew hears the tune at
-// the next tick. Skips (exit status 77) where the fixture could not run PulseAudio.
+// the next tick. Skips (exit status 77) where the fixture could not run its server.
 #include "musictest.h"
 
 #include <QElapsedTimer>
@@ -20,7 +20,9 @@ namespace {
 
 constexpr int TickPeriodMs = 5000;  // the status tick, shortened from 22 s
 constexpr int PauseBeforeThirdTickMs = 1500;
-const QString FixtureDir = QStringLiteral(KIRAMOKU_PULSE_DIR);
+// The server the fixture runs for this test (pulseaudio or pipewire) and its folder.
+const QString Server = qEnvironmentVariable("KIRAMOKU_SOUND_SERVER");
+const QString FixtureDir = qEnvironmentVariable("KIRAMOKU_SOUND_SERVER_DIR");
 // Limits a player notices: a drop-out, a start that lags the board, a pause
 // that lingers, a stream left open.
 constexpr double LongestGapMs = 50, FirstSoundWithinMs = 300, PauseSilentWithinMs = 100, StreamGoneWithinMs = 1000;
@@ -85,6 +87,11 @@ struct Recorder {
         return runs.empty() || runs[0].second >= Frames() ? std::nullopt : std::optional(runs[0].second);
     }
 };
+
+int Fixture(const QString &command)
+{
+    return QProcess::execute(QStringLiteral(KIRAMOKU_SOUND_SERVER_FIXTURE), {command, FixtureDir, Server});
+}
 
 bool StreamListed()
 {
@@ -154,10 +161,10 @@ private slots:
             for (const auto &[from, end] : r.Silences(std::max(*first, Recorder::FramesOf(at - RestartWindowMs)), to, 0))
                 restartGapMs = std::max(restartGapMs, Recorder::Ms(end - from));
         }
-        std::printf("live PulseAudio, recorder latency %d ms (0: default), tick every %d ms: first sound %.1f ms after the "
+        std::printf("live %s, recorder latency %d ms (0: default), tick every %d ms: first sound %.1f ms after the "
                     "start sequence (beyond a restart's delay); longest digital silence at the two restarts %.1f ms; "
                     "Pause to silence %.1f ms, silent %.0f ms until the next tick\n",
-                    recorderLatencyMs, TickPeriodMs, startExtraMs, restartGapMs, pauseToSilenceMs, silentMs);
+                    qPrintable(Server), recorderLatencyMs, TickPeriodMs, startExtraMs, restartGapMs, pauseToSilenceMs, silentMs);
         QVERIFY(restartGapMs <= LongestGapMs);
         QVERIFY(pauseToSilenceMs <= PauseSilentWithinMs);
         QVERIFY(silentMs > pauseToTick - PauseSilentWithinMs - FirstSoundWithinMs);
@@ -180,11 +187,10 @@ private slots:
 
         // The server killed and a new one started: the next tick is heard.
         music.SetUpdateInterval(TickPeriodMs);
-        QFile pid(FixtureDir + QStringLiteral("/pid"));
-        QVERIFY(pid.open(QIODevice::ReadOnly) && ::kill(pid.readAll().trimmed().toInt(), SIGKILL) == 0);
+        QCOMPARE(Fixture(QStringLiteral("crash")), 0);
         recorder.reset();
         QTest::qWait(500);
-        QCOMPARE(QProcess::execute(QStringLiteral(KIRAMOKU_PULSE_FIXTURE), {QStringLiteral("start"), FixtureDir}), 0);
+        QCOMPARE(Fixture(QStringLiteral("start")), 0);
         QVERIFY(!QFile::exists(FixtureDir + QStringLiteral("/skip")));
         const qint64 newServerAt = Clock.elapsed();
         recorder = std::make_unique<Recorder>(recorderLatencyMs);
@@ -203,9 +209,12 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QFile skip(FixtureDir + QStringLiteral("/skip"));
     if (skip.open(QIODevice::ReadOnly)) {
-        std::printf("SKIP: no private PulseAudio server for the live music test: %s\n", skip.readAll().constData());
+        std::printf("SKIP: no private %s server for the live music test: %s\n", qPrintable(Server), skip.readAll().constData());
         return 77;
     }
+    QFile name(FixtureDir + QStringLiteral("/server-name"));
+    if (name.open(QIODevice::ReadOnly))
+        std::printf("live test on a private %s server: %s", qPrintable(Server), name.readAll().constData());
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(FixtureDir + QStringLiteral("/runtime")));
     qunsetenv("PULSE_SERVER");
     Clock.start();
