@@ -68,9 +68,10 @@ void Engine::Play(std::optional<std::int64_t> fromMs)
 
 // The output starts with the first tune played and runs from then on. One
 // that lost its sound server (killed, restarted) is closed, and a new one
-// opened on whatever server answers now, at this status tick or a later one.
+// opened on whatever server answers now, at once or at a later attempt.
 void Engine::StartOutput()
 {
+    outputWanted_ = true;
     if (outputOn_ && !options_.output->Alive()) {
         options_.output->Stop();
         outputOn_ = false;
@@ -89,8 +90,16 @@ void Engine::StartOutput()
         outputOn_ = true;
         outputLost_ = false;
     } else if (!outputLost_) {
-        ReportNoMusic(why);
+        // Not a failure for good: a sound server started after the game
+        // (or on its way back) is found at a later attempt.
+        ReportMusicWaits(why);
     }
+}
+
+void Engine::ReopenOutput()
+{
+    if (outputWanted_ && (!outputOn_ || !options_.output->Alive()))
+        StartOutput();
 }
 
 // The synthesizer's own calls (notes off, controllers) are serialised by
@@ -131,16 +140,20 @@ void Engine::Close()
 void Engine::Release(bool fade)
 {
     if (fade && outputOn_) {
+        // Closing the output drops what it holds unplayed: it must hold
+        // nothing but silence by then, or the fade is cut off in a click.
         sound_.Hush(true);
+        const std::int64_t drained = 2 * static_cast<std::int64_t>(options_.output->BufferedFrames());
         const auto until = std::chrono::steady_clock::now() + FadeWait;
-        while (!sound_.FadedOut() && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (!(sound_.FadedOut() && sound_.SilentFrames() > drained) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(FadePoll);
     }
     // The output first (it renders the synthesizer), then the tune, the
     // synthesizer and its SoundFont.
     options_.output->Stop();
     outputOn_ = false;
     outputLost_ = false;
+    outputWanted_ = false;
     Close();
     {
         const std::lock_guard lock(sound_.Lock());

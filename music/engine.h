@@ -30,8 +30,19 @@ public:
 
     Sequencer::Status Status();
 
-    // How long Release waits for the fade to be heard before closing the output.
-    static constexpr std::chrono::milliseconds FadeWait{200};
+    // Whether the output should be playing: a tune has played since the
+    // music was last released. Then ReopenOutput, called every ReopenEvery,
+    // opens it again if its sound server went away or none has answered
+    // yet: the tune is heard within a second of a server answering.
+    bool OutputWanted() const { return outputWanted_; }
+    void ReopenOutput();
+    static constexpr std::chrono::milliseconds ReopenEvery{750};
+
+    // How long Release waits at most for the fade to be played to its last
+    // sample before closing the output: the fade, then twice the output's
+    // buffer of silence, with room for a busy machine.
+    static constexpr std::chrono::milliseconds FadeWait{600};
+    static constexpr std::chrono::milliseconds FadePoll{5};
 
 private:
     TuneState State() const;  // caller holds the sound's lock
@@ -55,6 +66,7 @@ private:
     bool played_ = false;
     bool outputOn_ = false;
     bool outputLost_ = false;
+    bool outputWanted_ = false;
     int opens_ = 0;
 };
 

@@ -61,12 +61,25 @@ int SoundServerLosses()
     return serverLosses;
 }
 
+namespace {
+// One line in a command-line program's own form, not a log category's.
+void SayOnce(std::atomic<bool> &said, const char *what, const std::string &cause)
+{
+    if (!said.exchange(true))
+        std::fprintf(stderr, "kiramoku: %s: %s\n", what, cause.c_str());
+}
+} // namespace
+
+void ReportMusicWaits(const std::string &cause)
+{
+    static std::atomic<bool> said{false};
+    SayOnce(said, "the music waits for a sound server", cause);
+}
+
 void ReportNoMusic(const std::string &cause)
 {
-    static std::atomic<bool> reported{false};
-    // One line in a command-line program's own form, not a log category's.
-    if (!reported.exchange(true))
-        std::fprintf(stderr, "kiramoku: no music: %s\n", cause.c_str());
+    static std::atomic<bool> said{false};
+    SayOnce(said, "no music", cause);
 }
 
 } // namespace kiramoku

@@ -19,6 +19,12 @@ void RouteSoundLibraryLogs();
 // ("Error writing to PulseAudio connection"): its thread ends right after.
 int SoundServerLosses();
 
+// No sound output answers yet, and the music starts when one does: the
+// first call in a run writes "kiramoku: the music waits for a sound server:
+// <cause>" to stderr, later calls are silent; ReportNoMusic's line is kept
+// for a failure for good. Any thread.
+void ReportMusicWaits(const std::string &cause);
+
 // The game goes on without music; the first call in a run writes one line
 // "kiramoku: no music: <cause>" to stderr, later calls are silent. Any thread.
 void ReportNoMusic(const std::string &cause);

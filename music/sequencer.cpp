@@ -43,7 +43,8 @@ struct Sequencer::Shared {
     std::mutex engineMutex;        // held while a job runs
     std::optional<Engine> engine;  // gone once the thread has ended
 
-    void Carry(const Job &job)
+    // Carries out a job; answers whether the output is to be watched afterwards.
+    bool Carry(const Job &job)
     {
         const std::lock_guard engineLock(engineMutex);
         switch (job.command) {
@@ -53,20 +54,38 @@ struct Sequencer::Shared {
         case Command::Close: engine->Close(); break;
         case Command::Release: engine->Release(); break;
         }
+        return engine->OutputWanted();
+    }
+
+    bool Reopen()
+    {
+        const std::lock_guard engineLock(engineMutex);
+        engine->ReopenOutput();
+        return engine->OutputWanted();
     }
 
     static void Run(std::shared_ptr<Shared> self)
     {
+        bool watching = false;
         for (;;) {
             std::unique_lock lock(self->queueMutex);
-            self->wake.wait(lock, [&] { return !self->jobs.empty() || self->quit; });
+            const auto due = [&] { return !self->jobs.empty() || self->quit; };
+            // While the output should play, the thread looks at it now and
+            // then: one that lost its sound server is opened on the next to
+            // answer. Otherwise it sleeps until a command.
+            if (watching && !self->wake.wait_for(lock, Engine::ReopenEvery, due)) {
+                lock.unlock();
+                watching = self->Reopen();
+                continue;
+            }
+            self->wake.wait(lock, due);
             if (self->jobs.empty())
                 break;
             Job job = std::move(self->jobs.front());
             self->jobs.pop_front();
             self->busy = true;
             lock.unlock();
-            self->Carry(job);
+            watching = self->Carry(job);
             lock.lock();
             self->busy = false;
             if (self->jobs.empty())

@@ -8,6 +8,13 @@ namespace kiramoku {
 
 void SynthSound::Render(std::span<float> left, std::span<float> right)
 {
+    const bool silentBefore = fadedOut_;
+    RenderSynth(left, right);
+    silentFrames_ = silentBefore && fadedOut_ ? silentFrames_ + static_cast<std::int64_t>(left.size()) : 0;
+}
+
+void SynthSound::RenderSynth(std::span<float> left, std::span<float> right)
+{
     const std::unique_lock lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock() || !synth_) {
         std::fill(left.begin(), left.end(), 0.0f);

@@ -13,6 +13,7 @@
 #include <fluidsynth/types.h>
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 
 namespace kiramoku {
@@ -32,16 +33,22 @@ public:
     bool Hushed() const { return hushed_; }
     // Hushed and faded all the way out.
     bool FadedOut() const { return fadedOut_; }
+    // Frames rendered in silence since the fade reached it: once the output
+    // has asked for more of them than it buffers, the fade's last sample
+    // has been played, and closing the output cuts off nothing but silence.
+    std::int64_t SilentFrames() const { return silentFrames_; }
 
     void Render(std::span<float> left, std::span<float> right) override;
 
 private:
+    void RenderSynth(std::span<float> left, std::span<float> right);
     void ApplyFade(std::span<float> left, std::span<float> right);
 
     std::mutex mutex_;
     fluid_synth_t *synth_ = nullptr;  // under mutex_
     std::atomic<bool> hushed_{false};
     std::atomic<bool> fadedOut_{false};
+    std::atomic<std::int64_t> silentFrames_{0};
     float gain_ = 1.0f;  // the output's thread only
 };
 

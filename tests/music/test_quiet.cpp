@@ -2,6 +2,7 @@
 // the sound system or the SoundFont loaders, and one line of ours once per run,
 // so each case runs in a process of its own (CTest names the function).
 #include "beep.h"
+#include "engine.h"
 #include "musicchoice.h"
 #include "musictest.h"
 
@@ -47,15 +48,20 @@ bool PassesInAChild(const std::function<void()> &work)
     return child > 0 && waitpid(child, &status, 0) == child && status == 0;
 }
 
-// The board's whole life on `options`: start, three ticks, a second cause of
-// silence (a missing tune), and the close.
-void PlayBoardMusic(SequencerOptions options)
+// Waiting for a sound server is not a failure for good: the missing tune
+// PlayBoardMusic opens after it is still told.
+const QString MissingTuneLine = QStringLiteral("kiramoku: no music: the tune file /nonexistent/kira.mid is missing\n");
+
+// The board's whole life on `options`: start, three ticks, `listening` on,
+// a second cause of silence (a missing tune), and the close.
+void PlayBoardMusic(SequencerOptions options, std::chrono::milliseconds listening = {})
 {
     MMControl music(std::move(options));
     music.SetUpdateInterval(0);
     StartMusic(music, BuiltTune());
     for (int tick = 0; tick < 3; ++tick)
         RestartMusic(music);
+    QTest::qWait(int(listening.count()));
     music.SetFileName(QStringLiteral("/nonexistent/kira.mid"));
     RestartMusic(music);
     music.Device().WaitUntilIdle(Patience);
@@ -70,11 +76,13 @@ private slots:
     {
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         // ALSA told to use a device that exists nowhere: it fails on every
-        // machine, and ALSA and FluidSynth would both complain aloud.
+        // machine, and ALSA and FluidSynth would both complain aloud. The
+        // music waits for one and looks again now and then, silently; a
+        // failure for good later is still told.
         auto output = std::make_shared<LiveAudioOutput>(std::vector<std::string>{"alsa"}, "kiramoku_no_such_device");
-        const QString text = CaughtStderr([&] { PlayBoardMusic({DefaultSoundFonts(), output}); });
-        const QRegularExpression oneLine(QStringLiteral("^kiramoku: no music: no sound device[^\n]*\ncanary\n$"));
-        QVERIFY2(oneLine.match(text).hasMatch(), qPrintable(text));
+        const QString text = CaughtStderr([&] { PlayBoardMusic({DefaultSoundFonts(), output}, 3 * Engine::ReopenEvery); });
+        QCOMPARE(text, QStringLiteral("kiramoku: the music waits for a sound server: no sound device answered (tried "
+                                      "PulseAudio, then ALSA)\n%1canary\n").arg(MissingTuneLine));
     }
 
     void aDamagedSoundFontIsNamedAsDamaged()
@@ -114,9 +122,9 @@ private slots:
                 QTest::qWait(400);
             }
         });
-        QCOMPARE(text, QStringLiteral("kiramoku: no music: no sound device answered (tried PulseAudio, then ALSA)\n"
-                                      "kiramoku: no beep sound: the runtime folder XDG_RUNTIME_DIR=%1 is not usable\ncanary\n")
-                           .arg(dir.path()));
+        QCOMPARE(text, QStringLiteral("kiramoku: the music waits for a sound server: no sound device answered (tried "
+                                      "PulseAudio, then ALSA)\n%1kiramoku: no beep sound: the runtime folder XDG_RUNTIME_DIR=%2 is not usable\ncanary\n")
+                           .arg(MissingTuneLine, dir.path()));
     }
 
     void theSettingsFileIsReadOnlyWhenSane_data()
