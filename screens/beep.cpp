@@ -41,19 +41,57 @@ void RingWindowSystemBell()
     }
 }
 
-// The sound theme's bell; where no sound server answers, the window system's bell.
-void RingBell(ca_context *&context)
+// What libcanberra answers when its sound server is gone or not yet there.
+// A context whose server was killed stays broken for good ("Invalid state"),
+// even once a new server answers: only a new context reaches that one.
+bool ServerLost(int result)
 {
-    if (!context && ca_context_create(&context) != CA_SUCCESS) {
+    switch (result) {
+    case CA_ERROR_STATE:
+    case CA_ERROR_DISCONNECTED:
+    case CA_ERROR_IO:
+    case CA_ERROR_DESTROYED:
+    case CA_ERROR_NOTAVAILABLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// One try at the sound theme's bell, making the context first when there is
+// none; a context that lost its server is let go, so that the next try makes
+// a new one.
+int PlayBell(ca_context *&context)
+{
+    if (!context) {
+        if (const int made = ca_context_create(&context); made != CA_SUCCESS) {
+            context = nullptr;
+            return made;
+        }
+    }
+    const int result = ca_context_play(context, 0, CA_PROP_EVENT_ID, "bell", CA_PROP_EVENT_DESCRIPTION,
+                                       "piece steps", nullptr);
+    if (ServerLost(result)) {
+        ca_context_destroy(context);
         context = nullptr;
     }
-    if (context
-        && ca_context_play(context, 0, CA_PROP_EVENT_ID, "bell", CA_PROP_EVENT_DESCRIPTION, "piece steps",
-                           nullptr)
-               == CA_SUCCESS) {
-        return;
+    return result;
+}
+
+// The sound theme's bell; where no sound server answers, the window system's
+// bell. A context kept from earlier steps may have lost its server to a
+// restart since: the step then tries once more on a new context, so the first
+// step after a new server answers is heard. At most one new context per step.
+void RingBell(ca_context *&context)
+{
+    const bool keptFromEarlier = context != nullptr;
+    int result = PlayBell(context);
+    if (keptFromEarlier && ServerLost(result)) {
+        result = PlayBell(context);
     }
-    RingWindowSystemBell();
+    if (result != CA_SUCCESS) {
+        RingWindowSystemBell();
+    }
 }
 } // namespace
 

@@ -5,8 +5,8 @@
 # and no sound card. Its runtime folder is DIR/runtime; its processes are
 # listed in DIR/pids.
 #
-# usage: pulse-fixture.sh start|stop|crash DIR pulseaudio|pipewire
-# (crash: every process of the server killed at once, as by a crash)
+# usage: pulse-fixture.sh start|stop|crash|freeze|thaw DIR pulseaudio|pipewire
+# (crash: every process of the server killed at once, as by a crash; freeze, thaw: all stopped, let go on)
 #
 # Always exits 0: where the server cannot run, start writes why to DIR/skip
 # and the live test counts itself skipped. Start first ends whatever an
@@ -37,6 +37,8 @@ started() { echo "$1" >>"$dir/pids"; }
 [ "$1" = stop ] && { stop; exit 0; }
 # shellcheck disable=SC2046
 [ "$1" = crash ] && { kill -9 $(cat "$dir/pids") 2>/dev/null; rm -f "$dir/pids"; exit 0; }
+[ "$1" = freeze ] && { xargs kill -STOP <"$dir/pids"; exit 0; }
+[ "$1" = thaw ] && { xargs kill -CONT <"$dir/pids"; exit 0; }
 mkdir -p "$dir" && stop && rm -f "$dir/skip"
 case $server in
   pulseaudio) tools="pulseaudio pactl parec" ;;

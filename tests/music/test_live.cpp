@@ -3,9 +3,12 @@
 // The tune never drops out at the status tick's restart, starts at once, and
 // a "Pause" is heard at once; music off closes the stream, music on brings
 // the tune back at once; a server killed and started anew hears the tune at
-// the next tick. Skips (exit status 77) where the fixture could not run its server.
+// the next tick, and the next step's beep at once; beeps asked while a hung server held one are dropped.
+// Skips (exit status 77) where the fixture could not run its server.
+#include "beep.h"
 #include "musictest.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QtTest>
@@ -130,6 +133,15 @@ bool StreamListed()
     return !pactl.readAllStandardOutput().trimmed().isEmpty();
 }
 
+// `pactl subscribe`: the server's own word for each stream made on it and ended, a beep's for one.
+struct StreamWatch {
+    QProcess pactl;
+    QByteArray said;
+    StreamWatch() { pactl.start(QStringLiteral("pactl"), {QStringLiteral("subscribe")}); }
+    ~StreamWatch() { pactl.kill(), pactl.waitForFinished(3000); }
+    int Count(const char *event) { return int((said += pactl.readAllStandardOutput()).count(event)); }
+};
+
 } // namespace
 
 class TestLive : public QObject {
@@ -246,11 +258,34 @@ private slots:
             QVERIFY(streamBackMs <= ServerBackWithinMs);
         }
     }
+
+    void aStepsBeepIsNeverLateAndIsHeardOnANewServer()
+    {
+        screens::Beeper beeper;
+        StreamWatch watch;
+        QTRY_VERIFY((StreamListed(), watch.Count("on client") > 0));  // listening
+        beeper.Play();
+        QTRY_COMPARE(watch.Count("'remove' on sink-input"), 1);
+        // Three steps while the server hangs past StaleAfter: the first is heard when it goes on, the others never.
+        QCOMPARE(Fixture(QStringLiteral("freeze")), 0);
+        for (int step = 0; step < 3; ++step)
+            beeper.Play();
+        QTest::qWait(int(2 * screens::Beeper::StaleAfter.count()));
+        QCOMPARE(Fixture(QStringLiteral("thaw")), 0);
+        QTRY_COMPARE(watch.Count("'remove' on sink-input"), 2);
+        QCOMPARE(watch.Count("'new' on sink-input"), 2);
+        QCOMPARE(Fixture(QStringLiteral("crash")), 0);
+        QCOMPARE(Fixture(QStringLiteral("start")), 0);
+        Recorder recorder(20);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.Frames() > 0, 15000);
+        beeper.Play();
+        QTRY_VERIFY(recorder.FirstSound(0));
+    }
 };
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);  // a beep no server takes rings the window system's bell
     QFile skip(FixtureDir + QStringLiteral("/skip"));
     if (skip.open(QIODevice::ReadOnly)) {
         std::printf("SKIP: no private %s server for the live music test: %s\n", qPrintable(Server), skip.readAll().constData());

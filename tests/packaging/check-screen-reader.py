@@ -250,11 +250,27 @@ def check_round(timed_after_stop):
     print("PASS: the round was told: %d sentences for dice %s" % (len(heard), dice))
 
 
+def end_session(workdir):
+    """Ends every process of the session in `workdir`, this run's or one an
+    earlier run left when it was killed: each carries the session's mark in
+    its environment, whoever started it (the accessibility bus is the bus
+    launcher's child, and outlives it). Asked to end, not killed: the virtual
+    display, ended so, leaves no lock that would hold its number."""
+    mark = ("KIRAMOKU_SCREEN_READER_SESSION=" + workdir).encode()
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if mark in f.read().split(b"\0"):
+                    os.kill(int(pid), signal.SIGTERM)
+        except OSError:
+            pass  # ended meanwhile, or not ours
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     game, workdir = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-    if os.environ.get("KIRAMOKU_SCREEN_READER_SESSION") == "1":
+    if os.environ.get("KIRAMOKU_SCREEN_READER_SESSION") == workdir:
         desktop = Desktop(workdir)
         try:
             play(desktop, game)
@@ -266,13 +282,17 @@ def main():
             skip("%s is not installed (scripts/install-deps installs it)" % tool)
     if not os.path.exists("/usr/libexec/at-spi-bus-launcher"):
         skip("at-spi2-core is not installed (scripts/install-deps installs it)")
+    end_session(workdir)
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
     # A display and a session bus of our own, so that the accessibility bus and Orca are ours alone.
-    env = dict(os.environ, KIRAMOKU_SCREEN_READER_SESSION="1")
-    result = subprocess.run(["xvfb-run", "-a", "-n", FIRST_DISPLAY, "-s", "-screen 0 1280x1024x24 -nolisten tcp",
-                             "dbus-run-session", "--", "/usr/bin/python3", os.path.abspath(__file__), game, workdir],
-                            env=env)
+    env = dict(os.environ, KIRAMOKU_SCREEN_READER_SESSION=workdir)
+    try:
+        result = subprocess.run(["xvfb-run", "-a", "-n", FIRST_DISPLAY, "-s", "-screen 0 1280x1024x24 -nolisten tcp",
+                                 "dbus-run-session", "--", "/usr/bin/python3", os.path.abspath(__file__), game,
+                                 workdir], env=env)
+    finally:
+        end_session(workdir)
     sys.exit(result.returncode)
 
 
