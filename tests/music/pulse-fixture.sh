@@ -3,10 +3,12 @@
 # PipeWire with its PulseAudio server (a session D-Bus, pipewire, wireplumber,
 # pipewire-pulse), either with a null sink named kiramoku_test as the default
 # and no sound card. Its runtime folder is DIR/runtime; its processes are
-# listed in DIR/pids.
+# listed in DIR/pids, the sound server's own (the session bus left out) in
+# DIR/sound-pids.
 #
 # usage: pulse-fixture.sh start|stop|crash|freeze|thaw DIR pulseaudio|pipewire
-# (crash: every process of the server killed at once, as by a crash; freeze, thaw: all stopped, let go on)
+# (crash: every process of the server killed at once, as by a crash; freeze,
+# thaw: the sound server's processes stopped, let go on; the bus answers on)
 #
 # Always exits 0: where the server cannot run, start writes why to DIR/skip
 # and the live test counts itself skipped. Start first ends whatever an
@@ -32,14 +34,14 @@ stop() {
   return 0
 }
 skip() { echo "$1" >"$dir/skip"; stop; exit 0; }
-started() { echo "$1" >>"$dir/pids"; }
+started() { echo "$1" >>"$dir/pids"; [ "$2" = bus ] || echo "$1" >>"$dir/sound-pids"; }
 
 [ "$1" = stop ] && { stop; exit 0; }
 # shellcheck disable=SC2046
 [ "$1" = crash ] && { kill -9 $(cat "$dir/pids") 2>/dev/null; rm -f "$dir/pids"; exit 0; }
-[ "$1" = freeze ] && { xargs kill -STOP <"$dir/pids"; exit 0; }
-[ "$1" = thaw ] && { xargs kill -CONT <"$dir/pids"; exit 0; }
-mkdir -p "$dir" && stop && rm -f "$dir/skip"
+[ "$1" = freeze ] && { xargs kill -STOP <"$dir/sound-pids"; exit 0; }
+[ "$1" = thaw ] && { xargs kill -CONT <"$dir/sound-pids"; exit 0; }
+mkdir -p "$dir" && stop && rm -f "$dir/skip" "$dir/sound-pids"
 case $server in
   pulseaudio) tools="pulseaudio pactl parec" ;;
   pipewire) tools="dbus-daemon pipewire wireplumber pipewire-pulse pactl parec" ;;
@@ -66,7 +68,7 @@ else
   # WirePlumber sets nothing up without a session bus: no sink, no stream connected.
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
   dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork --nopidfile >>"$log" 2>&1 &
-  started $!
+  started $! bus
   for _ in $(seq 50); do [ -S "$XDG_RUNTIME_DIR/bus" ] && break; sleep 0.1; done
   pipewire >>"$log" 2>&1 &
   started $!

@@ -2,8 +2,8 @@
 // PipeWire session CTest's fixture starts (pulse-fixture.sh), its sink recorded by parec.
 // The tune never drops out at the status tick's restart, starts at once, and
 // a "Pause" is heard at once; music off closes the stream, music on brings
-// the tune back at once; a server killed and started anew hears the tune at
-// the next tick, and the next step's beep at once; beeps asked while a hung server held one are dropped.
+// the tune back at once; a server killed and started anew hears the tune
+// within a second, and the next step's beep at once; beeps asked while a hung server held one are dropped.
 // Skips (exit status 77) where the fixture could not run its server.
 #include "beep.h"
 #include "musictest.h"
