@@ -16,8 +16,8 @@ namespace {
 
 // What a game should have come to, kept from the hand-written squares.
 struct Expected {
-    std::array<int, MaxPlayers + 1> money{0, 1000, 1000, 1000, 1000}, start{};
-    std::array<QString, MaxPlayers + 1> message;  // each player's last landing line
+    QList<int> money{0, 1000, 1000, 1000, 1000}, start = QList<int>(MaxPlayers + 1);
+    QStringList message = QStringList(MaxPlayers + 1);  // each player's last landing line
     QString winnerText;  // a line for each player at 2500 or more at each round's end, in player order
 };
 
@@ -27,42 +27,36 @@ struct Expected {
 void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool closely)
 {
     std::uniform_int_distribution<int> die(1, DieFaces);
-    std::array<int, MaxPlayers + 1> face{};
-    for (std::size_t k = 1; k <= MaxPlayers; ++k)
-        face[k] = die(rng);
+    QList<int> face(MaxPlayers + 1);
+    std::generate(face.begin() + 1, face.end(), [&] { return die(rng); });
     const int humans = table.board.HumanPlayers.value();
     table.ports.log.clear();
     table.ports.pauses.clear();
     for (int human = 1; human <= humans; ++human) {
         QCOMPARE(table.board.CurrentPlayer.value(), human);
-        table.board.Command1_Click();
-        table.die.Push(face[std::size_t(human)]);
-        table.board.Timer1_Timer();
-        for (int computer = humans + 1; human == humans && computer <= MaxPlayers; ++computer)
-            table.die.Push(face[std::size_t(computer)]);
-        table.board.Command2_Click();
+        table.Roll(face[human], human == humans ? face.mid(humans + 1) : QList<int>());
     }
     QList<int> walk;  // every placement of the round, player after player
     QStringList lines;  // the mover's message at each of them
-    for (std::size_t k = 1; k <= MaxPlayers; ++k) {
+    for (int k = 1; k <= MaxPlayers; ++k) {
         for (int step = 0; step <= face[k]; ++step) {
             walk << (want.start[k] + step) % 25;
             lines << want.message[k];
         }
         const int landing = (want.start[k] + face[k]) % 25;
-        want.message[k] = expected::LineFor(landing, int(k));
+        want.message[k] = expected::LineFor(landing, k);
         want.money[k] += expected::Squares[std::size_t(landing)].money;
         want.start[k] = expected::NextStart(landing);
         if (want.money[k] >= 2500)  // no later landing of the round changes this purse
-            want.winnerText += QStringLiteral("おめでとう。") + table.Player(int(k)).Name + QStringLiteral("さん\r\n");
+            want.winnerText += QStringLiteral("おめでとう。") + table.Player(k).Name + QStringLiteral("さん\r\n");
     }
     QVERIFY(table.die.Empty());  // every computer turn ran
     QCOMPARE(qsizetype(table.ports.Count(QStringLiteral("Beep"))), walk.size());
     for (int k = 1; k <= MaxPlayers; ++k) {
-        QCOMPARE(table.Player(k).Position.value(), want.start[std::size_t(k)]);
-        QCOMPARE(table.Player(k).Money.value(), want.money[std::size_t(k)]);
-        QCOMPARE(table.State().Label3[k - 1], QString::number(want.money[std::size_t(k)]));
-        QCOMPARE(table.State().Label5[k - 1], want.message[std::size_t(k)]);
+        QCOMPARE(table.Player(k).Position.value(), want.start[k]);
+        QCOMPARE(table.Player(k).Money.value(), want.money[k]);
+        QCOMPARE(table.State().Label3[k - 1], QString::number(want.money[k]));
+        QCOMPARE(table.State().Label5[k - 1], want.message[k]);
     }
     // Once a game is won, every round's end shows the winner window and pauses the music.
     const int won = want.winnerText.isEmpty() ? 0 : 1;

@@ -149,7 +149,8 @@ private slots:
         QCOMPARE(heard, commands);
     }
 
-    void theWinnerWindowsYesPlaysAgainWithTheSamePlayers()
+    // Yes plays again with the same players; No unloads both windows.
+    void theWinnerWindowsYesPlaysAgainWithTheSamePlayersAndNoEndsTheGame()
     {
         test::Table table;
         table.Player(1).Money = 2550;
@@ -171,6 +172,10 @@ private slots:
         WinnerRules next(table.module, table.board, table.ports, table.ports);
         next.Form_Load();
         QCOMPARE(next.Label1, QStringLiteral("おめでとう。越後屋の若旦那さん\r\n"));
+        table.ports.log.clear();
+        table.ports.answers = {false};
+        next.Command1_Click();
+        QCOMPARE(table.ports.log, (QStringList{QStringLiteral("UnloadWinnerWindow"), QStringLiteral("UnloadBoard")}));
     }
 
     // Kept when player 1 is about to roll again after a round of `face`s,
@@ -307,15 +312,6 @@ private slots:
             QCOMPARE(read.game.players[1].name, QStringLiteral("<b>x</b>"));
             QCOMPARE(read.game.winners, QList<int>{3});
         }
-    }
-
-    void theWinnerWindowsNoUnloadsBothWindows()
-    {
-        test::Table table;
-        WinnerRules winner(table.module, table.board, table.ports, table.ports);
-        table.ports.answers = {false};
-        winner.Command1_Click();
-        QCOMPARE(table.ports.log, (QStringList{QStringLiteral("UnloadWinnerWindow"), QStringLiteral("UnloadBoard")}));
     }
 };
 

@@ -29,12 +29,6 @@ QByteArray ReadAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Every event the player hands the synthesizer while the tune plays, with the
-// tick it came at.
-struct HeardEvent {
-    int tick, type, channel, key, value;
-};
-
 // A synthesizer of its own, its memory not locked (a test may not lock it).
 struct Synth {
     fluid_settings_t *settings = new_fluid_settings();
@@ -42,29 +36,47 @@ struct Synth {
     ~Synth() { delete_fluid_synth(synth), delete_fluid_settings(settings); }
 };
 
-std::vector<HeardEvent> PlayThrough(const QByteArray &tune)
+// What the player hands the synthesizer while the tune plays: the programs
+// chosen, the notes begun and still held, the ticks of the first note and of
+// the last release.
+struct Heard {
+    fluid_player_t *player = nullptr;
+    std::set<int> programs{};
+    std::map<std::pair<int, int>, int> sounding{};  // (channel, key) -> notes held
+    int notes = 0, firstNote = -1, lastRelease = -1;
+};
+
+int Hear(void *data, fluid_midi_event_t *event)
+{
+    Heard &heard = *static_cast<Heard *>(data);
+    const int type = fluid_midi_event_get_type(event), tick = fluid_player_get_current_tick(heard.player);
+    const std::pair note{fluid_midi_event_get_channel(event), fluid_midi_event_get_key(event)};
+    if (type == 0xC0)
+        heard.programs.insert(note.second);  // a program change's number is its first data byte
+    if (type == 0x90 && fluid_midi_event_get_velocity(event) > 0) {
+        ++heard.sounding[note];
+        heard.firstNote = heard.notes++ > 0 ? heard.firstNote : tick;
+    } else if ((type == 0x80 || type == 0x90) && heard.sounding[note] > 0) {
+        --heard.sounding[note];
+        heard.lastRelease = tick;
+    }
+    return FLUID_OK;
+}
+
+Heard PlayThrough(const QByteArray &tune)
 {
     fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
     Synth s;
     fluid_settings_setstr(s.settings, "player.timing-source", "sample");  // read as the player is made
-    fluid_player_t *player = new_fluid_player(s.synth);
-    std::pair<fluid_player_t *, std::vector<HeardEvent>> heard{player, {}};
-    const auto hear = [](void *data, fluid_midi_event_t *event) {
-        auto &[from, events] = *static_cast<decltype(heard) *>(data);
-        events.push_back({fluid_player_get_current_tick(from), fluid_midi_event_get_type(event),
-                          fluid_midi_event_get_channel(event), fluid_midi_event_get_key(event),
-                          fluid_midi_event_get_velocity(event)});
-        return int(FLUID_OK);
-    };
-    fluid_player_set_playback_callback(player, hear, &heard);
-    fluid_player_add_mem(player, tune.constData(), std::size_t(tune.size()));
-    fluid_player_play(player);
+    Heard heard{new_fluid_player(s.synth)};
+    fluid_player_set_playback_callback(heard.player, Hear, &heard);
+    fluid_player_add_mem(heard.player, tune.constData(), std::size_t(tune.size()));
+    fluid_player_play(heard.player);
     std::vector<float> left(512), right(512);
-    for (int block = 0; block < 60 * 44100 / 512 && fluid_player_get_status(player) == FLUID_PLAYER_PLAYING;
-         ++block)
+    for (int block = 0; block < 60 * 44100 / 512 && fluid_player_get_status(heard.player) == FLUID_PLAYER_PLAYING; ++block)
         fluid_synth_write_float(s.synth, 512, left.data(), 0, 1, right.data(), 0, 1);
-    delete_fluid_player(player);
-    return heard.second;
+    delete_fluid_player(std::exchange(heard.player, nullptr));
+    return heard;
 }
 
 } // namespace
@@ -190,32 +202,17 @@ private slots:
         QCOMPARE(check.DurationMs(), double(MMControl::DefaultUpdateInterval));
         QCOMPARE(check.tracks, 5);
         QVERIFY(check.notes > 100);
-        const std::vector<HeardEvent> events = PlayThrough(tune);
-        std::set<int> programs;
-        std::map<std::pair<int, int>, int> sounding;  // (channel, key) -> notes held
-        int firstNote = -1, lastRelease = -1, notes = 0;
-        for (const HeardEvent &e : events) {
-            if (e.type == 0xC0)
-                programs.insert(e.key);  // a program change's number is its first data byte
-            if (e.type == 0x90 && e.value > 0) {
-                ++sounding[{e.channel, e.key}];
-                ++notes;
-                firstNote = firstNote < 0 ? e.tick : firstNote;
-            } else if ((e.type == 0x80 || e.type == 0x90) && sounding[{e.channel, e.key}] > 0) {
-                --sounding[{e.channel, e.key}];
-                lastRelease = e.tick;
-            }
-        }
+        const Heard heard = PlayThrough(tune);
         // General MIDI's shakuhachi 78, shamisen 107, koto 108, taiko 117, counted from 0.
         const std::set<int> instruments{77, 106, 107, 116};
-        QCOMPARE(programs, instruments);
-        QCOMPARE(notes, check.notes);
-        QCOMPARE(firstNote, 0);
-        for (const auto &[note, held] : sounding)
+        QCOMPARE(heard.programs, instruments);
+        QCOMPARE(heard.notes, check.notes);
+        QCOMPARE(heard.firstNote, 0);
+        for (const auto &[note, held] : heard.sounding)
             QVERIFY2(held == 0, qPrintable(QStringLiteral("channel %1 key %2 never released").arg(note.first).arg(note.second)));
-        QVERIFY(lastRelease < check.endTick);
+        QVERIFY(heard.lastRelease < check.endTick);
         // The last notes lead right up to the loop point: at most an eighth of silence.
-        QVERIFY2(check.endTick - lastRelease <= check.division / 2, qPrintable(QString::number(lastRelease)));
+        QVERIFY2(check.endTick - heard.lastRelease <= check.division / 2, qPrintable(QString::number(heard.lastRelease)));
 
         Synth s;
         const int id = fluid_synth_sfload(s.synth, DefaultSoundFonts().front().c_str(), 1);

@@ -74,14 +74,11 @@ protected:
 QString FirstWalk(int face, int player)
 {
     QFile list(QStringLiteral(KIRAMOKU_FIRST_WALKS));
-    if (!list.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", KIRAMOKU_FIRST_WALKS);
-    for (const QByteArray &line : list.readAll().split('\n')) {
-        const QList<QByteArray> words = line.split(' ');
-        if (words.size() > 2 && words[0].toInt() == face && words[1].contains(QByteArray::number(player)))
-            return QString::fromUtf8(line.mid(words[0].size() + words[1].size() + 2));
-    }
-    qFatal("no first walk of %d for player %d", face, player);
+    const QRegularExpression line(QStringLiteral("^%1 \\d*%2\\d* (.+)$").arg(face).arg(player), QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch found = line.match(list.open(QIODevice::ReadOnly) ? QString::fromUtf8(list.readAll()) : QString());
+    if (!found.hasMatch())
+        qFatal("no first walk of %d for player %d in %s", face, player, KIRAMOKU_FIRST_WALKS);
+    return found.captured(1);
 }
 
 } // namespace
