@@ -19,6 +19,7 @@ namespace kiramoku::screens {
 namespace {
 constexpr qreal MillisecondsPerSecond = 1000;
 constexpr qreal AssumedRefreshRate = 60;  // Hz, for a screen that does not say its own
+constexpr quint64 NoEventTime = 0;         // the time of an event the window system did not send
 } // namespace
 
 // The rules' music commands go through the playback, so a game end's "Pause"
@@ -233,12 +234,30 @@ void Form1::keyPressEvent(QKeyEvent *event)
 {
     // The buttons pass on the keys they do not use, so M works whichever has the focus.
     if (event->key() == Qt::Key_M && !(event->modifiers() & ~Qt::KeypadModifier)) {
-        const bool on = !music_->MusicOn();
-        music_->SetMusicOn(on);
-        RememberMusicWanted(on);
+        if (!RepeatOfHeldM(*event)) {
+            const bool on = !music_->MusicOn();
+            music_->SetMusicOn(on);
+            RememberMusicWanted(on);
+        }
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void Form1::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_M) {
+        lastMRelease_ = event->timestamp();
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+bool Form1::RepeatOfHeldM(const QKeyEvent &press) const
+{
+    // The X server repeats a held key as a release and a press at one and
+    // the same time, and Qt marks only some of these presses as repeats.
+    // An event made up by a program carries no time (0): each is a press.
+    return press.isAutoRepeat() || (press.timestamp() != NoEventTime && press.timestamp() == lastMRelease_);
 }
 
 void Form1::closeEvent(QCloseEvent *event)

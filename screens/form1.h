@@ -63,7 +63,9 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     // M turns the music off or on, and the choice is kept for the next start.
+    // A held M is one press: its repeats change nothing.
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
 
 private:
     using Handler = void (BoardRules::*)();
@@ -73,6 +75,7 @@ private:
     void Render(const BoardState &board);
     void SyncTimer();
     std::chrono::milliseconds FrameInterval() const;
+    bool RepeatOfHeldM(const QKeyEvent &press) const;
 
     Playback &playback_;
     MMControl *music_;
@@ -81,6 +84,7 @@ private:
     QTimer *timer1_;
     std::deque<std::function<void()>> pending_;  // input that came during a playback
     bool unloaded_ = false;
+    quint64 lastMRelease_ = 0;  // the window system's time of M's last release; 0 before any
 
     TextLabel *label1_;
     std::array<TextLabel *, MaxPlayers> label2_{}, label3_{}, label5_{};
