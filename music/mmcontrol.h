@@ -59,7 +59,9 @@ public:
     // Music off: the control still takes every command and keeps the
     // board's settings, but plays nothing: within a second the sound output
     // is closed and the synthesizer and its SoundFont are gone. Turned on again, it opens and plays the tune the
-    // board's commands left open or playing, from its start.
+    // board's commands left open or playing, from its start. Switched many
+    // times in a row, it ends as the last switch asked, without playing
+    // the states in between.
     void SetMusicOn(bool on);
     bool MusicOn() const { return musicOn_; }
     // What the board's commands have asked of the tune, whether the music

@@ -112,6 +112,10 @@ Sequencer::~Sequencer()
     std::unique_lock lock(shared_->queueMutex);
     if (!shared_->started)
         return;
+    // Only the close matters now: commands still waiting (a burst of M
+    // presses) would only hold the exit, and leave the thread behind as if
+    // the sound server did not answer.
+    shared_->jobs.clear();
     shared_->jobs.push_back({Command::Close, {}, std::nullopt});
     shared_->quit = true;
     shared_->wake.notify_all();
@@ -134,6 +138,15 @@ void Sequencer::Submit(Command command, std::string path, std::optional<std::int
         shared_->started = true;
         shared_->thread = std::thread(&Shared::Run, shared_);
     }
+    // Music off makes whatever still waits moot: turned on again, the
+    // control asks anew for the tune it wants. And a music off still waiting
+    // when the control opens its tune again is moot too: the open replaces
+    // the tune anyway. However fast M is pressed, the last press waits for
+    // the command in hand, not for every state asked for in between.
+    if (command == Command::Release)
+        shared_->jobs.clear();
+    else if (command == Command::Open && !shared_->jobs.empty() && shared_->jobs.back().command == Command::Release)
+        shared_->jobs.pop_back();
     shared_->jobs.push_back({command, std::move(path), fromMs});
     shared_->wake.notify_all();
 }

@@ -47,9 +47,10 @@ public:
     static constexpr int SampleRate = 44100;  // frames a second, live and offline
 
     explicit Sequencer(SequencerOptions options = {});
-    // Ends the sound output, the tune and the thread. Waits at most
-    // ShutdownWait for it; a thread still held then by a sound server that
-    // hangs is left behind (see leftbehind.h) and the process ends without it.
+    // Ends the sound output, the tune and the thread; commands still waiting
+    // are dropped. Waits at most ShutdownWait for the one in hand; a thread
+    // still held then by a sound server that hangs is left behind (see
+    // leftbehind.h) and the process ends without it.
     ~Sequencer();
     Sequencer(const Sequencer &) = delete;
     Sequencer &operator=(const Sequencer &) = delete;
@@ -57,7 +58,7 @@ public:
     static constexpr std::chrono::milliseconds ShutdownWait{500};
 
     // Reads and checks the tune file and opens it at its start; a tune already
-    // open is closed first.
+    // open is closed first. A Release still waiting is dropped.
     void Open(const std::string &path);
     // Plays on from the current position to the end of the tune and stops
     // there; from `fromMs` milliseconds into the tune when given. A finished
@@ -70,6 +71,7 @@ public:
     void Close();
     // Music off: the tune fades out within 20 ms, then the sound output
     // closes and the synthesizer and its SoundFont go, within a second.
+    // Every command still waiting is dropped; the one in hand is finished.
     void Release();
 
     // For tests and measurements, from any thread.

@@ -2,6 +2,7 @@
 // commands in their orders, pause and resume, the restart on every tick; and
 // the restarts on a real sound driver's thread.
 #include "fakes.h"
+#include "leftbehind.h"
 #include "musictest.h"
 
 #include <QtTest>
@@ -18,6 +19,8 @@ static const Sound &Reference()
 
 // Ticks of the built tune a second: 480 a quarter, a quarter 0.6875 s.
 constexpr double TicksPerSecond = 480 / 0.6875;
+
+constexpr std::chrono::milliseconds LastPressHeard{300};  // the music as the last of many M presses asked, this soon after it
 
 class TestPlayback : public QObject {
     Q_OBJECT
@@ -116,6 +119,29 @@ private slots:
         QVERIFY(music.Render(3000).StartsLike(Reference()));
         QCOMPARE(music.Status().state, TuneState::Playing);
         QCOMPARE(music.output->Starts(), offBeforeTheStart ? 1 : 2);
+    }
+
+    // M pressed as fast as keys go, on ALSA's null device, which plays each
+    // fade of music off at once; after the third burst the board closes at once.
+    void aBurstOfMEndsAsTheLastPressAsked()
+    {
+        auto music = std::make_unique<MMControl>(SequencerOptions{DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"alsa"}, "null")});
+        music->SetUpdateInterval(0);
+        StartMusic(*music, BuiltTune());
+        QVERIFY(music->Device().WaitUntilIdle(Patience));
+        for (int burst = 1;; ++burst) {
+            for (int press = 0; press < 199; ++press)
+                music->SetMusicOn(!music->MusicOn());
+            if (burst == 3)
+                break;
+            QVERIFY(music->Device().WaitUntilIdle(LastPressHeard));
+            // Played (the null device hurries the tune to its end), or no stream and no synthesizer.
+            const Sequencer::Status now = music->Device().Snapshot();
+            const bool played = now.state == TuneState::Playing || now.state == TuneState::Finished;
+            QCOMPARE(QList<bool>({played, now.outputOn, now.synthReady}), QList<bool>(3, burst == 2));
+        }
+        music.reset();
+        QVERIFY(!ThreadsLeftBehind());  // which would blame the sound server as the game ends
     }
 
     void commandsActInAnyLetterCase_data()
