@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QtMath>
 
@@ -35,10 +36,35 @@ public:
     void SetFrom(qint32 position) override { Later([=, this] { music_.SetFrom(position); }); }
     void SetCommand(const QString &command) override { Later([=, this] { music_.SetCommand(command); }); }
 
+    // Runs `commands` with what they send going to the music at once.
+    void AtOnce(const std::function<void()> &commands)
+    {
+        const QScopedValueRollback atOnce(atOnce_, true);
+        commands();
+    }
+
 private:
-    void Later(std::function<void()> action) { playback_.Defer(std::move(action)); }
+    void Later(std::function<void()> action) { atOnce_ ? action() : playback_.Defer(std::move(action)); }
     MusicControl &music_;
     Playback &playback_;
+    bool atOnce_ = false;
+};
+
+// The rules' questions, noting while one is open: the click that asked it
+// is being resolved all that time, so the board's input waits behind it.
+class WatchedQuestion : public Question {
+public:
+    explicit WatchedQuestion(Question &question) : question_(question) {}
+    bool AskYes(const QString &text, const QString &title, bool yesIsDefault, Dismissal dismissal) override
+    {
+        const QScopedValueRollback open(open_, true);
+        return question_.AskYes(text, title, yesIsDefault, dismissal);
+    }
+    bool Open() const { return open_; }
+
+private:
+    Question &question_;
+    bool open_ = false;
 };
 
 Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Question &question,
@@ -46,7 +72,8 @@ Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Questi
     : playback_(playback),
       music_(new MMControl(this)),
       deferredMusic_(std::make_unique<DeferredMusic>(*music_, playback)),
-      rules_(module, {playback, windows, *deferredMusic_, question}, tuneFile),
+      question_(std::make_unique<WatchedQuestion>(question)),
+      rules_(module, {playback, windows, *deferredMusic_, *question_}, tuneFile),
       timer1_(new QTimer(this))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -135,6 +162,13 @@ void Form1::Timer1_Timer()
 
 void Form1::MMControl1_StatusUpdate()
 {
+    // The tune loops on while the quit question waits for its answer: a
+    // tick is the music's, not a move on the board, and the question comes
+    // before its click has put anything off, so the restart overtakes nothing.
+    if (question_->Open() && !unloaded_) {
+        deferredMusic_->AtOnce([this] { Guard([this] { rules_.MMControl1_StatusUpdate(); }); });
+        return;
+    }
     Act(&BoardRules::MMControl1_StatusUpdate);
 }
 

@@ -50,20 +50,20 @@ inline QString SystemTitle(QWidget *window)
 // Answers the next modal message box with `button` once it appears. `box`
 // holds what it showed: text, title, title on screen, Yes and No captions;
 // with `putAwayFirst`, Escape and the frame's close are tried first, and
-// "stayed" or "went" is added.
+// "stayed" or "went" is added; before them, what `whileOpen` tells.
 struct Answer {
     QStringList box;
     QTimer poll;
-    explicit Answer(QMessageBox::StandardButton button, bool putAwayFirst = false)
+    explicit Answer(QMessageBox::StandardButton button, bool putAwayFirst = false, std::function<QStringList()> whileOpen = {})
     {
-        poll.callOnTimeout([this, button, putAwayFirst] {
+        poll.callOnTimeout([this, button, putAwayFirst, whileOpen] {
             auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!shown) {
                 return;
             }
             poll.stop();
             box << shown->text() << shown->windowTitle() << SystemTitle(shown) << shown->button(QMessageBox::Yes)->text()
-                << shown->button(QMessageBox::No)->text();
+                << shown->button(QMessageBox::No)->text() << (whileOpen ? whileOpen() : QStringList());
             if (putAwayFirst) {
                 QTest::keyClick(shown, Qt::Key_Escape);
                 if (QApplication::activeModalWidget() == shown) {
