@@ -12,6 +12,11 @@
 //       Offline: the start sequence, exactly one status period of sound,
 //       the tick's close/open/play, two seconds more; writes it as a WAV and
 //       prints the silence around the restart.
+//   kiramoku_music_bench burst PRESSES SPAN_MS [TUNE] [--live]
+//       The tune playing, M pressed PRESSES times evenly over SPAN_MS: how
+//       long after the last press the music is as that press asked; then as
+//       many presses again and the board's close at once: how long it holds.
+#include "leftbehind.h"
 #include "mmcontrol.h"
 #include "musicsequence.h"
 
@@ -189,6 +194,51 @@ int Gap(const std::string &wav, const QString &tune)
     return 0;
 }
 
+// M pressed `presses` times, evenly over `span`, as a player's fingers would.
+void PressM(MMControl &music, int presses, std::chrono::microseconds span)
+{
+    const auto gap = span / std::max(presses - 1, 1);
+    for (int press = 0; press < presses; ++press) {
+        if (press > 0)
+            std::this_thread::sleep_for(gap);
+        music.SetMusicOn(!music.MusicOn());
+    }
+}
+
+int Burst(int presses, std::chrono::milliseconds span, const QString &tune, bool live)
+{
+    SequencerOptions options;
+    if (!live)
+        options.output = std::make_shared<PacedAudioOutput>();
+    auto music = std::make_unique<MMControl>(options);
+    music->SetUpdateInterval(0);
+    StartSequence(*music, tune);
+    music->Device().WaitUntilIdle(std::chrono::seconds(10));
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // the tune heard a while, its output running
+
+    PressM(*music, presses, span);
+    QElapsedTimer clock;
+    clock.start();
+    const bool settled = music->Device().WaitUntilIdle(std::chrono::minutes(1));
+    const double settledMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    const Sequencer::Status status = music->Device().Snapshot();
+    const bool played = status.state == TuneState::Playing && status.outputOn;
+    const bool released = status.state == TuneState::Closed && !status.outputOn && !status.synthReady;
+
+    PressM(*music, presses, span);
+    clock.restart();
+    music.reset();
+    const double closeMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    std::printf("output: %s\n", live ? "sound card" : "real-time stand-in for a sound card");
+    std::printf("%d presses of M over %lld ms, the last asking for music %s\n", presses,
+                static_cast<long long>(span.count()), presses % 2 ? "off" : "on");
+    std::printf("nothing left to do %.1f ms after the last press%s; the music %s\n", settledMs,
+                settled ? "" : " (gave up)", played ? "playing" : released ? "released" : "neither playing nor released");
+    std::printf("the same presses again, then the close: %.1f ms; a thread left behind: %s\n", closeMs,
+                ThreadsLeftBehind() ? "yes" : "no");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -204,6 +254,12 @@ int main(int argc, char **argv)
         return Idle(args.value(2).toInt());
     if (mode == QLatin1String("gap") && args.size() >= 3)
         return Gap(args.value(2).toStdString(), tune);
-    std::fprintf(stderr, "usage: kiramoku_music_bench play SECONDS [TUNE] [--live] | idle SECONDS | gap OUT.wav [TUNE]\n");
+    if (mode == QLatin1String("burst") && args.size() >= 4) {
+        const QString burstTune = args.size() > 4 && !args.value(4).startsWith(QLatin1String("--")) ? args.value(4) : FindTuneFile();
+        return Burst(args.value(2).toInt(), std::chrono::milliseconds(args.value(3).toInt()), burstTune,
+                     args.contains(QLatin1String("--live")));
+    }
+    std::fprintf(stderr, "usage: kiramoku_music_bench play SECONDS [TUNE] [--live] | idle SECONDS | gap OUT.wav [TUNE]"
+                         " | burst PRESSES SPAN_MS [TUNE] [--live]\n");
     return 2;
 }
