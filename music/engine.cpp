@@ -145,7 +145,8 @@ void Engine::Release(bool fade)
         sound_.Hush(true);
         const std::int64_t drained = 2 * static_cast<std::int64_t>(options_.output->BufferedFrames());
         const auto until = std::chrono::steady_clock::now() + FadeWait;
-        while (!(sound_.FadedOut() && sound_.SilentFrames() > drained) && std::chrono::steady_clock::now() < until)
+        while (!(sound_.FadedOut() && sound_.SilentFrames() > drained) && !hurry_
+               && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(FadePoll);
     }
     // The output first (it renders the synthesizer), then the tune, the

@@ -39,9 +39,13 @@ public:
     static constexpr std::chrono::milliseconds ReopenEvery{750};
 
     // How long Release waits at most for the fade to be played to its last
-    // sample before closing the output: the fade, then twice the output's
-    // buffer of silence, with room for a busy machine.
-    static constexpr std::chrono::milliseconds FadeWait{600};
+    // sample before closing the output: the output's buffer before the fade
+    // is heard, the fade, then twice the buffer of silence (about 300 ms),
+    // with room for a busy machine; well within Sequencer::ShutdownWait.
+    static constexpr std::chrono::milliseconds FadeWait{400};
+    // The game is ending: a Release in hand no longer waits for its fade.
+    // Any thread.
+    void Hurry() { hurry_ = true; }
     static constexpr std::chrono::milliseconds FadePoll{5};
 
 private:
@@ -67,6 +71,7 @@ private:
     bool outputOn_ = false;
     bool outputLost_ = false;
     bool outputWanted_ = false;
+    std::atomic<bool> hurry_{false};
     int opens_ = 0;
 };
 

@@ -116,6 +116,7 @@ Sequencer::~Sequencer()
     // presses) would only hold the exit, and leave the thread behind as if
     // the sound server did not answer.
     shared_->jobs.clear();
+    shared_->engine->Hurry();  // a music off in hand closes its stream without waiting for the fade
     shared_->jobs.push_back({Command::Close, {}, std::nullopt});
     shared_->quit = true;
     shared_->wake.notify_all();
