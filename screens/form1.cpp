@@ -50,30 +50,12 @@ private:
     bool atOnce_ = false;
 };
 
-// The rules' questions, noting while one is open: the click that asked it
-// is being resolved all that time, so the board's input waits behind it.
-class WatchedQuestion : public Question {
-public:
-    explicit WatchedQuestion(Question &question) : question_(question) {}
-    bool AskYes(const QString &text, const QString &title, bool yesIsDefault, Dismissal dismissal) override
-    {
-        const QScopedValueRollback open(open_, true);
-        return question_.AskYes(text, title, yesIsDefault, dismissal);
-    }
-    bool Open() const { return open_; }
-
-private:
-    Question &question_;
-    bool open_ = false;
-};
-
 Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Question &question,
              const QString &tuneFile)
     : playback_(playback),
       music_(new MMControl(this)),
       deferredMusic_(std::make_unique<DeferredMusic>(*music_, playback)),
-      question_(std::make_unique<WatchedQuestion>(question)),
-      rules_(module, {playback, windows, *deferredMusic_, *question_}, tuneFile),
+      rules_(module, {playback, windows, *deferredMusic_, question}, tuneFile),
       timer1_(new QTimer(this))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -162,10 +144,11 @@ void Form1::Timer1_Timer()
 
 void Form1::MMControl1_StatusUpdate()
 {
-    // The tune loops on while the quit question waits for its answer: a
-    // tick is the music's, not a move on the board, and the question comes
-    // before its click has put anything off, so the restart overtakes nothing.
-    if (question_->Open() && !unloaded_) {
+    // The tune loops on while the computers' turns play back and while the
+    // quit question waits for its answer: a tick is the music's, not a move
+    // on the board, so it does not wait behind them. What the turns send the
+    // music (a game end's pause) still comes at its moment, after it.
+    if (playback_.Busy() && !unloaded_) {
         deferredMusic_->AtOnce([this] { Guard([this] { rules_.MMControl1_StatusUpdate(); }); });
         return;
     }

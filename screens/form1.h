@@ -19,7 +19,6 @@ namespace kiramoku::screens {
 
 class Announcer;
 class DeferredMusic;
-class WatchedQuestion;
 class TextLabel;
 
 // Where input to the game's windows waits while a turn plays back: the
@@ -81,7 +80,6 @@ private:
     Playback &playback_;
     MMControl *music_;
     std::unique_ptr<DeferredMusic> deferredMusic_;
-    std::unique_ptr<WatchedQuestion> question_;
     BoardRules rules_;
     QTimer *timer1_;
     std::deque<std::function<void()>> pending_;  // input that came during a playback

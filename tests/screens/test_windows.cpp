@@ -231,6 +231,9 @@ private slots:
         QVERIFY2(game.die.draws - draws <= int(board->screen()->refreshRate()) / 2 + 2, qPrintable(QString::number(game.die.draws - draws)));
         game.Click("Command2");
         QVERIFY(game.Busy());
+        const int heard = board->Music().CommandsHeard();
+        emit board->Music().StatusUpdate();  // the tune restarts at once, not after the walk
+        QCOMPARE(board->Music().CommandsHeard() - heard, 3);
         game.WaitUntilStill();
 
         QCOMPARE(board->Rules().Players[1].Position.value(), 3);
