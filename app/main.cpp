@@ -4,6 +4,7 @@
 #include "leftbehind.h"
 #include "mmcontrol.h"
 #include "musicchoice.h"
+#include "oneheap.h"
 #include "session.h"
 #include "windowlook.h"
 
@@ -15,6 +16,7 @@ constexpr std::chrono::seconds LastChoiceWait{2};
 
 int main(int argc, char *argv[])
 {
+    kiramoku::UseOneHeap();
     const kiramoku::CommandLine commandLine = kiramoku::ReadCommandLine(argc, argv);
     if (commandLine.exitStatus)
         return *commandLine.exitStatus;

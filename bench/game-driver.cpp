@@ -26,15 +26,26 @@
 //       how long the writer then takes to have the file on disk, in a
 //       temporary folder. Prints the median and the 95th percentile of each
 //       in microseconds, and the file's size.
+//   kiramoku_game_bench resting music-off|no-music
+//       The board (はじめる pressed) with its music for PlayBeforeKey, then M
+//       pressed as a player would (music-off); or the same with the music
+//       off from the start, as `kiramoku --no-music` (no-music). OffSettle
+//       later, prints the process's resident memory and its parts. Writes
+//       the music choice into XDG_CONFIG_HOME: the caller points it away
+//       from the player's own.
 #include "board.h"
 #include "form1.h"
 #include "keptfile.h"
 #include "mmcontrol.h"
+#include "musicchoice.h"
+#include "oneheap.h"
+#include "resident.h"
 #include "savedgame.h"
 #include "session.h"
 #include "windowlook.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -386,8 +397,34 @@ int Keeping(int turns)
 
 } // namespace
 
+// The music's SoundFont loads and the tune plays a while before M.
+constexpr std::chrono::seconds PlayBeforeKey{6};
+
+int Resting(bool musicFirst)
+{
+    SetUpApplication();
+    if (musicFirst)
+        RememberMusicWanted(true);  // whatever an earlier run kept
+    else
+        ApplyMusicOption(true);
+    Session session(FindTuneFile());
+    session.Start(false);
+    session.Selection()->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    QTimer::singleShot(PlayBeforeKey, [&session, musicFirst] {
+        if (musicFirst) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier, QStringLiteral("m"));
+            QApplication::sendEvent(session.Board(), &press);
+        }
+    });
+    QTimer::singleShot(PlayBeforeKey + bench::OffSettle, qApp, &QCoreApplication::quit);
+    QApplication::exec();
+    bench::PrintResident(musicFirst ? "the game after M" : "the game with --no-music");
+    return 0;
+}
+
 int main(int argc, char *argv[])
 {
+    UseOneHeap();  // as the game does
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const QString mode = args.value(1);
@@ -403,6 +440,10 @@ int main(int argc, char *argv[])
     if (mode == QLatin1String("phases")) {
         return Phases(args.value(2, QStringLiteral("10")).toInt(), args.value(3) == QLatin1String("music"));
     }
-    std::fprintf(stderr, "usage: kiramoku_game_bench startup | minimal | phases SECONDS [music] | keeping [TURNS]\n");
+    if (mode == QLatin1String("resting") && args.size() >= 3) {
+        return Resting(args.value(2) == QLatin1String("music-off"));
+    }
+    std::fprintf(stderr, "usage: kiramoku_game_bench startup | minimal | phases SECONDS [music] | keeping [TURNS]"
+                         " | resting music-off|no-music\n");
     return 2;
 }

@@ -5,7 +5,9 @@
 //       close/open/play on every status tick) for SECONDS, on a stand-in for
 //       the sound card that renders in real time and throws the sound away
 //       (or on the real sound card with --live). Run it under /usr/bin/time
-//       for the CPU share and the peak resident memory.
+//       for the CPU share and the peak resident memory. Ends with one line
+//       for each thread: its name, its scheduling policy and its CPU share
+//       of one core from the moment the music plays to the end.
 //   kiramoku_music_bench idle SECONDS
 //       The same process with the music control never opened: the baseline.
 //   kiramoku_music_bench gap OUT.wav [TUNE]
@@ -16,15 +18,31 @@
 //       The tune playing, M pressed PRESSES times evenly over SPAN_MS: how
 //       long after the last press the music is as that press asked; then as
 //       many presses again and the board's close at once: how long it holds.
+//   kiramoku_music_bench silences FILE.raw MIN_MS
+//       A recording (parec --raw: s16le, two channels, 44100 Hz): the
+//       stretches of digital silence (both channels exactly zero) of MIN_MS
+//       or more between its first and its last sound, and the longest.
+//   kiramoku_music_bench off SECONDS [TUNE] [--live]
+//       The music played for SECONDS, then turned off as M does; after
+//       OffSettle prints the process's resident memory (VmRSS and its parts)
+//       and holds HoldForLook for a look from outside (pmap -x).
+//   kiramoku_music_bench unopened SECONDS
+//       The same with the music never opened: the baseline.
 #include "leftbehind.h"
 #include "mmcontrol.h"
 #include "musicsequence.h"
+#include "oneheap.h"
+#include "resident.h"
 
 #include <fluidsynth.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
+
+#include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -32,10 +50,12 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <thread>
 #include <vector>
 
 using namespace kiramoku;
+using namespace kiramoku::bench;
 
 namespace {
 
@@ -77,6 +97,72 @@ private:
     std::thread thread_;
 };
 
+// A look at one thread of this process, as the kernel tells it.
+struct ThreadLook {
+    QByteArray name;
+    int policy = SCHED_OTHER;
+    int priority = 0;  // the real-time priority; 0 under the ordinary policies
+    qint64 cpuNs = 0;  // on a CPU since the thread started, user and system
+};
+
+// Fields of /proc/PID/task/TID/stat, counted from 1 as proc(5) does; the
+// name in parentheses (field 2) may hold spaces, so fields are counted from
+// the one after it.
+constexpr int StatFieldAfterName = 3;
+constexpr int StatFieldRtPriority = 40;
+constexpr int StatFieldPolicy = 41;
+
+// Every thread now alive. The CPU time is schedstat's, every nanosecond on
+// a CPU: stat's utime and stime count the clock's 10 ms ticks a thread
+// happened to be running at, coarse for a thread at half a percent.
+std::map<int, ThreadLook> LookAtThreads()
+{
+    std::map<int, ThreadLook> threads;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString folder = tasks.filePath(tid);
+        const QByteArray stat = ReadProc(folder + QStringLiteral("/stat"));
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        ThreadLook look;
+        look.name = ReadProc(folder + QStringLiteral("/comm")).trimmed();
+        look.priority = fields.value(StatFieldRtPriority - StatFieldAfterName).toInt();
+        look.policy = fields.value(StatFieldPolicy - StatFieldAfterName).toInt();
+        look.cpuNs = ReadProc(folder + QStringLiteral("/schedstat")).split(' ').value(0).toLongLong();
+        threads[tid.toInt()] = look;
+    }
+    return threads;
+}
+
+QByteArray PolicyName(const ThreadLook &look)
+{
+    switch (look.policy) {
+    case SCHED_OTHER:
+        return "SCHED_OTHER";
+    case SCHED_FIFO:
+        return "SCHED_FIFO priority " + QByteArray::number(look.priority) + " (real-time)";
+    case SCHED_RR:
+        return "SCHED_RR priority " + QByteArray::number(look.priority) + " (real-time)";
+    default:
+        return "policy " + QByteArray::number(look.policy);
+    }
+}
+
+// Each thread's share of one core between the two looks; a thread started
+// between them counts from nothing.
+void PrintThreads(const std::map<int, ThreadLook> &before, const std::map<int, ThreadLook> &after, double seconds)
+{
+    double total = 0;
+    for (const auto &[tid, look] : after) {
+        const auto earlier = before.find(tid);
+        const qint64 ns = look.cpuNs - (earlier == before.end() ? 0 : earlier->second.cpuNs);
+        const double share = 100.0 * static_cast<double>(ns) / 1e9 / seconds;
+        total += share;
+        std::printf("thread %s%s: %s, CPU %.2f %% of one core\n", look.name.constData(),
+                    tid == getpid() ? " (main)" : "", PolicyName(look).constData(), share);
+    }
+    std::printf("threads together: CPU %.2f %% of one core over %.1f s of playing\n", total, seconds);
+}
+
 // The board's start sequence, timed on the caller's thread.
 qint64 StartSequence(MMControl &music, const QString &tune)
 {
@@ -94,12 +180,17 @@ qint64 Restart(MMControl &music)
     return clock.nsecsElapsed();
 }
 
-int Play(int seconds, const QString &tune, bool live)
+SequencerOptions Options(bool live)
 {
     SequencerOptions options;
     if (!live)
         options.output = std::make_shared<PacedAudioOutput>();
-    MMControl music(options);
+    return options;
+}
+
+int Play(int seconds, const QString &tune, bool live)
+{
+    MMControl music(Options(live));
     qint64 longestCall = 0;
     int restarts = 0;
     QObject::connect(&music, &MMControl::StatusUpdate, [&] {
@@ -115,7 +206,12 @@ int Play(int seconds, const QString &tune, bool live)
     const Sequencer::Status status = music.Device().Snapshot();
 
     QTimer::singleShot(seconds * 1000, qApp, &QCoreApplication::quit);
+    const auto threadsBefore = LookAtThreads();
+    QElapsedTimer playing;
+    playing.start();
     QCoreApplication::exec();
+    const auto threadsAfter = LookAtThreads();
+    const double playedSeconds = static_cast<double>(playing.nsecsElapsed()) / 1e9;
     std::printf("output: %s\n", live ? "sound card" : "real-time stand-in for a sound card");
     std::printf("tune state after the start sequence: %s\n",
                 status.state == TuneState::Playing ? "playing" : "not playing");
@@ -123,6 +219,7 @@ int Play(int seconds, const QString &tune, bool live)
     std::printf("music playing %.1f ms after the start sequence returned (SoundFont loaded meanwhile)\n",
                 static_cast<double>(startedAfter) / 1e6);
     std::printf("restarts by the status tick: %d\n", restarts);
+    PrintThreads(threadsBefore, threadsAfter, playedSeconds);
     return 0;
 }
 
@@ -239,10 +336,109 @@ int Burst(int presses, std::chrono::milliseconds span, const QString &tune, bool
     return 0;
 }
 
+// A stretch of digital silence in a recording, in frames.
+struct Stretch {
+    std::int64_t start = 0;
+    std::int64_t frames = 0;
+};
+
+// A recording read through: its sound's first and last frame (-1: no
+// sound) and the stretches of at least `minFrames` silent frames between.
+struct Recording {
+    std::int64_t frames = 0;
+    std::int64_t firstSound = -1;
+    std::int64_t lastSound = -1;
+    std::vector<Stretch> stretches;
+};
+
+Recording ScanRecording(std::istream &in, std::int64_t minFrames)
+{
+    constexpr int Channels = 2;
+    constexpr std::size_t ChunkFrames = 65536;
+    std::vector<std::int16_t> chunk(ChunkFrames * Channels);
+    Recording recording;
+    std::int64_t silentSince = -1;
+    while (in.read(reinterpret_cast<char *>(chunk.data()), static_cast<std::streamsize>(chunk.size() * sizeof(std::int16_t)))
+           || in.gcount() > 0) {
+        const auto frames = static_cast<std::size_t>(in.gcount()) / (Channels * sizeof(std::int16_t));
+        for (std::size_t i = 0; i < frames; ++i, ++recording.frames) {
+            const std::int64_t frame = recording.frames;
+            if (chunk[Channels * i] == 0 && chunk[Channels * i + 1] == 0) {
+                silentSince = silentSince < 0 ? frame : silentSince;
+                continue;
+            }
+            // Silence before the first sound and after the last is no drop-out.
+            if (recording.firstSound >= 0 && silentSince >= 0 && frame - silentSince >= minFrames)
+                recording.stretches.push_back({silentSince, frame - silentSince});
+            recording.firstSound = recording.firstSound < 0 ? frame : recording.firstSound;
+            recording.lastSound = frame;
+            silentSince = -1;
+        }
+    }
+    return recording;
+}
+
+int Silences(const std::string &path, double minMs)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "kiramoku_music_bench: cannot read %s\n", path.c_str());
+        return 1;
+    }
+    const auto minFrames = static_cast<std::int64_t>(std::ceil(minMs * Sequencer::SampleRate / 1000.0));
+    const Recording recording = ScanRecording(in, minFrames);
+    auto seconds = [](std::int64_t frames) { return static_cast<double>(frames) / Sequencer::SampleRate; };
+    if (recording.firstSound < 0) {
+        std::printf("recorded %.1f s; no sound in it\n", seconds(recording.frames));
+        return 1;
+    }
+    std::printf("recorded %.1f s; sound from %.3f s to %.3f s\n", seconds(recording.frames),
+                seconds(recording.firstSound), seconds(recording.lastSound));
+    std::int64_t longest = 0;
+    for (const Stretch &stretch : recording.stretches)
+        longest = std::max(longest, stretch.frames);
+    std::printf("digital silences of %g ms or more between them: %zu, the longest %.1f ms\n", minMs,
+                recording.stretches.size(), 1000 * seconds(longest));
+    constexpr std::size_t Listed = 12;  // where they came, for a look at what else ran then
+    for (std::size_t i = 0; i < std::min(Listed, recording.stretches.size()); ++i)
+        std::printf("  at %.3f s: %.1f ms\n", seconds(recording.stretches[i].start),
+                    1000 * seconds(recording.stretches[i].frames));
+    if (recording.stretches.size() > Listed)
+        std::printf("  and %zu more\n", recording.stretches.size() - Listed);
+    return 0;
+}
+
+// How long the process stays after printing, for pmap -x to look at it.
+constexpr std::chrono::seconds HoldForLook{3};
+
+int MusicOff(int seconds, const QString &tune, bool live)
+{
+    MMControl music(Options(live));
+    QObject::connect(&music, &MMControl::StatusUpdate, [&music] { RestartMusic(music); });
+    StartMusic(music, tune);
+    QTimer::singleShot(std::chrono::seconds(seconds), &music, [&music] { music.SetMusicOn(false); });
+    QTimer::singleShot(std::chrono::seconds(seconds) + OffSettle, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    PrintResident("music turned off");
+    std::this_thread::sleep_for(HoldForLook);
+    return 0;
+}
+
+int Unopened(int seconds)
+{
+    MMControl music;
+    QTimer::singleShot(std::chrono::seconds(seconds) + OffSettle, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    PrintResident("music never opened");
+    std::this_thread::sleep_for(HoldForLook);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    UseOneHeap();  // as the game does
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const QString mode = args.value(1);
@@ -259,7 +455,14 @@ int main(int argc, char **argv)
         return Burst(args.value(2).toInt(), std::chrono::milliseconds(args.value(3).toInt()), burstTune,
                      args.contains(QLatin1String("--live")));
     }
-    std::fprintf(stderr, "usage: kiramoku_music_bench play SECONDS [TUNE] [--live] | idle SECONDS | gap OUT.wav [TUNE]"
-                         " | burst PRESSES SPAN_MS [TUNE] [--live]\n");
+    if (mode == QLatin1String("silences") && args.size() >= 4)
+        return Silences(args.value(2).toStdString(), args.value(3).toDouble());
+    if (mode == QLatin1String("off") && args.size() >= 3)
+        return MusicOff(args.value(2).toInt(), tune, args.contains(QLatin1String("--live")));
+    if (mode == QLatin1String("unopened") && args.size() >= 3)
+        return Unopened(args.value(2).toInt());
+    std::fprintf(stderr, "usage: kiramoku_music_bench play SECONDS [TUNE] [--live] | idle SECONDS | gap OUT.wav [TUNE]\n"
+                         "       | burst PRESSES SPAN_MS [TUNE] [--live] | silences FILE.raw MIN_MS\n"
+                         "       | off SECONDS [TUNE] [--live] | unopened SECONDS\n");
     return 2;
 }
