@@ -53,7 +53,7 @@ xvfb-run -a sh -c '
   echo $(( ($(date +%s%N) - start) / 1000000 )) >"$work/ended-ms"
   kill -0 $pid 2>/dev/null && kill -9 $pid
   exit 0
-' frozen-exit "$game" "$fixture" "$dir" "$server" "$work" || exit 1
+' frozen-exit "$game" "$fixture" "$dir" "$server" "$work" || { cat "$work/game.out"; exit 1; }
 
 ended=$(cat "$work/ended-ms" 2>/dev/null)
 echo "on $server, frozen while a piece walked: the game ended ${ended:-?} ms after はい; it said:"

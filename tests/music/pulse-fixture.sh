@@ -79,8 +79,11 @@ else
   started $!
 fi
 
-# The watcher: the server ends with the process that started it.
+# The watcher: the server ends with the process that started it, or, when a
+# test restarts it, with the one that started the first (the test run).
 parent=$PPID
+[ -f "$dir/owner" ] && kill -0 "$(cat "$dir/owner")" 2>/dev/null && parent=$(cat "$dir/owner")
+echo "$parent" >"$dir/owner"
 setsid sh -c 'while kill -0 "$1" 2>/dev/null && [ -f "$2/pids" ]; do sleep 1; done
   [ -f "$2/pids" ] && exec "$3" stop "$2"' watcher "$parent" "$dir" "$0" </dev/null >/dev/null 2>&1 &
 
