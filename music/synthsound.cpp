@@ -15,7 +15,7 @@ void SynthSound::Render(std::span<float> left, std::span<float> right)
 
 void SynthSound::RenderSynth(std::span<float> left, std::span<float> right)
 {
-    const std::unique_lock lock(mutex_, std::try_to_lock);
+    const std::unique_lock lock(mutex_, LockWait);
     if (!lock.owns_lock() || !synth_) {
         std::fill(left.begin(), left.end(), 0.0f);
         std::fill(right.begin(), right.end(), 0.0f);

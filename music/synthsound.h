@@ -4,15 +4,16 @@
 // FluidSynth's player is not synchronised with the rendering that drives it:
 // starting, stopping, seeking, asking its position, and making or deleting a
 // player all change fields the render reads with plain loads. So every such
-// call is made holding Lock(), and Render only *tries* that lock: a render
-// that finds it taken plays silence for its buffer rather than make the
-// sound card wait behind a tune being loaded.
+// call is made holding Lock(), and Render waits at most LockWait for it: a
+// render that still finds it taken plays silence for its buffer rather than
+// make the sound card wait behind a tune being loaded.
 #include "audiooutput.h"
 #include "sequencer.h"
 
 #include <fluidsynth/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 
@@ -23,7 +24,11 @@ public:
     static constexpr int SampleRate = Sequencer::SampleRate;
     static constexpr int FadeFrames = SampleRate / 50;  // 20 ms: quick, yet no click
 
-    std::mutex &Lock() { return mutex_; }
+    std::timed_mutex &Lock() { return mutex_; }
+    // How long a render waits for the lock: a tune being loaded at the
+    // status tick holds it a moment (longer on a busy machine), well within
+    // the output's buffer; a whole buffer of silence would be a drop-out.
+    static constexpr std::chrono::milliseconds LockWait{20};
     // Caller holds Lock().
     void Attach(fluid_synth_t *synth) { synth_ = synth; }
 
@@ -44,7 +49,7 @@ private:
     void RenderSynth(std::span<float> left, std::span<float> right);
     void ApplyFade(std::span<float> left, std::span<float> right);
 
-    std::mutex mutex_;
+    std::timed_mutex mutex_;
     fluid_synth_t *synth_ = nullptr;  // under mutex_
     std::atomic<bool> hushed_{false};
     std::atomic<bool> fadedOut_{false};

@@ -15,6 +15,10 @@ work=$(mktemp -d)
 trap '"$fixture" thaw "$dir" "$server"; rm -rf "$work"' EXIT
 export XDG_RUNTIME_DIR="$dir/runtime" HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 unset QT_QPA_PLATFORM
+# Under AddressSanitizer: Debian's libxkbcommon-x11 hands strndup a name
+# that is not ended by a zero within its length, which strndup allows and
+# strict string checks report; the game's own strings stay checked otherwise.
+[ -n "${ASAN_OPTIONS:-}" ] && export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
 
 # Inside the X server: the name, はじめる; a roll, and its stop with the
 # server frozen; then 双六を止める and はい, timed until the process is gone.
