@@ -3,6 +3,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <thread>
 
 namespace kiramoku {
 
@@ -15,7 +16,14 @@ void SynthSound::Render(std::span<float> left, std::span<float> right)
 
 void SynthSound::RenderSynth(std::span<float> left, std::span<float> right)
 {
-    const std::unique_lock lock(mutex_, LockWait);
+    // Tried again every LockRetry rather than a timed lock, which the
+    // thread checker cannot follow.
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    for (const auto until = std::chrono::steady_clock::now() + LockWait;
+         !lock.owns_lock() && std::chrono::steady_clock::now() < until;) {
+        std::this_thread::sleep_for(LockRetry);
+        lock.try_lock();
+    }
     if (!lock.owns_lock() || !synth_) {
         std::fill(left.begin(), left.end(), 0.0f);
         std::fill(right.begin(), right.end(), 0.0f);

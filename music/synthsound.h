@@ -24,11 +24,12 @@ public:
     static constexpr int SampleRate = Sequencer::SampleRate;
     static constexpr int FadeFrames = SampleRate / 50;  // 20 ms: quick, yet no click
 
-    std::timed_mutex &Lock() { return mutex_; }
+    std::mutex &Lock() { return mutex_; }
     // How long a render waits for the lock: a tune being loaded at the
     // status tick holds it a moment (longer on a busy machine), well within
     // the output's buffer; a whole buffer of silence would be a drop-out.
     static constexpr std::chrono::milliseconds LockWait{20};
+    static constexpr std::chrono::milliseconds LockRetry{1};
     // Caller holds Lock().
     void Attach(fluid_synth_t *synth) { synth_ = synth; }
 
@@ -49,7 +50,7 @@ private:
     void RenderSynth(std::span<float> left, std::span<float> right);
     void ApplyFade(std::span<float> left, std::span<float> right);
 
-    std::timed_mutex mutex_;
+    std::mutex mutex_;
     fluid_synth_t *synth_ = nullptr;  // under mutex_
     std::atomic<bool> hushed_{false};
     std::atomic<bool> fadedOut_{false};
