@@ -50,15 +50,23 @@ CACHE = WORK / 'mutants.pickle'
 BUILT = WORK / 'built'   # the last build of the mutants went through
 EQUIVALENT = ROOT / 'tests' / 'mutants-equivalent.txt'
 FILES = ['game/*.cpp', 'game/*.h', 'screens/boardlayout.cpp', 'screens/selectionlayout.cpp',
-         'screens/winnerlayout.cpp', 'music/mmcontrol.cpp', 'screens/keptgame.cpp', 'music/musicchoice.cpp']
-# The report's areas, first match: the music's commands live in two files,
-# what the player keeps between runs (the game, the music choice) in five.
-AREAS = [('game/keptfile', 'kept between runs'), ('game/savedgame', 'kept between runs'),
-         ('game/boardsave', 'kept between runs'), ('screens/keptgame', 'kept between runs'),
-         ('music/musicchoice', 'kept between runs'), ('screens/', 'layout tables'), ('music/', 'music commands'),
-         ('game/musicsequence', 'music commands'), ('game/', 'game')]
-# The live sound server, the screen reader, the package and install checks.
-LEFT_OUT = re.compile(r'live|screen|orca|lintian|debian|install|silently|x11')
+         'screens/winnerlayout.cpp', 'screens/keptgame.cpp', 'screens/form1.cpp', 'screens/form2.cpp',
+         'screens/form3.cpp', 'screens/elements.cpp', 'screens/windowlook.cpp', 'screens/session.cpp',
+         'screens/playback.cpp', 'screens/beep.cpp', 'screens/announcer.cpp', 'music/mmcontrol.cpp',
+         'music/musicchoice.cpp', 'music/engine.cpp', 'music/sequencer.cpp', 'music/audiooutput.cpp',
+         'music/tunefile.cpp', 'music/tunecheck.cpp']
+# The report's areas, first match; AREA=<name> runs one of them.
+AREAS = [('screens/boardlayout', 'layouts'), ('screens/selectionlayout', 'layouts'),
+         ('screens/winnerlayout', 'layouts'), ('screens/', 'screens'), ('music/', 'music'), ('game/', 'game')]
+# The screen reader, the package and install checks, the X server's run.
+LEFT_OUT = re.compile(r'screen|orca|lintian|debian|install|silently|x11|frozen|live_pipewire')
+# The live sound test hears what only a sound server shows (the output
+# reopened after a restart, the fade played out, the beep's new context); it
+# takes most of a minute, so only these files' mutants meet it, each worker
+# on a private server of its own.
+LIVE = re.compile(r'^test_music_live_')
+LIVE_FILES = ('music/engine.cpp', 'music/sequencer.cpp', 'music/audiooutput.cpp', 'screens/beep.cpp')
+FIXTURE = ROOT / 'tests' / 'music' / 'pulse-fixture.sh'
 WORKERS = 2
 MAX_BUILD_ROUNDS = 8
 LIBCLANG = '/usr/lib/llvm-14/lib/libclang.so.1'
@@ -190,6 +198,7 @@ def copy_tree(mutated):
     for rel in tracked_files():
         if rel not in mutated or not (SRC / rel).exists():
             write_if_changed(SRC / rel, (ROOT / rel).read_bytes())
+            shutil.copymode(ROOT / rel, SRC / rel)   # the tests' scripts stay runnable
     write_if_changed(SWITCH, SWITCH_HEADER.encode())
 
 
@@ -862,8 +871,22 @@ def ctest_tests():
             continue
         props = {p['name']: p['value'] for p in t.get('properties', [])}
         env = dict(v.split('=', 1) for v in props.get('ENVIRONMENT', []))
-        tests.append(Test(t['name'], t['command'], props.get('WORKING_DIRECTORY', str(BUILD)), env))
+        cwd = props.get('WORKING_DIRECTORY', str(BUILD))
+        tests += [Test(t['name'] + (f':{f}' if f else ''), t['command'] + ([f] if f else []), cwd, env)
+                  for f in test_functions(t['command'], cwd, env)]
     return tests
+
+
+def test_functions(command, cwd, env):
+    """A whole test program is run one test function at a time, so that a
+    mutant meets only the functions that reach it; a test that names its
+    functions, or no test program, is run as it stands."""
+    if len(command) > 1:
+        return ['']
+    listed = subprocess.run(command + ['-functions'], cwd=cwd, env=dict(os.environ, **env),
+                            capture_output=True, text=True, timeout=60)
+    found = re.findall(r'^(\w+)\(\)$', listed.stdout, re.M)
+    return found if listed.returncode == 0 and found else ['']
 
 
 def library_users(files):
@@ -900,7 +923,7 @@ def tests_per_file(users):
         defined = object_symbols(rel)
         if defined:
             wanted = {e for e in wanted if defined & executable_symbols(e)}
-        seen[rel] = [t for t in tests if t.command[0] in wanted]
+        seen[rel] = [t for t in tests if t.command[0] in wanted and (rel in LIVE_FILES or not LIVE.search(t.name))]
     return seen
 
 
@@ -928,20 +951,57 @@ def executable_symbols(path):
     return EXECUTABLES[path]
 
 
+class Alone:
+    """The live test's timing holds only with the machine to itself (as in
+    the suite, where it runs serially): it waits for the other tests under
+    way to end, and they wait for it."""
+    def __init__(self):
+        self.turn, self.others, self.alone = threading.Condition(), 0, False
+
+    def __call__(self, test):
+        live = bool(LIVE.search(test.name))
+        with self.turn:
+            self.turn.wait_for(lambda: not self.alone and (not live or not self.others))
+            self.alone, self.others = live, self.others + (not live)
+        return live
+
+    def done(self, live):
+        with self.turn:
+            self.alone, self.others = False if live else self.alone, self.others - (not live)
+            self.turn.notify_all()
+
+
+ALONE = Alone()
+
+
 def passes(test, mutant_id, scratch, timeout=None, **extra):
     """Whether the test passes; a QtTest run stops at its first FAIL!."""
+    live = ALONE(test)
+    try:
+        return passes_now(test, mutant_id, scratch, timeout, **extra)
+    finally:
+        ALONE.done(live)
+
+
+def passes_now(test, mutant_id, scratch, timeout=None, **extra):
     env = dict(os.environ, **test.env, **extra, KIRAMOKU_MUTANT=str(mutant_id), TMPDIR=scratch)
+    if LIVE.search(test.name):   # a new server each time: a mutant may leave it dead or frozen
+        env['KIRAMOKU_SOUND_SERVER_DIR'] = server = scratch + '/server'
+        run([str(FIXTURE), 'start', server, env['KIRAMOKU_SOUND_SERVER']])
     proc = subprocess.Popen(test.command, cwd=test.cwd, env=env, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, start_new_session=True)
     RUNNING.add(proc)
     late = threading.Timer(timeout or 1e9, stop, [proc])
     late.start()
-    failed = any(line.startswith(b'FAIL!') for line in proc.stdout)
+    with open(Path(scratch) / 'output.txt', 'wb') as said:   # the last run's, to look at
+        failed = any(said.write(line) and line.startswith(b'FAIL!') for line in proc.stdout)
     if failed:
         stop(proc)
     late.cancel()
     proc.wait()
     RUNNING.discard(proc)
+    if LIVE.search(test.name):
+        run([str(FIXTURE), 'stop', env['KIRAMOKU_SOUND_SERVER_DIR']])
     return not failed and proc.returncode == 0
 
 
@@ -964,7 +1024,7 @@ def baseline(tests):
     and the switches it passes are the mutants it can meet."""
     def one(test):
         began = time.monotonic()
-        scratch = scratch_dir('base-' + test.name)
+        scratch = scratch_dir(f'base-{tests.index(test)}')   # short: a sound server's socket lives inside
         trace = Path(scratch) / 'reached.txt'
         ok = passes(test, 0, scratch, timeout=600, KIRAMOKU_MUTANT_TRACE=str(trace))
         test.seconds = time.monotonic() - began
@@ -973,7 +1033,8 @@ def baseline(tests):
     with concurrent.futures.ThreadPoolExecutor(WORKERS) as pool:
         failed = [t.name for t, ok in pool.map(one, tests) if not ok]
     if failed:
-        sys.exit('mutants: these tests fail without any mutant: ' + ', '.join(failed))
+        sys.exit('mutants: these tests fail without any mutant: ' + ', '.join(failed)
+                 + f' (their output: {WORK.relative_to(ROOT)}/tmp/base-*/output.txt)')
 
 
 def judge(mutant, tests, kills, scratch):
@@ -1016,7 +1077,11 @@ def run_mutants(mutants, seen):
 def chosen(sources):
     """Every mutant that compiles; or those of the files named on the command
     line; or only last run's survivors (MUTANTS_AGAIN=1); or MUTANTS_MAX of them."""
-    wanted = [s for s in sources if not sys.argv[1:] or any(s.rel.startswith(a) for a in sys.argv[1:])]
+    area = os.environ.get('AREA')
+    if area and area not in {name for _, name in AREAS}:
+        sys.exit(f'mutants: no area {area}; the areas: ' + ', '.join(dict.fromkeys(n for _, n in AREAS)))
+    wanted = [s for s in sources if (not sys.argv[1:] or any(s.rel.startswith(a) for a in sys.argv[1:]))
+              and (not area or area_of(s.rel) == area)]
     mutants = [m for s in wanted for m in s.mutants if not m.outcome]
     if os.environ.get('MUTANTS_AGAIN'):
         before = {l.split('  [')[0] for l in (OUT / 'survived.txt').read_text().splitlines()}
@@ -1028,11 +1093,14 @@ def chosen(sources):
 
 
 def carried(sources, ran):
-    """With MUTANTS_AGAIN, the mutants not run again keep last run's outcome."""
-    if not os.environ.get('MUTANTS_AGAIN'):
+    """A run of some files (an AREA, files named, MUTANTS_AGAIN) leaves the
+    other mutants their last run's outcome, so the report shows every area."""
+    if not (os.environ.get('MUTANTS_AGAIN') or os.environ.get('AREA') or sys.argv[1:]):
         return []
-    before = json.loads((OUT / 'outcomes.json').read_text())
-    rest = [m for s in sources for m in s.mutants if not m.outcome and key(m) in before]
+    path = OUT / 'outcomes.json'
+    before = json.loads(path.read_text()) if path.exists() else {}
+    now = set(map(key, ran))
+    rest = [m for s in sources for m in s.mutants if not m.outcome and key(m) in before and key(m) not in now]
     for m in rest:
         m.outcome, m.test = before[key(m)]
         m.test += ' (last run)'
@@ -1040,8 +1108,23 @@ def carried(sources, ran):
 
 
 def save_outcomes(ran):
-    (OUT / 'outcomes.json').write_text(json.dumps({key(m): [m.outcome, m.test.replace(' (last run)', '')]
-                                                   for m in ran}, ensure_ascii=False, indent=0))
+    path = OUT / 'outcomes.json'
+    kept = json.loads(path.read_text()) if path.exists() else {}
+    kept.update({key(m): [m.outcome, m.test.replace(' (last run)', '')] for m in ran})
+    path.write_text(json.dumps(kept, ensure_ascii=False, indent=0))
+
+
+def save_times(ran, seconds, sampled):
+    """Each area's time when it last ran whole, for the report."""
+    path = OUT / 'area-times.json'
+    times = json.loads(path.read_text()) if path.exists() else {}
+    areas = {area_of(m.file) for m in ran if '(last run)' not in m.test}
+    if not sampled and not sys.argv[1:] and not os.environ.get('MUTANTS_AGAIN'):
+        for area in areas:
+            times[area] = f'{seconds / 60:.0f} min' + (' (with other areas)' if len(areas) > 1 else '') \
+                + time.strftime(', %Y-%m-%d')
+    path.write_text(json.dumps(times, ensure_ascii=False, indent=0))
+    return times
 
 
 def sample(sources, limit):
@@ -1085,7 +1168,7 @@ def figures(mutants, judged):
     return f'{killed:6} {len(survived):8} {equivalent:10} {broken:13}   {share}'
 
 
-def report(sources, ran, seconds, sampled):
+def report(sources, ran, seconds, sampled, times):
     judged = {key(m) for m in ran if any(e.startswith(key(m) + ': ') for e in equivalents())}
     everything = [m for s in sources for m in s.mutants if m in ran or m.outcome == 'not compiling']
     head = f'{"":34} {"killed":>6} {"survived":>8} {"equivalent":>10} {"not compiling":>13}   killed among non-equivalent'
@@ -1093,10 +1176,10 @@ def report(sources, ran, seconds, sampled):
     lines = [f'make mutants: {len(ran) - kept} mutants run{" (a sample)" if sampled else ""}'
              + (f', {kept} outcomes kept from the last run' if kept else '')
              + f', in {seconds / 60:.1f} min', '', head]
-    for name in ('game', 'layout tables', 'music commands', 'kept between runs'):
+    for name in dict.fromkeys(n for _, n in AREAS):
         part = [m for m in everything if area_of(m.file) == name]
         if part:
-            lines.append(f'{name:34} {figures(part, judged)}')
+            lines.append(f'{name:34} {figures(part, judged)}' + (f'   whole run {times[name]}' if name in times else ''))
     lines.append(f'{"all":34} {figures(everything, judged)}')
     lines += ['', 'per file:', head]
     for src in sources:
@@ -1151,10 +1234,11 @@ def main():
     build_with_schemas(sources, test_targets(users), commands, originals)
     keep(sources)
     seen = tests_per_file(users)
-    tests = sorted({t.name: t for ts in seen.values() for t in ts}.values(), key=lambda t: t.name)
+    ran = chosen(sources)
+    files = {m.file for m in ran}
+    tests = sorted({t.name: t for f in files for t in seen[f]}.values(), key=lambda t: t.name)
     log(f'{len(tests)} tests without a mutant: {", ".join(t.name for t in tests)}')
     baseline(tests)
-    ran = chosen(sources)
     listed = equivalents()
     for m in ran:
         if any(e.startswith(key(m) + ': ') for e in listed):
@@ -1163,8 +1247,9 @@ def main():
     run_mutants([m for m in ran if not m.outcome], seen)
     ran += carried(sources, ran)
     save_outcomes(ran)
-    report(sources, ran, time.monotonic() - began,
-           len(ran) < sum(m.outcome != 'not compiling' for s in sources for m in s.mutants))
+    seconds = time.monotonic() - began
+    sampled = bool(os.environ.get('MUTANTS_MAX'))
+    report(sources, ran, seconds, sampled, save_times(ran, seconds, sampled))
 
 
 if __name__ == '__main__':
