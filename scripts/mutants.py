@@ -67,7 +67,10 @@ LEFT_OUT = re.compile(r'screen|orca|lintian|debian|install|silently|x11|frozen|l
 LIVE = re.compile(r'^test_music_live_')
 LIVE_FILES = ('music/engine.cpp', 'music/sequencer.cpp', 'music/audiooutput.cpp', 'screens/beep.cpp')
 FIXTURE = ROOT / 'tests' / 'music' / 'pulse-fixture.sh'
-WORKERS = 2
+WORKERS = os.cpu_count() or 2   # parsing and building
+# The tests mostly wait (for timers, the pauses of a walk, the disk): the
+# machine's cores stay half idle with one test a core, so more run at once.
+TESTERS = int(os.environ.get('MUTANTS_TESTERS') or 3 * WORKERS)
 MAX_BUILD_ROUNDS = 8
 LIBCLANG = '/usr/lib/llvm-14/lib/libclang.so.1'
 RUNNING = set()   # the test processes under way
@@ -951,40 +954,30 @@ def executable_symbols(path):
     return EXECUTABLES[path]
 
 
-class Alone:
-    """The live test's timing holds only with the machine to itself (as in
-    the suite, where it runs serially): it waits for the other tests under
-    way to end, and they wait for it."""
-    def __init__(self):
-        self.turn, self.others, self.alone = threading.Condition(), 0, False
-
-    def __call__(self, test):
-        live = bool(LIVE.search(test.name))
-        with self.turn:
-            self.turn.wait_for(lambda: not self.alone and (not live or not self.others))
-            self.alone, self.others = live, self.others + (not live)
-        return live
-
-    def done(self, live):
-        with self.turn:
-            self.alone, self.others = False if live else self.alone, self.others - (not live)
-            self.turn.notify_all()
-
-
-ALONE = Alone()
+# The live test plays one at a time: two private servers at real-time
+# priority on two cores would make each other late.
+LIVE_TURN = threading.Lock()
 
 
 def passes(test, mutant_id, scratch, timeout=None, **extra):
     """Whether the test passes; a QtTest run stops at its first FAIL!."""
-    live = ALONE(test)
-    try:
+    if not LIVE.search(test.name):
         return passes_now(test, mutant_id, scratch, timeout, **extra)
-    finally:
-        ALONE.done(live)
+    with LIVE_TURN:
+        return passes_now(test, mutant_id, scratch, timeout, **extra)
 
 
 def passes_now(test, mutant_id, scratch, timeout=None, **extra):
-    env = dict(os.environ, **test.env, **extra, KIRAMOKU_MUTANT=str(mutant_id), TMPDIR=scratch)
+    # A new home each run: tests running side by side keep their games and
+    # settings apart, and nothing a mutant left behind meets the next one.
+    # The font cache stays shared.
+    home = Path(scratch) / 'home'
+    shutil.rmtree(home, ignore_errors=True)
+    home.mkdir()
+    env = dict(os.environ, XDG_CACHE_HOME=os.environ.get('XDG_CACHE_HOME', str(Path.home() / '.cache')))
+    env.update(**test.env, **extra, KIRAMOKU_MUTANT=str(mutant_id), TMPDIR=scratch, HOME=str(home))
+    if 'XDG_DATA_HOME' in test.env:   # a test's own folder, the same for every run of it
+        env['XDG_DATA_HOME'] = str(home / 'data')
     if LIVE.search(test.name):   # a new server each time: a mutant may leave it dead or frozen
         env['KIRAMOKU_SOUND_SERVER_DIR'] = server = scratch + '/server'
         run([str(FIXTURE), 'start', server, env['KIRAMOKU_SOUND_SERVER']])
@@ -1030,7 +1023,7 @@ def baseline(tests):
         test.seconds = time.monotonic() - began
         test.reached = {int(n) for n in trace.read_text().split()} if trace.exists() else set()
         return test, ok
-    with concurrent.futures.ThreadPoolExecutor(WORKERS) as pool:
+    with concurrent.futures.ThreadPoolExecutor(TESTERS) as pool:
         failed = [t.name for t, ok in pool.map(one, tests) if not ok]
     if failed:
         sys.exit('mutants: these tests fail without any mutant: ' + ', '.join(failed)
@@ -1054,9 +1047,9 @@ def judge(mutant, tests, kills, scratch):
 
 
 def run_mutants(mutants, seen):
-    """Two at a time; each outcome goes to build/mutants/progress.txt at once."""
+    """TESTERS at a time; each outcome goes to build/mutants/progress.txt at once."""
     kills, done = {}, [0]
-    free = [scratch_dir(w) for w in range(WORKERS)]
+    free = [scratch_dir(w) for w in range(TESTERS)]
     OUT.mkdir(parents=True, exist_ok=True)
     progress = open(OUT / 'progress.txt', 'w', buffering=1)
 
@@ -1070,7 +1063,7 @@ def run_mutants(mutants, seen):
         done[0] += 1
         if done[0] % 25 == 0 or done[0] == len(mutants):
             log(f'{done[0]}/{len(mutants)} mutants run')
-    with concurrent.futures.ThreadPoolExecutor(WORKERS) as pool:
+    with concurrent.futures.ThreadPoolExecutor(TESTERS) as pool:
         list(pool.map(one, mutants))
 
 
@@ -1144,6 +1137,18 @@ def sample(sources, limit):
 
 # ---------------------------------------------------------------- the report
 
+def judged_equivalent(m, listed):
+    """Whether a line of the list names the mutant: "file:line: change: why",
+    or several changes of one line with one reason, "file:line: a | b: why"."""
+    place, change = key(m).split(': ', 1)
+    for e in listed:
+        rest = e[len(place) + 2:] if e.startswith(place + ': ') else None
+        if rest is not None and (rest.startswith((change + ': ', change + ' | '))
+                                 or f' | {change}: ' in rest or f' | {change} | ' in rest):
+            return True
+    return False
+
+
 def equivalents():
     if not EQUIVALENT.exists():
         return []
@@ -1169,7 +1174,8 @@ def figures(mutants, judged):
 
 
 def report(sources, ran, seconds, sampled, times):
-    judged = {key(m) for m in ran if any(e.startswith(key(m) + ': ') for e in equivalents())}
+    listed = equivalents()
+    judged = {key(m) for m in ran if judged_equivalent(m, listed)}
     everything = [m for s in sources for m in s.mutants if m in ran or m.outcome == 'not compiling']
     head = f'{"":34} {"killed":>6} {"survived":>8} {"equivalent":>10} {"not compiling":>13}   killed among non-equivalent'
     kept = sum('(last run)' in m.test for m in ran)
@@ -1241,7 +1247,7 @@ def main():
     baseline(tests)
     listed = equivalents()
     for m in ran:
-        if any(e.startswith(key(m) + ': ') for e in listed):
+        if judged_equivalent(m, listed):
             m.outcome, m.test = 'survived', 'listed as equivalent, not run again'
     log(f'running {sum(not m.outcome for m in ran)} mutants ({sum(bool(m.outcome) for m in ran)} listed as equivalent)')
     run_mutants([m for m in ran if not m.outcome], seen)

@@ -3,6 +3,7 @@
 // so each case runs in a process of its own (CTest names the function).
 #include "beep.h"
 #include "engine.h"
+#include "leftbehind.h"
 #include "musicchoice.h"
 #include "musictest.h"
 
@@ -115,13 +116,14 @@ private slots:
         const QString text = CaughtStderr([] {
             // The music does not try the server there either: no lines of its library.
             PlayBoardMusic({DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"pulseaudio"})});
-            for (int round = 0; round < 2; ++round) {  // a second game's beeps too
+            for (int round = 0; round < 3; ++round) {  // later games' beeps too
                 screens::Beeper beeper;
                 for (int step = 0; step < 14; ++step)
                     beeper.Play();
                 QTest::qWait(400);
             }
         });
+        QVERIFY(!ThreadsLeftBehind());  // each game's beeps ended with it
         QCOMPARE(text, QStringLiteral("kiramoku: the music waits for a sound server: no sound device answered (tried "
                                       "PulseAudio, then ALSA)\n%1kiramoku: no beep sound: the runtime folder XDG_RUNTIME_DIR=%2 is not usable\ncanary\n")
                            .arg(MissingTuneLine, dir.path()));

@@ -56,14 +56,17 @@ void CheckEveryControlIsNamed(QWidget *window)
 class NotificationListener : public QObject {
 public:
     QStringList told;
+    QSet<QWidget *> notes;  // the notes that told them
 
 protected:
     bool eventFilter(QObject *object, QEvent *event) override
     {
         if (event->type() == QEvent::Show && object->isWidgetType()) {
             QAccessibleInterface *face = QAccessible::queryAccessibleInterface(object);
-            if (face && face->role() == QAccessible::Notification)
+            if (face && face->role() == QAccessible::Notification) {
                 told << face->text(QAccessible::Name);
+                notes << static_cast<QWidget *>(object);
+            }
         }
         return false;
     }
@@ -198,6 +201,9 @@ private slots:
         Game game(0);
         game.Turn(face);
         QCOMPARE(listener.told, told);
+        // Each in a note of its own, none left showing, so a late reader still finds it.
+        QCOMPARE(listener.notes.size(), told.size());
+        QVERIFY(std::none_of(listener.notes.begin(), listener.notes.end(), [](QWidget *note) { return note->isVisible(); }));
         // Drawing the same board again tells nothing new.
         game.Board()->Refresh();
         QCOMPARE(listener.told, told);
