@@ -975,7 +975,8 @@ def passes_now(test, mutant_id, scratch, timeout=None, **extra):
     shutil.rmtree(home, ignore_errors=True)
     home.mkdir()
     env = dict(os.environ, XDG_CACHE_HOME=os.environ.get('XDG_CACHE_HOME', str(Path.home() / '.cache')))
-    env.update(**test.env, **extra, KIRAMOKU_MUTANT=str(mutant_id), TMPDIR=scratch, HOME=str(home))
+    env.update(test.env)
+    env.update(extra, KIRAMOKU_MUTANT=str(mutant_id), TMPDIR=scratch, HOME=str(home))
     if 'XDG_DATA_HOME' in test.env:   # a test's own folder, the same for every run of it
         env['XDG_DATA_HOME'] = str(home / 'data')
     if LIVE.search(test.name):   # a new server each time: a mutant may leave it dead or frozen
