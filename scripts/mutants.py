@@ -42,7 +42,7 @@ import clang.cindex as ci
 
 ROOT = Path(__file__).resolve().parent.parent
 OUT = ROOT / 'build' / 'mutants'
-WORK = ROOT / 'build-mutants'
+WORK = ROOT / os.environ.get('MUTANTS_WORK', 'build-mutants')   # another, for a second run beside the first
 SRC = WORK / 'src'
 BUILD = WORK / 'build'
 SWITCH = WORK / 'mutant_switch.h'
@@ -797,6 +797,10 @@ def syntax_check(src, commands):
 def build_with_schemas(sources, targets, commands, originals):
     """Builds until every mutant left compiles: each error takes out the
     innermost mutants on its line, or the start-up constants of its file."""
+    # The files that include their own moc output need it made first.
+    made = codemodel()
+    names = {t['name'] for t in made}
+    build([t['name'] + '_autogen' for t in made if t['type'] == 'STATIC_LIBRARY' and t['name'] + '_autogen' in names])
     check_schemas(sources, commands, originals)
     for _ in range(MAX_BUILD_ROUNDS):
         number_mutants(sources)
@@ -1052,7 +1056,7 @@ def run_mutants(mutants, seen):
     kills, done = {}, [0]
     free = [scratch_dir(w) for w in range(TESTERS)]
     OUT.mkdir(parents=True, exist_ok=True)
-    progress = open(OUT / 'progress.txt', 'w', buffering=1)
+    progress = open(OUT / f'progress{"-" + os.environ["AREA"] if os.environ.get("AREA") else ""}.txt', 'w', buffering=1)
 
     def one(m):
         scratch = free.pop()
@@ -1064,18 +1068,25 @@ def run_mutants(mutants, seen):
         done[0] += 1
         if done[0] % 25 == 0 or done[0] == len(mutants):
             log(f'{done[0]}/{len(mutants)} mutants run')
+    # The files take turns, so that the mutants waiting for the live test
+    # are spread among the others instead of queueing all at once.
+    by_file = {}
+    for m in mutants:
+        by_file.setdefault(m.file, []).append(m)
+    turns = [m for rank in range(max(map(len, by_file.values()), default=0))
+             for ms in by_file.values() if rank < len(ms) for m in [ms[rank]]]
     with concurrent.futures.ThreadPoolExecutor(TESTERS) as pool:
-        list(pool.map(one, mutants))
+        list(pool.map(one, turns))
 
 
 def chosen(sources):
     """Every mutant that compiles; or those of the files named on the command
     line; or only last run's survivors (MUTANTS_AGAIN=1); or MUTANTS_MAX of them."""
-    area = os.environ.get('AREA')
-    if area and area not in {name for _, name in AREAS}:
-        sys.exit(f'mutants: no area {area}; the areas: ' + ', '.join(dict.fromkeys(n for _, n in AREAS)))
+    areas = [a for a in os.environ.get('AREA', '').split(',') if a]
+    if set(areas) - {name for _, name in AREAS}:
+        sys.exit(f'mutants: no area {areas}; the areas: ' + ', '.join(dict.fromkeys(n for _, n in AREAS)))
     wanted = [s for s in sources if (not sys.argv[1:] or any(s.rel.startswith(a) for a in sys.argv[1:]))
-              and (not area or area_of(s.rel) == area)]
+              and (not areas or area_of(s.rel) in areas)]
     mutants = [m for s in wanted for m in s.mutants if not m.outcome]
     if os.environ.get('MUTANTS_AGAIN'):
         before = {l.split('  [')[0] for l in (OUT / 'survived.txt').read_text().splitlines()}
@@ -1215,9 +1226,16 @@ def load_libclang():
         ci.Config.set_library_file(LIBCLANG)
 
 
+UNDER_WAY = {}   # once mutants run: what an interrupted run reports
+
+
 def interrupted(*_):
     for proc in list(RUNNING):
         stop(proc)
+    if UNDER_WAY:   # the mutants judged so far, as a sample
+        done = [m for m in UNDER_WAY['ran'] if m.outcome]
+        save_outcomes(done)
+        report(UNDER_WAY['sources'], done, time.monotonic() - UNDER_WAY['began'], True, {})
     print('mutants: interrupted; the source tree was never written, build-mutants/ holds the copy',
           file=sys.stderr)
     os._exit(130)
@@ -1251,6 +1269,7 @@ def main():
         if judged_equivalent(m, listed):
             m.outcome, m.test = 'survived', 'listed as equivalent, not run again'
     log(f'running {sum(not m.outcome for m in ran)} mutants ({sum(bool(m.outcome) for m in ran)} listed as equivalent)')
+    UNDER_WAY.update(sources=sources, ran=ran, began=began)
     run_mutants([m for m in ran if not m.outcome], seen)
     ran += carried(sources, ran)
     save_outcomes(ran)

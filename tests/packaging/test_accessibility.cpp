@@ -204,6 +204,12 @@ private slots:
         // Each in a note of its own, none left showing, so a late reader still finds it.
         QCOMPARE(listener.notes.size(), told.size());
         QVERIFY(std::none_of(listener.notes.begin(), listener.notes.end(), [](QWidget *note) { return note->isVisible(); }));
+        // They sit in a status bar that takes no room, no focus and no clicks.
+        auto *row = Find(game.Board(), QStringLiteral("SpeechRow"));
+        QVERIFY(row->testAttribute(Qt::WA_TransparentForMouseEvents));
+        QCOMPARE(QAccessible::queryAccessibleInterface(row)->role(), QAccessible::StatusBar);
+        for (QWidget *w : row->findChildren<QWidget *>() << row)
+            QVERIFY(w->geometry() == QRect() && w->focusPolicy() == Qt::NoFocus);
         // Drawing the same board again tells nothing new.
         game.Board()->Refresh();
         QCOMPARE(listener.told, told);

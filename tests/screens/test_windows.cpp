@@ -148,6 +148,12 @@ private slots:
             wanted << QStringLiteral("Line1(%1)").arg(i) + QColor(Qt::black).name();
         }
         QCOMPARE(seen, wanted);
+        if (window == QLatin1String("Form1")) {  // the die's frame: its outermost pixels on each side
+            const QRect die = Find(shown, QStringLiteral("Label6"))->geometry();
+            const QPoint mid = die.center();
+            for (const QPoint edge : {QPoint(mid.x(), die.top()), QPoint(mid.x(), die.bottom()), QPoint(die.left(), mid.y()), QPoint(die.right(), mid.y())})
+                QVERIFY2(qGray(shot.pixel(edge)) < 0x80, qPrintable(QStringLiteral("no frame at %1,%2").arg(edge.x()).arg(edge.y())));
+        }
         if (const QByteArray dir = qgetenv("KIRAMOKU_SCREENSHOTS"); !dir.isEmpty()) {
             shot.save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + window + QStringLiteral(".png"));
         }
