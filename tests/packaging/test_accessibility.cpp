@@ -208,7 +208,8 @@ private slots:
         auto *row = Find(game.Board(), QStringLiteral("SpeechRow"));
         QVERIFY(row->testAttribute(Qt::WA_TransparentForMouseEvents));
         QCOMPARE(QAccessible::queryAccessibleInterface(row)->role(), QAccessible::StatusBar);
-        for (QWidget *w : row->findChildren<QWidget *>() << row)
+        QList<QWidget *> speech = row->findChildren<QWidget *>();
+        for (QWidget *w : speech << row)
             QVERIFY(w->geometry() == QRect() && w->focusPolicy() == Qt::NoFocus);
         // Drawing the same board again tells nothing new.
         game.Board()->Refresh();
