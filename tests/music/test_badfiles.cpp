@@ -3,6 +3,7 @@
 // (Damaged copies of the tune by the hundred are the tune fuzzer's work.)
 #include "midibytes.h"
 #include "musictest.h"
+#include "tunefile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -28,35 +29,45 @@ private slots:
     void aBadTuneFileLeavesTheGameRunning_data()
     {
         QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("why");  // the reason its reading gives, %1 the path; empty: read, then refused as a tune
         QFile built(BuiltTune());
         QVERIFY(built.open(QIODevice::ReadOnly));
         const QByteArray tune = built.readAll();
         std::mt19937 random(4);
         QByteArray noise(4096, '\0');
         std::generate(noise.begin(), noise.end(), [&] { return char(random() & 0xFF); });
-        QTest::newRow("a missing file") << dir_.filePath(QStringLiteral("missing.mid"));
-        QTest::newRow("no file name at all") << QString();
-        QTest::newRow("an empty file") << Make(QStringLiteral("empty.mid"), {});
-        QTest::newRow("the tune cut after its header") << Make(QStringLiteral("header.mid"), tune.left(22));
-        QTest::newRow("the tune cut in half") << Make(QStringLiteral("half.mid"), tune.left(tune.size() / 2));
-        QTest::newRow("the tune one byte short") << Make(QStringLiteral("short.mid"), tune.chopped(1));
-        QTest::newRow("random bytes") << Make(QStringLiteral("random.mid"), noise);
-        QTest::newRow("random bytes behind a MIDI header") << Make(QStringLiteral("header-random.mid"), Header(1, 4, 480) + noise);
+        const QString read, missing = "the tune file %1 is missing", notAFile = "the tune file %1 is not a regular file",
+                            tooLarge = "the tune file %1 is too large";
+        const qint64 mebibyte = qint64(1) << 20;
+        QTest::newRow("a missing file") << dir_.filePath(QStringLiteral("missing.mid")) << missing;
+        QTest::newRow("no file name at all") << QString() << missing;
+        QTest::newRow("an empty file") << Make(QStringLiteral("empty.mid"), {}) << read;
+        QTest::newRow("the tune cut after its header") << Make(QStringLiteral("header.mid"), tune.left(22)) << read;
+        QTest::newRow("the tune cut in half") << Make(QStringLiteral("half.mid"), tune.left(tune.size() / 2)) << read;
+        QTest::newRow("the tune one byte short") << Make(QStringLiteral("short.mid"), tune.chopped(1)) << read;
+        QTest::newRow("random bytes") << Make(QStringLiteral("random.mid"), noise) << read;
+        QTest::newRow("random bytes behind a MIDI header") << Make(QStringLiteral("header-random.mid"), Header(1, 4, 480) + noise) << read;
         // Found by the tune fuzzer: a quarter note of 1 microsecond at 32767
         // ticks a quarter ran the player's position count past its largest
         // number while the last notes rang out.
         QTest::newRow("a tempo too fast for the player to count")
-            << Make(QStringLiteral("fast.mid"), Header(0, 1, 32767) + Track(Bytes({0x00}) + Tempo(1) + OneNote()));
-        QTest::newRow("a text file") << Make(QStringLiteral("notes.mid"), "not a tune at all\n");
-        QTest::newRow("a folder") << dir_.path();
-        QTest::newRow("a device that never ends") << QStringLiteral("/dev/zero");
-        // 64 MiB with a good beginning: refused by its size, never read in.
-        QTest::newRow("a huge file") << Make(QStringLiteral("huge.mid"), tune, qint64(64) << 20);
+            << Make(QStringLiteral("fast.mid"), Header(0, 1, 32767) + Track(Bytes({0x00}) + Tempo(1) + OneNote())) << read;
+        QTest::newRow("a text file") << Make(QStringLiteral("notes.mid"), "not a tune at all\n") << read;
+        QTest::newRow("a folder") << dir_.path() << notAFile;
+        QTest::newRow("a device that never ends") << QStringLiteral("/dev/zero") << notAFile;
+        // 64 MiB with a good beginning: refused by its size, never read in; 1 MiB is the most read.
+        QTest::newRow("a huge file") << Make(QStringLiteral("huge.mid"), tune, 64 * mebibyte) << tooLarge;
+        QTest::newRow("1 MiB") << Make(QStringLiteral("largest.mid"), noise, mebibyte) << read;
+        QTest::newRow("1 MiB and a byte") << Make(QStringLiteral("larger.mid"), noise, mebibyte + 1) << tooLarge;
     }
 
     void aBadTuneFileLeavesTheGameRunning()
     {
         QFETCH(QString, path);
+        QFETCH(QString, why);
+        std::string said;
+        QCOMPARE(ReadTuneFile(path.toStdString(), said).has_value(), why.isEmpty());
+        QCOMPARE(QString::fromStdString(said), why.isEmpty() ? why : why.arg(path));
         OfflineMusic music;
         music.Start(path);
         music.Render(200);
