@@ -228,6 +228,9 @@ private slots:
     {
         Game game(4);
         Form1 *board = game.Board();
+        const MMControl &music = board->Music();  // set up as the board's start asks
+        QCOMPARE((QStringList{QString::number(music.Wait()), music.DeviceType(), music.FileName()}),
+                 (QStringList{"1", "Sequencer", "/nonexistent/kira.mid"}));
         game.Click("Command1");
         QVERIFY(Find<QTimer>(board, QStringLiteral("Timer1"))->isActive());
         QVERIFY(game.Button("Command2")->isEnabled());
