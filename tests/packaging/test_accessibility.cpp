@@ -99,7 +99,7 @@ private slots:
         // No display name of its own: X11 would add it to every window title.
         QCOMPARE(QApplication::applicationDisplayName(), QApplication::applicationName());
         QCOMPARE(QApplication::applicationVersion(), QStringLiteral(KIRAMOKU_VERSION));
-        QVERIFY(!QApplication::windowIcon().isNull());
+        QVERIFY(!QApplication::windowIcon().pixmap(32).isNull());
         const QString id = QGuiApplication::desktopFileName();
         QVERIFY2(!id.isEmpty() && !id.endsWith(QStringLiteral(".desktop")), "a name, given without its suffix");
         const QString launcher = QStringLiteral(KIRAMOKU_PACKAGING_DIR "/") + id + QStringLiteral(".desktop");

@@ -124,6 +124,7 @@ private slots:
             want = &expected::Winner;
         }
         QCOMPARE(shown->objectName(), window);
+        QCOMPARE(shown->style()->name(), QStringLiteral("fusion"));
         // The title as the window system shows it, with nothing added.
         QCOMPARE(SystemTitle(shown), QString::fromUtf8(want->title));
         QCOMPARE(shown->size(), QSize(Px(want->width), Px(want->height)));
@@ -235,6 +236,8 @@ private slots:
         QVERIFY(Find<QTimer>(board, QStringLiteral("Timer1"))->isActive());
         QVERIFY(game.Button("Command2")->isEnabled());
         game.die.face = 3;
+        int beeps = 0;
+        game.session.Player().SetBeep([&beeps] { ++beeps; });
         QTRY_COMPARE(Caption(board, QStringLiteral("Label6")), QStringLiteral("3"));
         const int draws = game.die.draws;  // at most one new value for each frame of the screen
         QTest::qWait(500);
@@ -245,6 +248,7 @@ private slots:
         emit board->Music().StatusUpdate();  // the tune restarts at once, not after the walk
         QCOMPARE(board->Music().CommandsHeard() - heard, 3);
         game.WaitUntilStill();
+        QCOMPARE(beeps, 4);  // one for each square the piece was set on: its own and three more
 
         QCOMPARE(board->Rules().Players[1].Position.value(), 3);
         QCOMPARE(Caption(board, QStringLiteral("Label5(0)")), QStringLiteral("番頭さん、これ持ってくよ！"));
