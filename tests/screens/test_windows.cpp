@@ -486,7 +486,7 @@ private slots:
             // A game too large to read back is not kept over the last one; said once.
             const QString name = board->Rules().Players[1].Name;
             const QString tooLarge = StandardError([&] {
-                for (const QChar c : {u'長', u'永'}) {
+                for (const QChar c : {u'長', u'永', u'久'}) {
                     board->Rules().Players[1].Name = QString(6000, c);
                     game.session.KeepGame();
                 }
