@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""Mutation testing of the rules (game/), the windows' layout tables and the
-music's command handling, on clang's own parser (Debian's python3-clang).
+"""Mutation testing of the rules (game/), the windows (screens/: their logic
+and their layout tables) and the music (music/), on clang's own parser
+(Debian's python3-clang).
 
     scripts/mutants.py                  every mutant
+    AREA=screens scripts/mutants.py     one area: game, layouts, screens or music
     MUTANTS_MAX=N scripts/mutants.py    N mutants spread over the files
     scripts/mutants.py game/turn.cpp    the mutants of some files only
     MUTANTS_AGAIN=1 scripts/mutants.py  last run's survivors again, after new tests
