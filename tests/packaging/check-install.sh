@@ -71,7 +71,8 @@ rm "$prefix/games/$(basename "$probe")"
 # The installed game itself: it runs on for ten seconds (until timeout ends
 # it), its selection window painted and put on the (offscreen) screen, which
 # Qt's painting log reports, and says nothing else on the way.
-export XDG_RUNTIME_DIR="$work/runtime"
+# Its own folders: a game the player kept would open with a question instead.
+export XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 log="$work/game.log"
 status=0
