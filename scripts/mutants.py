@@ -969,8 +969,14 @@ def passes(test, mutant_id, scratch, timeout=None, **extra):
     """Whether the test passes; a QtTest run stops at its first FAIL!."""
     if not LIVE.search(test.name):
         return passes_now(test, mutant_id, scratch, timeout, **extra)
+    # A new server each time: a mutant may leave it dead or frozen.
+    server = scratch + '/server'
     with LIVE_TURN:
-        return passes_now(test, mutant_id, scratch, timeout, **extra)
+        run([str(FIXTURE), 'start', server, test.env['KIRAMOKU_SOUND_SERVER']])
+        try:
+            return passes_now(test, mutant_id, scratch, timeout, KIRAMOKU_SOUND_SERVER_DIR=server, **extra)
+        finally:
+            run([str(FIXTURE), 'stop', server])
 
 
 def passes_now(test, mutant_id, scratch, timeout=None, **extra):
@@ -985,9 +991,6 @@ def passes_now(test, mutant_id, scratch, timeout=None, **extra):
     env.update(extra, KIRAMOKU_MUTANT=str(mutant_id), TMPDIR=scratch, HOME=str(home))
     if 'XDG_DATA_HOME' in test.env:   # a test's own folder, the same for every run of it
         env['XDG_DATA_HOME'] = str(home / 'data')
-    if LIVE.search(test.name):   # a new server each time: a mutant may leave it dead or frozen
-        env['KIRAMOKU_SOUND_SERVER_DIR'] = server = scratch + '/server'
-        run([str(FIXTURE), 'start', server, env['KIRAMOKU_SOUND_SERVER']])
     proc = subprocess.Popen(test.command, cwd=test.cwd, env=env, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, start_new_session=True)
     RUNNING.add(proc)
@@ -1000,8 +1003,6 @@ def passes_now(test, mutant_id, scratch, timeout=None, **extra):
     late.cancel()
     proc.wait()
     RUNNING.discard(proc)
-    if LIVE.search(test.name):
-        run([str(FIXTURE), 'stop', env['KIRAMOKU_SOUND_SERVER_DIR']])
     return not failed and proc.returncode == 0
 
 
@@ -1075,8 +1076,8 @@ def run_mutants(mutants, seen):
     by_file = {}
     for m in mutants:
         by_file.setdefault(m.file, []).append(m)
-    turns = [m for rank in range(max(map(len, by_file.values()), default=0))
-             for ms in by_file.values() if rank < len(ms) for m in [ms[rank]]]
+    turns = [ms[rank] for rank in range(max(map(len, by_file.values()), default=0))
+             for ms in by_file.values() if rank < len(ms)]
     with concurrent.futures.ThreadPoolExecutor(TESTERS) as pool:
         list(pool.map(one, turns))
 
@@ -1104,8 +1105,7 @@ def carried(sources, ran):
     other mutants their last run's outcome, so the report shows every area."""
     if not (os.environ.get('MUTANTS_AGAIN') or os.environ.get('AREA') or sys.argv[1:]):
         return []
-    path = OUT / 'outcomes.json'
-    before = json.loads(path.read_text()) if path.exists() else {}
+    before = read_json(OUT / 'outcomes.json')
     now = set(map(key, ran))
     rest = [m for s in sources for m in s.mutants if not m.outcome and key(m) in before and key(m) not in now]
     for m in rest:
@@ -1114,9 +1114,13 @@ def carried(sources, ran):
     return rest
 
 
+def read_json(path):
+    return json.loads(path.read_text()) if path.exists() else {}
+
+
 def save_outcomes(ran):
     path = OUT / 'outcomes.json'
-    kept = json.loads(path.read_text()) if path.exists() else {}
+    kept = read_json(path)
     kept.update({key(m): [m.outcome, m.test.replace(' (last run)', '')] for m in ran})
     path.write_text(json.dumps(kept, ensure_ascii=False, indent=0))
 
@@ -1124,7 +1128,7 @@ def save_outcomes(ran):
 def save_times(ran, seconds, sampled):
     """Each area's time when it last ran whole, for the report."""
     path = OUT / 'area-times.json'
-    times = json.loads(path.read_text()) if path.exists() else {}
+    times = read_json(path)
     areas = {area_of(m.file) for m in ran if '(last run)' not in m.test}
     if not sampled and not sys.argv[1:] and not os.environ.get('MUTANTS_AGAIN'):
         for area in areas:
