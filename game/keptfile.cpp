@@ -147,6 +147,12 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
     {
         if (!QDir().mkpath(QFileInfo(path).absolutePath()))
             return QStringLiteral("cannot make its folder");
+        // The writer replaces whatever a link in the file's place leads to, and
+        // run as root that may be a device: only a regular file is written over.
+        const QByteArray name = QFile::encodeName(path);
+        struct stat there {};
+        if (::lstat(name.constData(), &there) == 0 && (::stat(name.constData(), &there) != 0 || !S_ISREG(there.st_mode)))
+            return QStringLiteral("not a regular file");
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
             return file.errorString();

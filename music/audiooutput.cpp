@@ -1,6 +1,7 @@
 #include "audiooutput.h"
 
 #include "musiclog.h"
+#include "pulsestream.h"
 
 #include <fluidsynth.h>
 
@@ -44,30 +45,65 @@ int LiveAudioOutput::Render(void *data, int frames, int, float *[], int outputs,
     return FLUID_OK;
 }
 
+// The sound server's request: the synthesizer renders each channel apart,
+// the server takes them interleaved.
+void LiveAudioOutput::RenderInterleaved(float *sound, std::size_t frames)
+{
+    lastRenderNs_ = Now();
+    while (frames > 0) {
+        const std::size_t part = std::min(frames, left_.size());
+        source_->Render(std::span(left_).first(part), std::span(right_).first(part));
+        for (std::size_t i = 0; i < part; ++i) {
+            *sound++ = left_[i];
+            *sound++ = right_[i];
+        }
+        frames -= part;
+    }
+}
+
+bool LiveAudioOutput::StartPulse(fluid_settings_t *settings)
+{
+    double rate = 0;
+    int realtime = 0;
+    fluid_settings_getnum(settings, "synth.sample-rate", &rate);
+    if (fluid_settings_getint(settings, "audio.realtime-prio", &realtime) != FLUID_OK)
+        realtime = 0;
+    left_.assign(BufferFrames, 0.0f);
+    right_.assign(BufferFrames, 0.0f);
+    pulse_ = std::make_unique<PulseStream>([this](float *sound, std::size_t frames) { RenderInterleaved(sound, frames); });
+    std::string why;
+    if (pulse_->Open(static_cast<int>(rate), BufferFrames, realtime, why))
+        return true;
+    pulse_.reset();
+    return false;
+}
+
 bool LiveAudioOutput::Alive() const
 {
-    return !driver_
-        || (SoundServerLosses() == lossesAtStart_ && std::chrono::nanoseconds(Now() - lastRenderNs_) < LostAfter);
+    if (!pulse_ && !driver_)
+        return true;
+    return !(pulse_ && pulse_->Lost()) && std::chrono::nanoseconds(Now() - lastRenderNs_) < LostAfter;
 }
 
 bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std::string &why)
 {
-    if (driver_)
+    if (driver_ || pulse_)
         return true;
     source_ = &source;
     lastRenderNs_ = Now();
-    lossesAtStart_ = SoundServerLosses();
     for (const std::string &name : drivers_) {
         if (name != "pulseaudio" && name != "alsa")
             continue;  // the only two that neither write files nor start servers
+        if (name == "pulseaudio") {
+            if (RuntimeFolderUsable() && StartPulse(settings))
+                return true;
+            continue;
+        }
         if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) != FLUID_OK)
             continue;
-        const bool pulse = name == "pulseaudio";
-        if (pulse && !RuntimeFolderUsable())
-            continue;
-        fluid_settings_setint(settings, "audio.period-size", pulse ? BufferFrames : BufferFrames / AlsaPeriods);
-        fluid_settings_setint(settings, "audio.periods", pulse ? PulsePeriods : AlsaPeriods);
-        if (name == "alsa" && !alsaDevice_.empty())
+        fluid_settings_setint(settings, "audio.period-size", BufferFrames / AlsaPeriods);
+        fluid_settings_setint(settings, "audio.periods", AlsaPeriods);
+        if (!alsaDevice_.empty())
             fluid_settings_setstr(settings, "audio.alsa.device", alsaDevice_.c_str());
         driver_ = new_fluid_audio_driver2(settings, Render, this);
         if (driver_)
@@ -79,6 +115,7 @@ bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std
 
 void LiveAudioOutput::Stop()
 {
+    pulse_.reset();  // ends the stream's thread, never waiting on the server
     if (driver_) {
         delete_fluid_audio_driver(driver_);  // joins the driver's audio thread
         driver_ = nullptr;

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -44,8 +45,11 @@ public:
 };
 
 // The sound card, through the desktop's sound server when there is one:
-// PulseAudio first (PipeWire desktops answer as PulseAudio), then ALSA.
-// Never the synthesizer's file, JACK or SDL drivers: the first writes a WAV
+// PulseAudio first (PipeWire desktops answer as PulseAudio), on a stream of
+// our own (PulseStream: the synthesizer's PulseAudio driver spends a thread
+// waiting on a blocking stream that also asks for timing updates, half as
+// much again as the rendering itself), then ALSA through the synthesizer's
+// driver. Never the synthesizer's file, JACK or SDL drivers: the first writes a WAV
 // into the working directory, the second may start a sound server, the third
 // needs SDL set up by the program. PulseAudio is left out when the session's
 // runtime folder is unusable (RuntimeFolderUsable): its library would only
@@ -61,9 +65,8 @@ public:
 
     bool Start(fluid_settings_t *settings, SoundSource &source, std::string &why) override;
     void Stop() override;
-    // FluidSynth's driver thread ends when its sound server goes away, and
-    // says so in its log; a driver that has asked for no sound for
-    // LostAfter is taken as lost too. (A server with a slow recording client
+    // The sound server's stream fails when its server goes away; an output
+    // that has asked for no sound for LostAfter is taken as lost too. (A server with a slow recording client
     // may hold a stream's writes for two seconds.)
     bool Alive() const override;
     static constexpr std::chrono::milliseconds LostAfter{5000};
@@ -75,22 +78,22 @@ public:
     // music off are heard within a tenth of a second, and the synthesizer
     // is woken half as often.
     static constexpr int BufferFrames = 4096;
-    // ALSA's driver buffers this many periods. PulseAudio's asks the server
-    // for one period only, so there the period is the whole buffer; its
-    // count is unused, but FluidSynth refuses (and logs) fewer than two.
+    // ALSA's driver buffers this many periods.
     static constexpr int AlsaPeriods = 4;
-    static constexpr int PulsePeriods = 2;
 
 private:
     std::vector<std::string> drivers_;
     std::string alsaDevice_;
     static std::int64_t Now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
     static int Render(void *data, int frames, int, float *[], int outputs, float *out[]);
+    bool StartPulse(fluid_settings_t *settings);
+    void RenderInterleaved(float *sound, std::size_t frames);
 
+    std::unique_ptr<class PulseStream> pulse_;
+    std::vector<float> left_, right_;  // the synthesizer's channels before the server's interleaving
     fluid_audio_driver_t *driver_ = nullptr;
     SoundSource *source_ = nullptr;
     std::atomic<std::int64_t> lastRenderNs_{0};  // when the driver last asked for sound
-    int lossesAtStart_ = 0;                      // SoundServerLosses() when started
 };
 
 // Whether XDG_RUNTIME_DIR, where the sound server lives, is a folder of this

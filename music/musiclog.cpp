@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 
 namespace kiramoku {
@@ -16,12 +15,8 @@ Q_LOGGING_CATEGORY(lcMusic, "kiramoku.music", QtInfoMsg)
 
 namespace {
 
-std::atomic<int> serverLosses{0};
-
 void SynthLog(int level, const char *message, void *)
 {
-    if (level == FLUID_ERR && message && std::strstr(message, "Error writing to PulseAudio connection"))
-        ++serverLosses;
     qCDebug(lcMusic, "fluidsynth (%d): %s", level, message ? message : "");
 }
 
@@ -54,11 +49,6 @@ void RouteSoundLibraryLogs()
         const auto levels = GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
         g_log_set_handler(nullptr, levels, GLibLog, nullptr);
     });
-}
-
-int SoundServerLosses()
-{
-    return serverLosses;
 }
 
 namespace {

@@ -15,10 +15,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcMusic)
 // the whole process. Any thread, any number of times; the first call acts.
 void RouteSoundLibraryLogs();
 
-// How many times FluidSynth's PulseAudio driver has said it lost its server
-// ("Error writing to PulseAudio connection"): its thread ends right after.
-int SoundServerLosses();
-
 // No sound output answers yet, and the music starts when one does: the
 // first call in a run writes "kiramoku: the music waits for a sound server:
 // <cause>" to stderr, later calls are silent; ReportNoMusic's line is kept

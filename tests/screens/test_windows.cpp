@@ -499,6 +499,16 @@ private slots:
             game.Turn(1);
             QCOMPARE(Caption(board, QStringLiteral("Label1")), QStringLiteral("   おきくの番でありんすぅ"));
             QTRY_COMPARE_WITH_TIMEOUT(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game.current, 1, DiskWaitMs);
+            // A link to a device put in its place while the board is open: the device stays.
+            const QString device = geteuid() ? QStringLiteral("/dev/zero") : folder.filePath("zero");
+            QVERIFY(QFile::remove(path) && (geteuid() || ::mknod(qPrintable(device), S_IFCHR | 0666, makedev(1, 5)) == 0));
+            QVERIFY(QFile::link(device, path));
+            const QString refused = StandardError([&] {
+                game.session.KeepGame(true);
+                started.reset();  // its keeper waits for the write
+            });
+            QCOMPARE(refused, QStringLiteral("kiramoku: could not keep the game in progress in %1 (not a regular file)\n").arg(path));
+            QVERIFY(QFileInfo(device).exists() && !QFileInfo(device).isFile());
         }
         QFile::remove(path);
     }
