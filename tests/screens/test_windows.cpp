@@ -476,6 +476,14 @@ private slots:
         }
         QCOMPARE(lines, told.isEmpty() ? QStringList() : QStringList{told});
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).isSymLink() || QFileInfo::exists(path), after == QLatin1String("as it was"), DiskWaitMs);
+        if (!said.isEmpty() && after == QLatin1String("as it was")) {
+            // A later version's game stays as it was through a turn played here.
+            game.Begin();
+            game.Turn(1);
+            started.reset();  // its keeper waits for any write
+            QCOMPARE(ReadSmallFile(path, MaxSavedGameBytes).bytes, bytes);
+            return;
+        }
         if (game.Board()) {
             // Everything as kept, and the winner window as it was.
             Form1 *board = game.Board();
