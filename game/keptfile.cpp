@@ -28,6 +28,10 @@ QString Reason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// Only a regular file is read or written over: a pipe may hang, a device may
+// be replaced.
+const QString NotARegularFile = QStringLiteral("not a regular file");
+
 SmallFile Refused(QString why)
 {
     return {SmallFile::Refused, {}, std::move(why)};
@@ -58,7 +62,7 @@ SmallFile ReadSmallFile(const QString &path, qint64 maxBytes)
     if (::fstat(fd, &opened) != 0)
         result = Refused(Reason(errno));
     else if (!S_ISREG(opened.st_mode))
-        result = Refused(QStringLiteral("not a regular file"));
+        result = Refused(NotARegularFile);
     else if (opened.st_size > maxBytes)
         result = Refused(QStringLiteral("larger than %1 bytes").arg(maxBytes));
     else
@@ -151,8 +155,9 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
         // run as root that may be a device: only a regular file is written over.
         const QByteArray name = QFile::encodeName(path);
         struct stat there {};
-        if (::lstat(name.constData(), &there) == 0 && (::stat(name.constData(), &there) != 0 || !S_ISREG(there.st_mode)))
-            return QStringLiteral("not a regular file");
+        // Something there that cannot be followed to a file (a link to nowhere) is refused too.
+        if (::stat(name.constData(), &there) == 0 ? !S_ISREG(there.st_mode) : ::lstat(name.constData(), &there) == 0)
+            return NotARegularFile;
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
             return file.errorString();

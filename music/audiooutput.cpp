@@ -74,6 +74,7 @@ bool LiveAudioOutput::StartPulse(fluid_settings_t *settings)
     std::string why;
     if (pulse_->Open(static_cast<int>(rate), BufferFrames, realtime, why))
         return true;
+    qCDebug(lcMusic, "PulseAudio: %s", why.c_str());
     pulse_.reset();
     return false;
 }

@@ -14,7 +14,6 @@ constexpr std::size_t FrameBytes = 2 * sizeof(float);
 // Asked to write at most this share of the buffer at a time: two requests a
 // buffer keep it full with few wake-ups.
 constexpr int RequestsPerBuffer = 2;
-constexpr pa_usec_t MicrosPerMilli = 1000;
 
 bool Failed(pa_context_state_t state)
 {
@@ -113,7 +112,7 @@ bool PulseStream::Open(int rate, int bufferFrames, int realtimePriority, std::st
     bool open = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
     pa_threaded_mainloop_lock(loop_);
     open = open && pa_threaded_mainloop_start(loop_) >= 0;
-    pa_time_event *deadline = open ? pa_context_rttime_new(context_, pa_rtclock_now() + ConnectWait.count() * MicrosPerMilli, GiveUp, this) : nullptr;
+    pa_time_event *deadline = open ? pa_context_rttime_new(context_, pa_rtclock_now() + std::chrono::microseconds(ConnectWait).count(), GiveUp, this) : nullptr;
     open = open && WaitFor([](const PulseStream &me) { return pa_context_get_state(me.context_) == PA_CONTEXT_READY; });
     if (open) {
         const pa_sample_spec sound{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(rate), 2};

@@ -44,6 +44,16 @@ QString StandardError(const std::function<void()> &run)
     return QString::fromUtf8(caught.readAll());
 }
 
+// A link at `path` to a device, which it names (empty when none was made). As
+// root a device of the folder's own: a fault that wrote through the link must
+// not replace /dev/zero.
+QString LinkToADevice(const QDir &folder, const QString &path)
+{
+    const QString device = geteuid() ? QStringLiteral("/dev/zero") : folder.filePath(QStringLiteral("zero"));
+    const bool made = geteuid() || ::mknod(qPrintable(device), S_IFCHR | 0666, makedev(1, 5)) == 0;
+    return made && QFile::link(device, path) ? device : QString();
+}
+
 // What a player sees of an element, and what the table says, side by side:
 // the colour most of its face shows, its font, its text.
 void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStringList &seen, QStringList &wanted)
@@ -450,9 +460,7 @@ private slots:
         const bool made = kind == QLatin1String("none") ? true
             : kind == QLatin1String("pipe")   ? ::mkfifo(qPrintable(path), 0600) == 0
             : kind == QLatin1String("folder") ? folder.mkdir(path)
-            // As root, a device of the test's own: a fault that wrote through the link must not replace /dev/zero.
-            : kind == QLatin1String("device") ? (geteuid() || ::mknod(qPrintable(folder.filePath("zero")), S_IFCHR | 0666, makedev(1, 5)) == 0)
-                                                    && QFile::link(geteuid() ? QStringLiteral("/dev/zero") : folder.filePath("zero"), path)
+            : kind == QLatin1String("device") ? !LinkToADevice(folder, path).isEmpty()
                                               : file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
                                                   && (kind != QLatin1String("huge") || file.resize(qint64(1) << 30));
         QVERIFY(made);
@@ -519,9 +527,9 @@ private slots:
             QCOMPARE(Caption(board, QStringLiteral("Label1")), QStringLiteral("   おきくの番でありんすぅ"));
             QTRY_COMPARE_WITH_TIMEOUT(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game.current, 1, DiskWaitMs);
             // A link to a device put in its place while the board is open: the device stays.
-            const QString device = geteuid() ? QStringLiteral("/dev/zero") : folder.filePath("zero");
-            QVERIFY(QFile::remove(path) && (geteuid() || ::mknod(qPrintable(device), S_IFCHR | 0666, makedev(1, 5)) == 0));
-            QVERIFY(QFile::link(device, path));
+            QVERIFY(QFile::remove(path));
+            const QString device = LinkToADevice(folder, path);
+            QVERIFY(!device.isEmpty());
             const QString refused = StandardError([&] {
                 game.session.KeepGame(true);
                 started.reset();  // its keeper waits for the write
