@@ -19,7 +19,6 @@ public:
     {
         setObjectName(QStringLiteral("SpeechRow"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
-        setFocusPolicy(Qt::NoFocus);
         setGeometry(0, 0, 0, 0);
     }
 };
@@ -30,7 +29,6 @@ class SpeechNote : public QWidget {
 public:
     explicit SpeechNote(QWidget *row) : QWidget(row)
     {
-        setFocusPolicy(Qt::NoFocus);
         setGeometry(0, 0, 0, 0);
         hide();
     }

@@ -57,7 +57,6 @@ TextLabel::TextLabel(QWidget *parent, bool sizedToText, bool framed, const QColo
     : QLabel(parent), sizedToText_(sizedToText), framed_(framed), background_(background)
 {
     setTextFormat(Qt::PlainText);
-    setFocusPolicy(Qt::NoFocus);
     // A label with a background covers its whole rectangle: what lies under
     // it need not be drawn again when its text changes (the rolling die).
     setAttribute(Qt::WA_OpaquePaintEvent, background.isValid());
@@ -147,7 +146,6 @@ QPixmap PictureAt(const QString &name, QSize size, qreal ratio)
         pixmap.setDevicePixelRatio(ratio);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
         PictureRenderer(name)->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
         painter.end();
         QPixmapCache::insert(key, pixmap);
@@ -207,10 +205,10 @@ CaptionButton::CaptionButton(QWidget *parent, const QString &caption, const QStr
 {
     if (!picture.isEmpty())
         PictureRenderer(picture);
+    // The face is painted below; the palette tells assistive technologies its colour.
     QPalette p = palette();
     p.setColor(QPalette::Button, colour);
     setPalette(p);
-    setAutoFillBackground(false);
 }
 
 void CaptionButton::paintEvent(QPaintEvent *)

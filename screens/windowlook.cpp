@@ -61,7 +61,8 @@ void SetWindowTitleExactly(QWidget *window, const QString &title)
 {
     window->setWindowTitle(title);
     // On X11, Qt shows an untitled window under the application's name;
-    // the game's untitled windows stay untitled in the title bar too.
+    // the game's untitled windows stay untitled in the title bar too. (The
+    // older WM_NAME Qt writes from the title itself, with nothing added.)
     auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb")) {
         return;
@@ -84,8 +85,6 @@ void SetWindowTitleExactly(QWidget *window, const QString &title)
     if (netWmName != XCB_ATOM_NONE && utf8String != XCB_ATOM_NONE) {
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, netWmName, utf8String, 8, length, utf8.constData());
     }
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_NAME, utf8String, 8, length,
-                        utf8.constData());
     xcb_flush(connection);
 }
 
@@ -96,9 +95,7 @@ void InstallFontSubstitutes()
         const QString gothic = QStringLiteral("IPAPGothic");
         const QString mincho = QStringLiteral("IPAPMincho");
         QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), gothic);
-        QFont::insertSubstitution(QStringLiteral("MS PGothic"), gothic);
         QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐ明朝"), mincho);
-        QFont::insertSubstitution(QStringLiteral("MS PMincho"), mincho);
         return true;
     }();
     Q_UNUSED(installed);

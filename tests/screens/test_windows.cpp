@@ -3,6 +3,7 @@
 #include "gamefixture.h"
 #include "mmcontrol.h"
 #include "musicchoice.h"
+#include "programerror.h"
 #include "windowlook.h"
 
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <QSessionManager>
 #include <QLineEdit>
 #include <QMenu>
+#include <QAccessible>
 #include <QBitmap>
 #include <QPainter>
 #include <QStandardPaths>
@@ -83,10 +85,13 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
         seen << name + QStringLiteral("raised") + rings;
         wanted << name + QStringLiteral("raised 11 11");
     }
-    if (e.font.face) {
+    if (e.text) {  // where the table names no font, the window's own: a 9-point gothic
+        const expected::Font font = e.font.face ? e.font : expected::Font{"ＭＳ Ｐゴシック", 9, 400};
         const QFont f = w->font();
-        seen << name + QStringLiteral("%1 %2pt %3").arg(f.family()).arg(f.pointSizeF()).arg(f.weight());
-        wanted << name + QStringLiteral("%1 %2pt %3").arg(QString::fromUtf8(e.font.face)).arg(e.font.points).arg(e.font.weight);
+        const QString face = QString::fromUtf8(font.face);
+        seen << name + QStringLiteral("%1 %2pt %3 drawn in %4").arg(f.family()).arg(f.pointSizeF()).arg(f.weight()).arg(QFontInfo(f).family());
+        wanted << name + QStringLiteral("%1 %2pt %3 drawn in %4").arg(face).arg(font.points).arg(font.weight)
+                             .arg(face.contains(QStringLiteral("明朝")) ? QStringLiteral("IPAPMincho") : QStringLiteral("IPAPGothic"));
     }
     if (e.text) {
         QString text = w->property("text").toString();  // a label's, a button's or a box's
@@ -166,8 +171,11 @@ private slots:
         }
         for (int i = 0; want == &expected::Board && i < int(std::size(expected::Lines)); ++i) {  // the ring drawn in black
             const expected::Join &j = expected::Lines[i];
-            seen << QStringLiteral("Line1(%1)").arg(i) + shot.pixelColor(Px((j.x1 + j.x2) / 2), Px((j.y1 + j.y2) / 2)).name();
-            wanted << QStringLiteral("Line1(%1)").arg(i) + QColor(Qt::black).name();
+            for (int across : {-2, 0, 2}) {  // 5 px wide
+                const QPoint mid(Px((j.x1 + j.x2) / 2) + (j.x1 == j.x2) * across, Px((j.y1 + j.y2) / 2) + (j.y1 == j.y2) * across);
+                seen << QStringLiteral("Line1(%1)").arg(i) + shot.pixelColor(mid).name();
+                wanted << QStringLiteral("Line1(%1)").arg(i) + QColor(Qt::black).name();
+            }
         }
         QCOMPARE(seen, wanted);
         if (window == QLatin1String("Form1")) {  // the die's frame: its outermost pixels on each side
@@ -238,6 +246,9 @@ private slots:
         QCOMPARE(shown("Text1"), QStringLiteral("xx--"));
         game.ChooseHumans(2);  // the same choice again changes nothing
         QCOMPARE(shown("Text1") + shown("Label2"), QStringLiteral("xx--xxxx"));
+        game.ChooseHumans(1);
+        QCOMPARE(shown("Text1"), QStringLiteral("x---"));
+        game.ChooseHumans(2);
         // Ctrl with a click or Space on the chosen count does not leave the list without a choice.
         auto *list = Find<QListWidget>(game.Selection(), QStringLiteral("List1"));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualItemRect(list->item(1)).center());
@@ -354,8 +365,9 @@ private slots:
         QTest::mouseClick(Find<QPushButton>(winner, QStringLiteral("Command1")), Qt::LeftButton);
         QCOMPARE(yes.box, (QStringList{"もう一回やる？", "きらもく", "きらもく", "はい(&Y)", "いいえ(&N)", "stayed"}));
         QTRY_VERIFY(!game.session.Winner());
-        // The board shows the new game at once.
+        // The board shows the new game at once, and it is kept.
         QCOMPARE(Captions(game.Board(), QStringLiteral("Label3(%1)")), QStringList(MaxPlayers, QStringLiteral("1000")));
+        QTRY_VERIFY_WITH_TIMEOUT(ReadSavedGame(ReadSmallFile(KeptPath(), MaxSavedGameBytes).bytes).game == game.Board()->Rules().Snapshot(), DiskWaitMs);
     }
 
     // However the program is left, no window stays; the winner window goes
@@ -484,6 +496,12 @@ private slots:
         }
         QCOMPARE(lines, told.isEmpty() ? QStringList() : QStringList{told});
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).isSymLink() || QFileInfo::exists(path), after == QLatin1String("as it was"), DiskWaitMs);
+        if (after == QLatin1String("gone") && game.Selection()) {  // a new game is kept as soon as its board opens
+            game.Begin();
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), DiskWaitMs);
+            QVERIFY(QFile::remove(path));
+            return;
+        }
         if (!said.isEmpty() && after == QLatin1String("as it was")) {
             // A later version's game stays as it was through a turn played here.
             game.Begin();
@@ -606,6 +624,21 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
     }
 
+    // A picture missing from the game stops it as the window is made, naming the picture.
+    void aMisspeltPictureStopsTheGameNamingIt()
+    {
+        const auto stop = [](const std::function<void()> &make) {
+            try {
+                make();
+            } catch (const ProgramError &e) {
+                return QString::fromStdString(e.what());
+            }
+            return QStringLiteral("went on");
+        };
+        QCOMPARE(stop([] { Picture(nullptr, QStringLiteral("no-such.svg"), false); }), QStringLiteral("picture missing: no-such.svg"));
+        QCOMPARE(stop([] { CaptionButton(nullptr, {}, QStringLiteral("no-such-button.svg"), Qt::red); }), QStringLiteral("picture missing: no-such-button.svg"));
+    }
+
     void buttonsArePaintedFlatInTheirOwnColours_data()
     {
         QTest::addColumn<QString>("window");
@@ -632,6 +665,7 @@ private slots:
         }
         auto *b = Find<QPushButton>(shown, button);
         b->clearFocus();
+        QCOMPARE(QAccessible::queryAccessibleInterface(b)->backgroundColor(), Colour(colour));  // as assistive technologies read it
         const QImage face = b->grab().toImage();
         // Inside the bevel, left of the caption and the picture: the colour itself.
         const int x = CaptionButton::BevelWidth + 1;
@@ -648,47 +682,116 @@ private slots:
         }
     }
 
+    // A label's face as a player sees it: its colour, a dark grey frame one
+    // pixel wide where it has one, its text in black two pixels in from the
+    // frame or the edge, from the top; text that does not fit is cut off.
+    void labelsDrawTheirTextInsideTheirFrames_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<bool>("framed");  // else sized to its text
+        QTest::addColumn<quint32>("colour");
+        QTest::newRow("the die: centred across") << "Label6" << "6" << int(Qt::AlignHCenter) << true << expected::TooltipColour;
+        QTest::newRow("a purse: to the right") << "Label3(0)" << "-2500" << int(Qt::AlignRight) << true << expected::White;
+        QTest::newRow("a name") << "Label2(1)" << expected::CharacterNames[1] << int(Qt::AlignLeft) << true << expected::White;
+        QTest::newRow("a message: broken into lines, the last cut off")
+            << "Label5(2)" << QString(QString::fromUtf8(expected::Squares[3].line) + QStringLiteral("。")).repeated(4)
+            << int(Qt::AlignLeft) << true << expected::TooltipColour;
+        QTest::newRow("the unit: sized to its text") << "Label4(0)" << "両" << int(Qt::AlignLeft) << false << expected::White;
+    }
+    void labelsDrawTheirTextInsideTheirFrames()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, text);
+        QFETCH(int, alignment);
+        QFETCH(bool, framed);
+        QFETCH(quint32, colour);
+        Game game(0);
+        auto *shown = Find<TextLabel>(game.Board(), label);
+        shown->SetCaption(text);
+        QImage want(shown->size(), QImage::Format_RGB32);
+        want.fill(Colour(colour));
+        QPainter painter(&want);
+        painter.setPen(QColor(0x40, 0x40, 0x40));
+        if (framed) {
+            painter.drawRect(want.rect().adjusted(0, 0, -1, -1));
+        }
+        const int frame = framed ? 1 : 0;
+        painter.setClipRect(want.rect().adjusted(frame, frame, -frame, -frame));
+        painter.setPen(Qt::black);
+        painter.setFont(shown->font());
+        QTextOption option(Qt::Alignment(alignment) | Qt::AlignTop);
+        option.setWrapMode(framed ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+        painter.drawText(QRectF(want.rect().adjusted(frame + 2, frame, -frame - 2, -frame)), text, option);
+        painter.end();
+        QCOMPARE(shown->grab().toImage().convertToFormat(QImage::Format_RGB32), want);
+    }
+
     void theStopButtonShowsDisabledPressedAndFocused()
     {
         Game game(0);
         auto *stop = game.Button("Command2");
-        const QColor red = Colour(0x000000FF);
+        const QColor red = Colour(0x000000FF), grey(0x80, 0x80, 0x80), white(Qt::white), black(Qt::black);
         const auto count = [](const QImage &face, const QColor &c) {
             const QImage rgb = face.convertToFormat(QImage::Format_RGB32);
             const auto *pixels = reinterpret_cast<const QRgb *>(rgb.constBits());
             return std::count(pixels, pixels + rgb.width() * rgb.height(), c.rgb());
         };
-        // Disabled: the caption is greyed and embossed on the same red.
+        // The bevel's two rings at the middle of each side: top, left, bottom, right.
+        const auto rings = [](const QImage &face) {
+            QStringList seen;
+            const int w = face.width(), h = face.height();
+            for (int d : {0, 1}) {
+                for (const QPoint at : {QPoint(w / 2, d), QPoint(d, h / 2), QPoint(w / 2, h - 1 - d), QPoint(w - 1 - d, h / 2)}) {
+                    seen << face.pixelColor(at).name();
+                }
+            }
+            return seen.join(QLatin1Char(' '));
+        };
+        // Disabled: the caption is greyed and embossed on the same red, a white
+        // copy showing one pixel down and right of the grey.
         const QImage disabled = stop->grab().toImage();
         QCOMPARE(disabled.pixelColor(disabled.width() / 2, CaptionButton::BevelWidth + 1), red);
-        const QColor grey(0x80, 0x80, 0x80);
-        QVERIFY(count(disabled, grey) > 20);
+        QVERIFY(count(disabled, grey) > 20 && count(disabled, white) > 20);
+        for (int y = CaptionButton::BevelWidth; y < disabled.height() - CaptionButton::BevelWidth; ++y) {
+            for (int x = CaptionButton::BevelWidth; x < disabled.width() - CaptionButton::BevelWidth; ++x) {
+                QVERIFY2(disabled.pixelColor(x, y) != white || disabled.pixelColor(x - 1, y - 1) != red, qPrintable(QStringLiteral("white alone at %1,%2").arg(x).arg(y)));
+            }
+        }
 
         game.Click("Command1");
         QVERIFY(stop->isEnabled());
         stop->clearFocus();
         const QImage enabled = stop->grab().toImage();
-        QVERIFY(count(enabled, QColor(Qt::black)) > count(disabled, QColor(Qt::black)) + 20);  // a black caption
+        QVERIFY(count(enabled, black) > count(disabled, black) + 20);  // a black caption
         QVERIFY(count(enabled, grey) < count(disabled, grey));
-        // Raised: light at the top left corner, shadow at the bottom right.
-        QCOMPARE(enabled.pixelColor(0, 0), QColor(Qt::white));
-        QCOMPARE(enabled.pixelColor(enabled.width() - 1, enabled.height() - 1), QColor(Qt::black));
-        // Pressed, the bevel sinks.
+        // Raised: white and light grey above and left, black and dark grey below and right.
+        QCOMPARE(rings(enabled), QStringLiteral("#ffffff #ffffff #000000 #000000 #e0e0e0 #e0e0e0 #808080 #808080"));
+        // Pressed, the bevel sinks and the face moves one pixel down and right.
         stop->setDown(true);
         const QImage pressed = stop->grab().toImage();
         stop->setDown(false);
-        QCOMPARE(pressed.pixelColor(0, 0), QColor(Qt::black));
-        QCOMPARE(pressed.pixelColor(pressed.width() - 1, pressed.height() - 1), QColor(Qt::white));
-        // The focus mark: a dotted ring inside the bevel that was red before.
+        QCOMPARE(rings(pressed), QStringLiteral("#000000 #000000 #ffffff #ffffff #808080 #808080 #e0e0e0 #e0e0e0"));
+        const QRect inside = enabled.rect().adjusted(CaptionButton::BevelWidth, CaptionButton::BevelWidth, -CaptionButton::BevelWidth - 1, -CaptionButton::BevelWidth - 1);
+        QCOMPARE(pressed.copy(inside.translated(1, 1)), enabled.copy(inside));
+        // The focus mark: a dotted ring inside the bevel, dots on each side, and nothing else changed.
         stop->setFocus();
         const QImage focused = stop->grab().toImage();
-        const int inset = CaptionButton::FocusInset;
-        int marked = 0;
-        for (int x = inset; x < focused.width() - inset; ++x) {
-            QCOMPARE(enabled.pixelColor(x, inset), red);
-            marked += focused.pixelColor(x, inset) == QColor(Qt::black);
+        const QRect ring = focused.rect().adjusted(CaptionButton::FocusInset, CaptionButton::FocusInset, -CaptionButton::FocusInset, -CaptionButton::FocusInset);
+        int dots[4] = {}, strays = 0;
+        for (int y = 0; y < focused.height(); ++y) {
+            for (int x = 0; x < focused.width(); ++x) {
+                const bool side[4] = {y == ring.top(), x == ring.left(), y == ring.bottom(), x == ring.right()};
+                const bool onRing = ring.contains(x, y) && std::count(side, side + 4, true) > 0;
+                strays += !onRing && focused.pixel(x, y) != enabled.pixel(x, y);
+                for (int k = 0; k < 4; ++k) {
+                    dots[k] += side[k] && onRing && focused.pixelColor(x, y) == black && enabled.pixelColor(x, y) == red;
+                }
+            }
         }
-        QVERIFY(marked > (focused.width() - 2 * inset) / 4);
+        QCOMPARE(strays, 0);
+        QVERIFY(dots[0] > ring.width() / 4 && dots[2] > ring.width() / 4 && dots[1] > ring.height() / 4 && dots[3] > ring.height() / 4);
     }
 
     void theMKeyTurnsTheMusicOffAndOnAndTheNextStartRemembers_data()
@@ -726,6 +829,7 @@ private slots:
             QTest::keyClick(game.Button("Command2"), Qt::Key_M);
             QCOMPARE(music.MusicOn(), expected);
             QTest::keyClick(game.Board(), Qt::Key_M, Qt::ControlModifier);  // not plain M: ignored
+            QTest::keyClick(game.Board(), Qt::Key_N);
             QCOMPARE(music.MusicOn(), expected);
             // X repeats a held key as a release and a press at one time; Qt marks some of them as repeats, or all.
             for (const QString &key : lastM.split(QLatin1Char(' '))) {
