@@ -677,8 +677,14 @@ private slots:
             own.fill(Colour(colour));
             QPainter painter(&own);
             QSvgRenderer(QStringLiteral(":/pictures/winner-boy.svg")).render(&painter);
-            const auto inked = [&](const QImage &i) { return QRegion(QBitmap::fromImage(i.createMaskFromColor(Colour(colour).rgb(), Qt::MaskInColor))).boundingRect().width(); };
-            QCOMPARE(inked(face.copy(face.rect().adjusted(2, 2, -2, -2))), inked(own));
+            const auto inked = [&](const QImage &i) { return QRegion(QBitmap::fromImage(i.createMaskFromColor(Colour(colour).rgb(), Qt::MaskInColor))).boundingRect(); };
+            const QRect drawn = inked(face.copy(face.rect().adjusted(2, 2, -2, -2))).translated(2, 2), drawnOwn = inked(own);
+            QCOMPARE(drawn.width(), drawnOwn.width());
+            // centred on the face, to a pixel
+            const QPoint shift = drawn.topLeft() - drawnOwn.topLeft(), centred((face.width() - 110) / 2, (face.height() - 103) / 2);
+            QVERIFY2((shift - centred).manhattanLength() <= 1, qPrintable(QStringLiteral("at %1,%2").arg(shift.x()).arg(shift.y())));
+            // Drawn again for a screen of twice the resolution, not taken from the first drawing.
+            QCOMPARE(PictureAt(QStringLiteral("winner-boy.svg"), QSize(110, 103), 2).devicePixelRatio(), 2.0);
         }
     }
 
@@ -698,6 +704,7 @@ private slots:
         QTest::newRow("a message: broken into lines, the last cut off")
             << "Label5(2)" << QString(QString::fromUtf8(expected::Squares[3].line) + QStringLiteral("。")).repeated(4)
             << int(Qt::AlignLeft) << true << expected::TooltipColour;
+        QTest::newRow("a name without spaces: broken anywhere") << "Label2(0)" << QString(40, QLatin1Char('W')) << int(Qt::AlignLeft) << true << expected::White;
         QTest::newRow("the unit: sized to its text") << "Label4(0)" << "両" << int(Qt::AlignLeft) << false << expected::White;
     }
     void labelsDrawTheirTextInsideTheirFrames()
@@ -766,6 +773,14 @@ private slots:
         const QImage enabled = stop->grab().toImage();
         QVERIFY(count(enabled, black) > count(disabled, black) + 20);  // a black caption
         QVERIFY(count(enabled, grey) < count(disabled, grey));
+        // The caption's two lines are centred top to bottom, to a pixel.
+        QRect ink;
+        for (int y = CaptionButton::BevelWidth; y < enabled.height() - CaptionButton::BevelWidth; ++y) {
+            for (int x = CaptionButton::BevelWidth; x < enabled.width() - CaptionButton::BevelWidth; ++x) {
+                ink |= qGray(enabled.pixel(x, y)) < 0x40 ? QRect(x, y, 1, 1) : QRect();
+            }
+        }
+        QVERIFY2(qAbs(ink.top() + ink.bottom() - (enabled.height() - 1)) <= 2, qPrintable(QStringLiteral("rows %1 to %2").arg(ink.top()).arg(ink.bottom())));
         // Raised: white and light grey above and left, black and dark grey below and right.
         QCOMPARE(rings(enabled), QStringLiteral("#ffffff #ffffff #000000 #000000 #e0e0e0 #e0e0e0 #808080 #808080"));
         // Pressed, the bevel sinks and the face moves one pixel down and right.
