@@ -102,6 +102,20 @@ private slots:
         QCOMPARE(text, QStringLiteral("kiramoku: no music: the SoundFont %1 is damaged\ncanary\n").arg(damaged));
     }
 
+    void aFileThatIsNoTuneIsNamedWithWhy()
+    {
+        QTemporaryFile notes;
+        QVERIFY(notes.open() && notes.write("not a tune at all\n") > 0);
+        notes.close();
+        const QString text = CaughtStderr([&] {
+            OfflineMusic music;
+            music.Start(notes.fileName());
+            music.Settle();
+        });
+        QVERIFY2(QRegularExpression(QStringLiteral("^kiramoku: no music: the tune file %1 is not a tune we can play: [^\n]+\ncanary\n$")
+                                        .arg(QRegularExpression::escape(notes.fileName()))).match(text).hasMatch(), qPrintable(text));
+    }
+
     void beepsWithAnUnusableRuntimeFolderSayItOnce()
     {
         // A runtime folder that belongs to someone else: the sound server
