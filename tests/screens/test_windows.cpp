@@ -117,6 +117,7 @@ private slots:
         // first board reads them, since the settings keep the place first found.
         QStandardPaths::setTestModeEnabled(true);
         SetUpApplication();
+        QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 13));  // a desktop's larger type: the windows keep their own
     }
 
     // Each window held against its hand-written table: title, size, every
@@ -139,6 +140,7 @@ private slots:
         const expected::Window *want = &expected::Selection;
         if (window == QLatin1String("Form1")) {
             game.Begin();
+            QVERIFY(QTest::qWaitForWindowActive(game.Board()));  // in front, with the keyboard's focus
             QTRY_VERIFY(!game.Selection());  // discarded for good
             shown = game.Board();
             want = &expected::Board;
@@ -528,8 +530,13 @@ private slots:
             QVERIFY(QFile::exists(path));
             QCOMPARE(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game,
                      ReadSavedGame(KeptGameFile).game);
-            // A game too large to read back is not kept over the last one; said once.
+            // A game of the largest size is kept; one too large to read back is not kept over it, said once.
             const QString name = board->Rules().Players[1].Name;
+            board->Rules().Players[1].Name += QString(int(MaxSavedGameBytes - WriteSavedGame(board->Rules().Snapshot()).size()), u'a');
+            game.session.KeepGame();
+            QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).size(), MaxSavedGameBytes, DiskWaitMs);
+            board->Rules().Players[1].Name = name;
+            game.session.KeepGame();
             const QString tooLarge = StandardError([&] {
                 for (const QChar c : {u'長', u'永', u'久'}) {
                     board->Rules().Players[1].Name = QString(6000, c);
@@ -539,7 +546,7 @@ private slots:
             QVERIFY2(QRegularExpression(QStringLiteral("^kiramoku: the game in progress is too large to keep \\(\\d+ bytes\\); "
                                                        "the last kept game stays\n$")).match(tooLarge).hasMatch(), qPrintable(tooLarge));
             board->Rules().Players[1].Name = name;
-            QCOMPARE(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game, ReadSavedGame(KeptGameFile).game);
+            QTRY_COMPARE_WITH_TIMEOUT(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game, ReadSavedGame(KeptGameFile).game, DiskWaitMs);
             // The player's turn, then the computers' as usual; kept again.
             game.Turn(1);
             QCOMPARE(Caption(board, QStringLiteral("Label1")), QStringLiteral("   おきくの番でありんすぅ"));
