@@ -749,12 +749,9 @@ private slots:
     {
         Game game(0);
         auto *stop = game.Button("Command2");
-        const QColor red = Colour(0x000000FF), grey(0x80, 0x80, 0x80), white(Qt::white), black(Qt::black);
-        const auto count = [](const QImage &face, const QColor &c) {
-            const QImage rgb = face.convertToFormat(QImage::Format_RGB32);
-            const auto *pixels = reinterpret_cast<const QRgb *>(rgb.constBits());
-            return std::count(pixels, pixels + rgb.width() * rgb.height(), c.rgb());
-        };
+        const QColor red = Colour(0x000000FF), grey(0x80, 0x80, 0x80), black(Qt::black);
+        const auto each = [](const QRect &r, const auto &f) { for (int y = r.top(); y <= r.bottom(); ++y) for (int x = r.left(); x <= r.right(); ++x) f(x, y); };
+        const auto count = [&](const QImage &face, const QRect &r, const QColor &c) { int n = 0; each(r, [&](int x, int y) { n += face.pixelColor(x, y) == c; }); return n; };
         // The bevel's two rings at the middle of each side: top, left, bottom, right.
         const auto rings = [](const QImage &face) {
             QStringList seen;
@@ -769,32 +766,26 @@ private slots:
         // Disabled: the caption is greyed and embossed on the same red, a white
         // copy showing one pixel down and right of the grey.
         const QImage disabled = stop->grab().toImage();
-        const QRect inside = disabled.rect().adjusted(CaptionButton::BevelWidth, CaptionButton::BevelWidth, -CaptionButton::BevelWidth - 1, -CaptionButton::BevelWidth - 1);
-        QCOMPARE(disabled.pixelColor(disabled.width() / 2, CaptionButton::BevelWidth + 1), red);
-        QVERIFY(count(disabled.copy(inside), grey) > 20);
-        int whitish = 0;  // mostly white: red has no green, the grey half
-        for (int y = inside.top(); y <= inside.bottom(); ++y) {
-            for (int x = inside.left(); x <= inside.right(); ++x) {
-                const bool light = disabled.pixelColor(x, y).green() > 0xc0;
-                whitish += light;
-                QVERIFY2(!light || disabled.pixelColor(x - 1, y - 1) != red, qPrintable(QStringLiteral("white alone at %1,%2").arg(x).arg(y)));
-            }
-        }
-        QVERIFY2(whitish > 20, qPrintable(QString::number(whitish)));
+        constexpr int B = CaptionButton::BevelWidth;
+        const QRect all = disabled.rect(), inside = all.adjusted(B, B, -B - 1, -B - 1);
+        QCOMPARE(disabled.pixelColor(disabled.width() / 2, B + 1), red);
+        int whitish = 0, strays = 0;  // mostly white: red has no green, the grey half
+        each(inside, [&](int x, int y) {
+            const bool light = disabled.pixelColor(x, y).green() > 0xc0;
+            whitish += light;
+            strays += light && disabled.pixelColor(x - 1, y - 1) == red;
+        });
+        QVERIFY(count(disabled, inside, grey) > 20 && whitish > 20 && strays == 0);
 
         game.Click("Command1");
         QVERIFY(stop->isEnabled());
         stop->clearFocus();
         const QImage enabled = stop->grab().toImage();
-        QVERIFY(count(enabled, black) > count(disabled, black) + 20);  // a black caption
-        QVERIFY(count(enabled, grey) < count(disabled, grey));
+        QVERIFY(count(enabled, all, black) > count(disabled, all, black) + 20);  // a black caption
+        QVERIFY(count(enabled, all, grey) < count(disabled, all, grey));
         // The caption's two lines are centred top to bottom, to a pixel.
         QRect ink;
-        for (int y = CaptionButton::BevelWidth; y < enabled.height() - CaptionButton::BevelWidth; ++y) {
-            for (int x = CaptionButton::BevelWidth; x < enabled.width() - CaptionButton::BevelWidth; ++x) {
-                ink |= qGray(enabled.pixel(x, y)) < 0x40 ? QRect(x, y, 1, 1) : QRect();
-            }
-        }
+        each(inside, [&](int x, int y) { ink |= qGray(enabled.pixel(x, y)) < 0x40 ? QRect(x, y, 1, 1) : QRect(); });
         QVERIFY2(qAbs(ink.top() + ink.bottom() - (enabled.height() - 1)) <= 2, qPrintable(QStringLiteral("rows %1 to %2").arg(ink.top()).arg(ink.bottom())));
         // Raised: white and light grey above and left, black and dark grey below and right.
         QCOMPARE(rings(enabled), QStringLiteral("#ffffff #ffffff #000000 #000000 #e0e0e0 #e0e0e0 #808080 #808080"));
@@ -804,23 +795,22 @@ private slots:
         stop->setDown(false);
         QCOMPARE(rings(pressed), QStringLiteral("#000000 #000000 #ffffff #ffffff #808080 #808080 #e0e0e0 #e0e0e0"));
         QCOMPARE(pressed.copy(inside.translated(1, 1)), enabled.copy(inside));
-        // The focus mark: a dotted ring inside the bevel, dots on each side, and nothing else changed.
+        // The focus mark: a dotted ring inside the bevel, from a quarter to
+        // three quarters of each side marked, and nothing else changed.
         stop->setFocus();
         const QImage focused = stop->grab().toImage();
-        const QRect ring = focused.rect().adjusted(CaptionButton::FocusInset, CaptionButton::FocusInset, -CaptionButton::FocusInset, -CaptionButton::FocusInset);
-        int dots[4] = {}, strays = 0;
-        for (int y = 0; y < focused.height(); ++y) {
-            for (int x = 0; x < focused.width(); ++x) {
-                const bool side[4] = {y == ring.top(), x == ring.left(), y == ring.bottom(), x == ring.right()};
-                const bool onRing = ring.contains(x, y) && std::count(side, side + 4, true) > 0;
-                strays += !onRing && focused.pixel(x, y) != enabled.pixel(x, y);
-                for (int k = 0; k < 4; ++k) {
-                    dots[k] += side[k] && onRing && focused.pixelColor(x, y) == black && enabled.pixelColor(x, y) == red;
-                }
-            }
-        }
+        const QRect ring = all.adjusted(CaptionButton::FocusInset, CaptionButton::FocusInset, -CaptionButton::FocusInset, -CaptionButton::FocusInset);
+        int dots[4] = {};
+        strays = 0;
+        each(all, [&](int x, int y) {
+            const bool side[4] = {y == ring.top(), x == ring.left(), y == ring.bottom(), x == ring.right()};
+            const bool onRing = ring.contains(x, y) && std::count(side, side + 4, true) > 0;
+            strays += !onRing && focused.pixel(x, y) != enabled.pixel(x, y);
+            for (int k = 0; k < 4; ++k)
+                dots[k] += side[k] && onRing && focused.pixelColor(x, y) == black && enabled.pixelColor(x, y) == red;
+        });
         QCOMPARE(strays, 0);
-        for (int k = 0; k < 4; ++k) {  // dotted: from a quarter to three quarters of each side
+        for (int k = 0; k < 4; ++k) {
             const int side = k % 2 ? ring.height() : ring.width();
             QVERIFY2(dots[k] > side / 4 && dots[k] < side * 3 / 4, qPrintable(QStringLiteral("side %1: %2 of %3").arg(k).arg(dots[k]).arg(side)));
         }
