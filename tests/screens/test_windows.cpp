@@ -257,6 +257,12 @@ private slots:
         QCOMPARE(shown("Text1") + QString::number(list->item(1)->isSelected()), QStringLiteral("xx--1"));
         QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
         QCOMPARE(shown("Text1") + QString::number(list->item(1)->isSelected()), QStringLiteral("xx--1"));
+        // The start button's second press, before its window has gone, begins no second board.
+        auto *start = Find<QPushButton>(game.Selection(), QStringLiteral("Command1"));
+        QTest::keyClick(start, Qt::Key_Space);
+        QTest::keyClick(start, Qt::Key_Space);
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(windows.begin(), windows.end(), [](QWidget *w) { return w->objectName() == QLatin1String("Form1"); }), 1);
     }
 
     void aRollThenAStopWalksThePieceOntoItsSquare()
@@ -276,6 +282,7 @@ private slots:
         const int draws = game.die.draws;  // at most one new value for each frame of the screen
         QTest::qWait(500);
         QVERIFY2(game.die.draws - draws <= int(board->screen()->refreshRate()) / 2 + 2, qPrintable(QString::number(game.die.draws - draws)));
+        QSignalSpy settled(board, &Form1::Settled);
         game.Click("Command2");
         QVERIFY(game.Busy());
         const int heard = board->Music().CommandsHeard();
@@ -283,6 +290,8 @@ private slots:
         QCOMPARE(board->Music().CommandsHeard() - heard, 3);
         game.WaitUntilStill();
         QCOMPARE(beeps, 4);  // one for each square the piece was set on: its own and three more
+        QTest::qWait(20);
+        QCOMPARE(settled.count(), 1);  // the walk's end comes once
 
         QCOMPARE(board->Rules().Players[1].Position.value(), 3);
         QCOMPARE(Caption(board, QStringLiteral("Label5(0)")), QStringLiteral("番頭さん、これ持ってくよ！"));
