@@ -2,6 +2,7 @@
 // the sound system or the SoundFont loaders, and one line of ours once per run,
 // so each case runs in a process of its own (CTest names the function).
 #include "beep.h"
+#include "caught.h"
 #include "engine.h"
 #include "leftbehind.h"
 #include "musicchoice.h"
@@ -19,22 +20,10 @@ using namespace kiramoku;
 using namespace kiramoku::test;
 
 namespace {
-// What `work` writes to the process's own standard error.
+// What `work` writes on standard error, then a canary that proves the catching works.
 QString CaughtStderr(const std::function<void()> &work)
 {
-    QTemporaryFile caught;
-    if (!caught.open())
-        return QStringLiteral("(cannot catch stderr)");
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    dup2(caught.handle(), STDERR_FILENO);
-    work();
-    std::fputs("canary\n", stderr);  // proves the catching works
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    caught.seek(0);
-    return QString::fromLocal8Bit(caught.readAll());
+    return StandardError([&] { work(), std::fputs("canary\n", stderr); });
 }
 
 // Runs `work` in a child process, whose music choice ends with it as a run's does; true if its checks pass.
