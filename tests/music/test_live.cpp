@@ -267,6 +267,10 @@ private slots:
         QTRY_VERIFY((StreamListed(), watch.Count("on client") > 0));  // listening
         beeper.Play();
         QTRY_COMPARE(watch.Count("'remove' on sink-input"), 1);
+        const int clients = watch.Count("'new' on client");
+        beeper.Play();  // on the connection the first step made
+        QTRY_COMPARE(watch.Count("'remove' on sink-input"), 2);
+        QCOMPARE(watch.Count("'new' on client"), clients);
         // Three steps while the server hangs past StaleAfter: the first is heard when it goes on, the others never.
         QCOMPARE(Fixture(QStringLiteral("freeze")), 0);
         for (int step = 0; step < 3; ++step)
@@ -279,8 +283,8 @@ private slots:
         QVERIFY(ThreadsLeftBehind());
         QTest::qWait(int(2 * screens::Beeper::StaleAfter.count()));
         QCOMPARE(Fixture(QStringLiteral("thaw")), 0);
-        QTRY_COMPARE(watch.Count("'remove' on sink-input"), 3);  // and the closed game's
-        QCOMPARE(watch.Count("'new' on sink-input"), 3);
+        QTRY_COMPARE(watch.Count("'remove' on sink-input"), 4);  // and the closed game's
+        QCOMPARE(watch.Count("'new' on sink-input"), 4);
         QCOMPARE(Fixture(QStringLiteral("crash")), 0);
         QCOMPARE(Fixture(QStringLiteral("start")), 0);
         Recorder recorder(20);
