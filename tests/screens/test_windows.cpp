@@ -672,6 +672,12 @@ private slots:
         for (int y : {CaptionButton::BevelWidth + 1, face.height() / 2, face.height() - CaptionButton::BevelWidth - 2}) {
             QCOMPARE(face.pixelColor(x, y), Colour(colour));
         }
+        int below = 0;  // the quit button's caption under its picture, 36 px tall from 3 px down
+        for (int y = 3 + 36; button == QLatin1String("Command3") && y < face.height() - 3; ++y) {
+            for (int across = 3; across < face.width() - 3; ++across)
+                below += qGray(face.pixel(across, y)) < 0x40;
+        }
+        QVERIFY2(button != QLatin1String("Command3") || below > 20, qPrintable(QString::number(below)));
         if (window == QLatin1String("winner")) {  // the boy as large as his picture drawn at 110 × 103
             QImage own(110, 103, QImage::Format_RGB32);
             own.fill(Colour(colour));
