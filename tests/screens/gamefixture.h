@@ -32,8 +32,7 @@ public:
 };
 
 // The title the window system shows for `window`: on X11 the _NET_WM_NAME
-// a window manager reads and the older WM_NAME, as xprop prints them (both
-// when they differ); elsewhere the native window's title.
+// the window manager reads, as xprop prints it; elsewhere the native window's title.
 inline QString SystemTitle(QWidget *window)
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
@@ -41,15 +40,11 @@ inline QString SystemTitle(QWidget *window)
     }
     QProcess xprop;
     xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("-notype"),
-                                          QStringLiteral("_NET_WM_NAME"), QStringLiteral("WM_NAME")});
+                                          QStringLiteral("_NET_WM_NAME")});
     xprop.waitForFinished();
-    QStringList titles;
-    for (const QString &said : QString::fromUtf8(xprop.readAllStandardOutput()).trimmed().split(QLatin1Char('\n'))) {
-        const auto title = QRegularExpression(QStringLiteral("^(?:_NET_)?WM_NAME =(?: \"(.*)\")?$")).match(said.trimmed());  // an empty title unquoted
-        titles << (title.hasMatch() ? title.captured(1) : said);
-    }
-    titles.removeDuplicates();
-    return titles.join(QStringLiteral(" | "));
+    const QString said = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();  // an empty title unquoted
+    const auto title = QRegularExpression(QStringLiteral("^_NET_WM_NAME =(?: \"(.*)\")?$")).match(said);
+    return title.hasMatch() ? title.captured(1) : said;
 }
 
 // Answers the next modal message box with `button` once it appears. `box`
@@ -213,8 +208,7 @@ inline void CheckPlaces(QWidget *window, const expected::Window &want)
     const auto add = [&](const QString &name, int left, int top, int width, int height) {
         const QRect at = Find(window, name)->geometry();
         // Sized to its text: the caption's extent in its font, breaking only at its own line breaks, 2 px either side.
-        const QString text = Find(window, name)->property("text").toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        const QSize size = width ? QSize(Px(width), Px(height)) : QFontMetrics(Find(window, name)->font()).size(0, text) + QSize(4, 0);
+        const QSize size = width ? QSize(Px(width), Px(height)) : QFontMetrics(Find(window, name)->font()).size(0, Find(window, name)->property("text").toString()) + QSize(4, 0);
         seen << name + QStringLiteral(" at %1,%2 %3x%4").arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height());
         wanted << name + QStringLiteral(" at %1,%2 %3x%4").arg(Px(left)).arg(Px(top)).arg(size.width()).arg(size.height());
     };

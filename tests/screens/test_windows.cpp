@@ -727,9 +727,7 @@ private slots:
         want.fill(Colour(colour));
         QPainter painter(&want);
         painter.setPen(QColor(0x40, 0x40, 0x40));
-        if (framed) {
-            painter.drawRect(want.rect().adjusted(0, 0, -1, -1));
-        }
+        painter.drawRect(framed ? want.rect().adjusted(0, 0, -1, -1) : QRect());
         const int frame = framed ? 1 : 0;
         painter.setClipRect(want.rect().adjusted(frame, frame, -frame, -frame));
         painter.setPen(Qt::black);
@@ -779,9 +777,7 @@ private slots:
         QVERIFY(stop->isEnabled());
         stop->clearFocus();
         const QImage enabled = stop->grab().toImage();
-        QVERIFY(count(enabled, all, black) > count(disabled, all, black) + 20);  // a black caption
-        QVERIFY(count(enabled, all, grey) < count(disabled, all, grey));
-        // The caption's two lines are centred top to bottom, to a pixel.
+        // The caption's two lines in black, centred top to bottom, to a pixel.
         QRect ink;
         each(inside, [&](int x, int y) { ink |= qGray(enabled.pixel(x, y)) < 0x40 ? QRect(x, y, 1, 1) : QRect(); });
         QVERIFY2(qAbs(ink.top() + ink.bottom() - (enabled.height() - 1)) <= 2, qPrintable(QStringLiteral("rows %1 to %2").arg(ink.top()).arg(ink.bottom())));
