@@ -14,7 +14,6 @@ public:
 
     std::size_t Left() const { return bytes_.size() - pos_; }
     bool AtEnd() const { return pos_ == bytes_.size(); }
-    std::size_t Position() const { return pos_; }
 
     std::optional<std::uint8_t> Byte()
     {

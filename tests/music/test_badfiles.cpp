@@ -55,6 +55,7 @@ private slots:
         QTest::newRow("a text file") << Make(QStringLiteral("notes.mid"), "not a tune at all\n") << read;
         QTest::newRow("a folder") << dir_.path() << notAFile;
         QTest::newRow("a device that never ends") << QStringLiteral("/dev/zero") << notAFile;
+        QTest::newRow("a file that cannot be read") << QStringLiteral("/proc/self/mem") << QStringLiteral("the tune file %1 cannot be read");
         // 64 MiB with a good beginning: refused by its size, never read in; 1 MiB is the most read.
         QTest::newRow("a huge file") << Make(QStringLiteral("huge.mid"), tune, 64 * mebibyte) << tooLarge;
         QTest::newRow("1 MiB") << Make(QStringLiteral("largest.mid"), noise, mebibyte) << read;
