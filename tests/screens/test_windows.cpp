@@ -355,7 +355,7 @@ private slots:
         QTRY_VERIFY(!game.session.Winner());
         // The board shows the new game at once, and it is kept.
         QCOMPARE(Captions(game.Board(), QStringLiteral("Label3(%1)")), QStringList(MaxPlayers, QStringLiteral("1000")));
-        QTRY_VERIFY_WITH_TIMEOUT(ReadSavedGame(ReadSmallFile(KeptPath(), MaxSavedGameBytes).bytes).game == game.Board()->Rules().Snapshot(), DiskWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(ReadSmallFile(KeptPath(), MaxSavedGameBytes).bytes, WriteSavedGame(game.Board()->Rules().Snapshot()), 10000);  // before the music's next tick
     }
 
     // However the program is left, no window stays; the winner window goes
@@ -489,7 +489,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path).isSymLink() || QFileInfo::exists(path), after == QLatin1String("as it was"), DiskWaitMs);
         if (after == QLatin1String("gone") && game.Selection()) {  // a new game is kept as soon as its board opens
             game.Begin();
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), DiskWaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path), 10000);  // before the music's first tick
             QVERIFY(QFile::remove(path));
             return;
         }
