@@ -7,7 +7,7 @@ and their layout tables) and the music (music/), on clang's own parser
     AREA=screens scripts/mutants.py     one area: game, layouts, screens or music
     MUTANTS_MAX=N scripts/mutants.py    N mutants spread over the files
     scripts/mutants.py game/turn.cpp    the mutants of some files only
-    MUTANTS_AGAIN=1 scripts/mutants.py  last run's survivors again, after new tests
+    MUTANTS_AGAIN=1 scripts/mutants.py  last run's survivors again after new tests, and any never judged
 
 Mutation points come from the parsed source (tokens and cursors of
 clang.cindex, with the flags of compile_commands.json). Each file is compiled
@@ -1085,7 +1085,8 @@ def run_mutants(mutants, seen):
 
 def chosen(sources):
     """Every mutant that compiles; or those of the files named on the command
-    line; or only last run's survivors (MUTANTS_AGAIN=1); or MUTANTS_MAX of them."""
+    line; or only last run's survivors and those no run has judged yet, such
+    as a stopped run's rest (MUTANTS_AGAIN=1); or MUTANTS_MAX of them."""
     areas = [a for a in os.environ.get('AREA', '').split(',') if a]
     if set(areas) - {name for _, name in AREAS}:
         sys.exit(f'mutants: no area {areas}; the areas: ' + ', '.join(dict.fromkeys(n for _, n in AREAS)))
@@ -1094,7 +1095,8 @@ def chosen(sources):
     mutants = [m for s in wanted for m in s.mutants if not m.outcome]
     if os.environ.get('MUTANTS_AGAIN'):
         before = {l.split('  [')[0] for l in (OUT / 'survived.txt').read_text().splitlines()}
-        mutants = [m for m in mutants if key(m) in before]
+        judged = read_json(OUT / 'outcomes.json')
+        mutants = [m for m in mutants if key(m) in before or key(m) not in judged]
     limit = int(os.environ.get('MUTANTS_MAX') or 0)
     if limit:
         mutants = sample([Source(s.rel, b'', mutants=[m for m in mutants if m.file == s.rel]) for s in wanted], limit)
