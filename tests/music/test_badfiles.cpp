@@ -89,6 +89,9 @@ private slots:
         QVERIFY(music.Settle());
         QCOMPARE(music.Status().state, TuneState::Playing);
         QVERIFY(music.Render(1000).Rms() > 0.01);
+        music.control.SetFileName(path);  // and the bad file opened over it closes it
+        music.Command("Open");
+        QVERIFY(music.Settle() && music.Status().state == TuneState::Closed);
     }
 
     void withoutASoundFontEveryCommandReturnsQuietly()

@@ -6,6 +6,7 @@
 // within a second, and the next step's beep at once; beeps asked while a hung server held one are dropped.
 // Skips (exit status 77) where the fixture could not run its server.
 #include "beep.h"
+#include "caught.h"
 #include "leftbehind.h"
 #include "musictest.h"
 
@@ -126,13 +127,15 @@ int Fixture(const QString &command)
     return QProcess::execute(QStringLiteral(KIRAMOKU_SOUND_SERVER_FIXTURE), {command, FixtureDir, Server});
 }
 
-bool StreamListed()
+// The server's own list of the streams playing: `pactl list [short] sink-inputs`.
+QString Streams(bool detail = false)
 {
     QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")});
+    pactl.start(QStringLiteral("pactl"), QString::fromLatin1(detail ? "list sink-inputs" : "list short sink-inputs").split(u' '));
     pactl.waitForFinished(3000);
-    return !pactl.readAllStandardOutput().trimmed().isEmpty();
+    return QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
 }
+bool StreamListed() { return !Streams().isEmpty(); }
 
 // `pactl subscribe`: the server's own word for each stream made on it and ended, a beep's for one.
 struct StreamWatch {
@@ -182,6 +185,10 @@ private slots:
         const qint64 startAt = Clock.elapsed();
         StartMusic(music, BuiltTune());
         QTRY_VERIFY_WITH_TIMEOUT(ticks == 3, 4 * TickPeriodMs);
+        // The desktop's mixer shows the stream by the game's names, its icon and its kind.
+        for (const char *said : {"media.name = \"音楽\"", "application.name = \"きらもく\"", "application.id = \"kiramoku\"",
+                                 "application.icon_name = \"kiramoku\"", "media.role = \"music\""})
+            QVERIFY2(Streams(true).contains(QString::fromUtf8(said)), qPrintable(Streams(true)));
         QTest::qWait(recorderLatencyMs ? 1000 : 3000);  // the restart reaches the recorder
         const Recorder &r = *recorder;
 
@@ -244,7 +251,9 @@ private slots:
         for (int crash = 1; crash <= 2; ++crash) {
             QCOMPARE(Fixture(QStringLiteral("crash")), 0);
             recorder.reset();
-            QTest::qWait(ServerAwayMs);
+            // The loss is told once a run, by the first crash.
+            QCOMPARE(StandardError([] { QTest::qWait(ServerAwayMs); }),
+                     crash == 1 ? "kiramoku: the sound server stopped answering; the music comes back when one answers\n" : "");
             QCOMPARE(Fixture(QStringLiteral("start")), 0);
             QVERIFY(!QFile::exists(FixtureDir + QStringLiteral("/skip")));
             const qint64 newServerAt = Clock.elapsed();

@@ -140,7 +140,10 @@ private slots:
             const bool played = now.state == TuneState::Playing || now.state == TuneState::Finished;
             QCOMPARE(QList<bool>({played, now.outputOn, now.synthReady}), QList<bool>(3, burst == 2));
         }
+        QElapsedTimer closing;
+        closing.start();
         music.reset();
+        QVERIFY(closing.elapsed() < Sequencer::ShutdownWait.count());  // it never waits to the end of its patience
         QVERIFY(!ThreadsLeftBehind());  // which would blame the sound server as the game ends
     }
 

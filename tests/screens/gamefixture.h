@@ -35,9 +35,8 @@ public:
 // the window manager reads, as xprop prints it; elsewhere the native window's title.
 inline QString SystemTitle(QWidget *window)
 {
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return window->windowHandle() ? window->windowHandle()->title() : QStringLiteral("(no native window)");
-    }
     QProcess xprop;
     xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("-notype"),
                                           QStringLiteral("_NET_WM_NAME")});
@@ -58,17 +57,15 @@ struct Answer {
     {
         poll.callOnTimeout([this, button, putAwayFirst, whileOpen] {
             auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!shown) {
+            if (!shown)
                 return;
-            }
             poll.stop();
             box << shown->text() << shown->windowTitle() << SystemTitle(shown) << shown->button(QMessageBox::Yes)->text()
                 << shown->button(QMessageBox::No)->text() << (whileOpen ? whileOpen() : QStringList());
             if (putAwayFirst) {
                 QTest::keyClick(shown, Qt::Key_Escape);
-                if (QApplication::activeModalWidget() == shown) {
+                if (QApplication::activeModalWidget() == shown)
                     shown->close();
-                }
                 const bool stayed = QApplication::activeModalWidget() == shown && shown->isVisible();
                 box << (stayed ? QStringLiteral("stayed") : QStringLiteral("went"));
                 if (!stayed) {
@@ -85,9 +82,8 @@ template <typename T = QWidget>
 T *Find(QWidget *window, const QString &name)
 {
     T *found = window ? window->findChild<T *>(name) : nullptr;
-    if (!found) {
+    if (!found)
         qFatal("no element %s", qPrintable(name));
-    }
     return found;
 }
 
@@ -100,9 +96,8 @@ inline QString Caption(QWidget *window, const QString &name)
 inline QStringList Captions(QWidget *window, const QString &pattern)
 {
     QStringList captions;
-    for (int i = 0; i < MaxPlayers; ++i) {
+    for (int i = 0; i < MaxPlayers; ++i)
         captions << Caption(window, pattern.arg(i));
-    }
     return captions;
 }
 
@@ -119,9 +114,8 @@ struct Game {
     // On the board at once, `humans` people chosen (0: none, one by default).
     explicit Game(int humans, std::chrono::milliseconds unit = 0ms) : Game(unit)
     {
-        if (humans > 0) {
+        if (humans > 0)
             ChooseHumans(humans);
-        }
         Begin();
     }
     QWidget *Selection() { return session.Selection(); }
@@ -161,9 +155,8 @@ struct Game {
     QWidget *PlayRoundWonBy(int winner)
     {
         Board()->Rules().Players[winner].Money = 2600;
-        for (int p = 1; p <= MaxPlayers; ++p) {
+        for (int p = 1; p <= MaxPlayers; ++p)
             Turn(1);
-        }
         return session.Winner();
     }
 };
@@ -193,9 +186,8 @@ inline int Px(int twips)
 // A 0x00BBGGRR colour, or the desktop's tooltip background.
 inline QColor Colour(quint32 bgr)
 {
-    if (bgr == expected::TooltipColour) {
+    if (bgr == expected::TooltipColour)
         return QGuiApplication::palette().color(QPalette::ToolTipBase);
-    }
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
@@ -206,15 +198,15 @@ inline void CheckPlaces(QWidget *window, const expected::Window &want)
 {
     QStringList seen, wanted;
     const auto add = [&](const QString &name, int left, int top, int width, int height) {
-        const QRect at = Find(window, name)->geometry();
+        const QWidget *element = Find(window, name);
+        const QRect at = element->geometry();
         // Sized to its text: the caption's extent in its font, breaking only at its own line breaks, 2 px either side.
-        const QSize size = width ? QSize(Px(width), Px(height)) : QFontMetrics(Find(window, name)->font()).size(0, Find(window, name)->property("text").toString()) + QSize(4, 0);
+        const QSize size = width ? QSize(Px(width), Px(height)) : QFontMetrics(element->font()).size(0, element->property("text").toString()) + QSize(4, 0);
         seen << name + QStringLiteral(" at %1,%2 %3x%4").arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height());
         wanted << name + QStringLiteral(" at %1,%2 %3x%4").arg(Px(left)).arg(Px(top)).arg(size.width()).arg(size.height());
     };
-    for (const expected::Element &e : want.elements) {
+    for (const expected::Element &e : want.elements)
         add(QString::fromUtf8(e.name), e.left, e.top, e.width, e.height);
-    }
     for (int k = 0; &want == &expected::Board && k < int(expected::Squares.size()); ++k) {
         const expected::Square &s = expected::Squares[std::size_t(k)];
         add(QStringLiteral("Image1(%1)").arg(k), s.left, s.top, s.width, s.height);

@@ -48,9 +48,8 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
         QHash<QRgb, int> count;
         const QRect face = w->geometry() & shot.rect();
         for (int y = face.top(); y <= face.bottom(); ++y) {
-            for (int x = face.left(); x <= face.right(); ++x) {
+            for (int x = face.left(); x <= face.right(); ++x)
                 ++count[shot.pixel(x, y)];
-            }
         }
         const auto most = std::max_element(count.keyValueBegin(), count.keyValueEnd(),
                                            [](auto a, auto b) { return a.second < b.second; });
@@ -79,9 +78,8 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
     if (e.text) {
         QString text = w->property("text").toString();  // a label's, a button's or a box's
         if (auto *list = qobject_cast<QListWidget *>(w)) {
-            for (int i = 0; i < list->count(); ++i) {
+            for (int i = 0; i < list->count(); ++i)
                 text += (i ? QStringLiteral("|") : QString()) + list->item(i)->text();
-            }
         }
         seen << name + text;
         wanted << name + QString::fromUtf8(e.text);
@@ -147,9 +145,8 @@ private slots:
         CheckPlaces(shown, *want);
         const QImage shot = shown->grab().toImage();
         QStringList seen, wanted;
-        for (const expected::Element &e : want->elements) {
+        for (const expected::Element &e : want->elements)
             Describe(Find(shown, QString::fromUtf8(e.name)), shot, e, seen, wanted);
-        }
         for (const expected::Sight &s : want->sights) {
             seen << QString::fromUtf8(s.what) + shot.pixelColor(Px(s.x), Px(s.y)).name();
             wanted << QString::fromUtf8(s.what) + Colour(s.colour).name();
@@ -163,9 +160,8 @@ private slots:
             }
         }
         QCOMPARE(seen, wanted);
-        if (const QByteArray dir = qgetenv("KIRAMOKU_SCREENSHOTS"); !dir.isEmpty()) {
+        if (const QByteArray dir = qgetenv("KIRAMOKU_SCREENSHOTS"); !dir.isEmpty())
             shot.save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + window + QStringLiteral(".png"));
-        }
 
         // Tab goes round the controls in order, with every name box shown and
         // the stop button enabled (a disabled one is skipped).
@@ -213,9 +209,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(game.Selection()));
         const auto shown = [&](const char *element) {  // 'x' for each shown, '-' for each hidden
             QString marks;
-            for (int i = 0; i < MaxPlayers; ++i) {
+            for (int i = 0; i < MaxPlayers; ++i)
                 marks += Find(game.Selection(), QStringLiteral("%1(%2)").arg(element).arg(i))->isVisible() ? 'x' : '-';
-            }
             return marks;
         };
         QCOMPARE(shown("Text1"), QStringLiteral("x---"));
@@ -306,9 +301,8 @@ private slots:
         QVERIFY(beats > 20);
         QVERIFY2(longestGap < 200, qPrintable(QString::number(longestGap)));
         QVERIFY(shownSquares.size() >= 3);  // player 4's walk was seen square by square
-        for (int k = 1; k <= MaxPlayers; ++k) {
+        for (int k = 1; k <= MaxPlayers; ++k)
             QCOMPARE(board->Rules().Players[k].Position.value(), 2);
-        }
         QCOMPARE(Caption(board, QStringLiteral("Label1")), QStringLiteral("   備前屋の若旦那の番でありんすぅ"));
         QVERIFY(!game.Button("Command2")->isEnabled());
     }
@@ -669,9 +663,8 @@ private slots:
         const QImage face = b->grab().toImage();
         // Inside the bevel, left of the caption and the picture: the colour itself.
         const int x = CaptionButton::BevelWidth + 1;
-        for (int y : {CaptionButton::BevelWidth + 1, face.height() / 2, face.height() - CaptionButton::BevelWidth - 2}) {
+        for (int y : {CaptionButton::BevelWidth + 1, face.height() / 2, face.height() - CaptionButton::BevelWidth - 2})
             QCOMPARE(face.pixelColor(x, y), Colour(colour));
-        }
         int below = 0;  // the quit button's caption under its picture, 36 px tall from 3 px down
         for (int y = 3 + 36; button == QLatin1String("Command3") && y < face.height() - 3; ++y) {
             for (int across = 3; across < face.width() - 3; ++across)
@@ -751,9 +744,8 @@ private slots:
             QStringList seen;
             const int w = face.width(), h = face.height();
             for (int d : {0, 1}) {
-                for (const QPoint at : {QPoint(w / 2, d), QPoint(d, h / 2), QPoint(w / 2, h - 1 - d), QPoint(w - 1 - d, h / 2)}) {
+                for (const QPoint at : {QPoint(w / 2, d), QPoint(d, h / 2), QPoint(w / 2, h - 1 - d), QPoint(w - 1 - d, h / 2)})
                     seen << face.pixelColor(at).name();
-                }
             }
             return seen.join(QLatin1Char(' '));
         };

@@ -89,9 +89,8 @@ int SquareUnder(Place piece, int player)
     for (int k = 0; k < int(Squares.size()); ++k) {
         const double left = Squares[std::size_t(k)].left + PieceInsetTwips + PieceStaggerTwips * (player - 1);
         const double top = Squares[std::size_t(k)].top + PieceInsetTwips;
-        if (std::abs(piece.Left * TwipsPerCm - left) < 1 && std::abs(piece.Top * TwipsPerCm - top) < 1) {
+        if (std::abs(piece.Left * TwipsPerCm - left) < 1 && std::abs(piece.Top * TwipsPerCm - top) < 1)
             return k;
-        }
     }
     return -1;
 }

@@ -22,9 +22,8 @@ public:
     void Push(int face) { faces_.push_back(face); }
     double Next() override
     {
-        if (faces_.empty()) {
+        if (faces_.empty())
             throw std::logic_error("ScriptedDie: no face scripted");
-        }
         const int face = faces_.front();
         faces_.pop_front();
         return (face - 0.5) / DieFaces;
@@ -68,9 +67,8 @@ public:
     {
         QList<T> steps;
         for (const Pause &p : pauses) {
-            if (p.units == WalkPause) {
+            if (p.units == WalkPause)
                 steps << p.*shown;
-            }
         }
         return steps;
     }
@@ -88,9 +86,8 @@ public:
     bool AskYes(const QString &text, const QString &title, bool yesIsDefault, Dismissal) override
     {
         questions << text + QLatin1Char('|') + title + QLatin1Char('|') + QString::number(yesIsDefault);
-        if (answers.isEmpty()) {
+        if (answers.isEmpty())
             throw std::logic_error("Recorder: no answer scripted");
-        }
         return answers.takeFirst();
     }
 
@@ -150,18 +147,16 @@ struct Table {
         board.Command1_Click();
         die.Push(face);
         board.Timer1_Timer();
-        for (int f : computerFaces) {
+        for (int f : computerFaces)
             die.Push(f);
-        }
         board.Command2_Click();
     }
 
     // Every player in turn rolls and stops on `face`.
     void Round(int face)
     {
-        for (int p = 1; p <= MaxPlayers; ++p) {
+        for (int p = 1; p <= MaxPlayers; ++p)
             Roll(face);
-        }
     }
 
     PlayerRecord &Player(int k) { return board.Players[k]; }
