@@ -466,6 +466,8 @@ def return_mutant(src, node, guard):
     value = children[-1]
     start, end = value.extent.start.offset, value.extent.end.offset
     text = src.text[start:end]
+    if text in (b'0', b'0.0', b'nullptr'):
+        return   # {} of a zero is that zero: no change at all
     if function.cursor.kind != ci.CursorKind.LAMBDA_EXPR:
         result = function.cursor.result_type
         if result.kind in (ci.TypeKind.LVALUEREFERENCE, ci.TypeKind.RVALUEREFERENCE, ci.TypeKind.VOID) \

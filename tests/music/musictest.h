@@ -79,7 +79,7 @@ struct OfflineMusic {
     Sound Render(double ms)
     {
         Settle();
-        Sound sound{std::vector<float>(FramesIn(ms)), std::vector<float>(FramesIn(ms))};
+        Sound sound{std::vector<float>(FramesIn(ms), 1.0f), std::vector<float>(FramesIn(ms), 1.0f)};  // a frame left unwritten is loud
         output->Render(sound.left, sound.right);
         return sound;
     }

@@ -17,6 +17,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <thread>
+
+#include <pthread.h>
+#include <sched.h>
 
 using namespace kiramoku;
 using namespace kiramoku::test;
@@ -92,18 +96,12 @@ struct Recorder {
         }
         return runs;
     }
-    // The largest step from one sample to the next in frames [from, to), either channel.
+    // The step from frame f - 1 to frame f, the larger of the two channels'.
     int Step(std::size_t f) const
     {
         return std::max(std::abs(samples[2 * f] - samples[2 * f - 2]), std::abs(samples[2 * f + 1] - samples[2 * f - 1]));
     }
-    int LargestStep(std::size_t from, std::size_t to) const
-    {
-        int largest = 0;
-        for (std::size_t f = std::max<std::size_t>(from, 1); f < to; ++f)
-            largest = std::max(largest, Step(f));
-        return largest;
-    }
+    // The step in frames [from, to) that `share` of them do not exceed (1.0: the largest).
     int StepPercentile(std::size_t from, std::size_t to, double share) const
     {
         std::vector<int> steps;
@@ -127,15 +125,15 @@ int Fixture(const QString &command)
     return QProcess::execute(QStringLiteral(KIRAMOKU_SOUND_SERVER_FIXTURE), {command, FixtureDir, Server});
 }
 
-// The server's own list of the streams playing: `pactl list [short] sink-inputs`.
-QString Streams(bool detail = false)
+// What the server says: `pactl <words>`.
+QString Pactl(const char *words)
 {
     QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), QString::fromLatin1(detail ? "list sink-inputs" : "list short sink-inputs").split(u' '));
+    pactl.start(QStringLiteral("pactl"), QString::fromLatin1(words).split(u' '));
     pactl.waitForFinished(3000);
     return QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
 }
-bool StreamListed() { return !Streams().isEmpty(); }
+bool StreamListed() { return !Pactl("list short sink-inputs").isEmpty(); }
 
 // `pactl subscribe`: the server's own word for each stream made on it and ended, a beep's for one.
 struct StreamWatch {
@@ -183,12 +181,19 @@ private slots:
         music.SetUpdateInterval(TickPeriodMs);
         const std::size_t startFrame = recorder->Frames();
         const qint64 startAt = Clock.elapsed();
-        StartMusic(music, BuiltTune());
-        QTRY_VERIFY_WITH_TIMEOUT(ticks == 3, 4 * TickPeriodMs);
-        // The desktop's mixer shows the stream by the game's names, its icon and its kind.
-        for (const char *said : {"media.name = \"音楽\"", "application.name = \"きらもく\"", "application.id = \"kiramoku\"",
-                                 "application.icon_name = \"kiramoku\"", "media.role = \"music\""})
-            QVERIFY2(Streams(true).contains(QString::fromUtf8(said)), qPrintable(Streams(true)));
+        // Nothing is said while the music starts and plays on.
+        QCOMPARE(StandardError([&] { StartMusic(music, BuiltTune()); QTRY_VERIFY_WITH_TIMEOUT(ticks == 3, 4 * TickPeriodMs); }), QString());
+        // The desktop's mixer shows the game and its stream by their names, its icon and its kind.
+        for (const auto &[words, said] : std::initializer_list<std::pair<const char *, const char *>>{
+                 {"list clients", "application.name = \"きらもく\""}, {"list sink-inputs", "media.name = \"音楽\""},
+                 {"list sink-inputs", "application.name = \"きらもく\""}, {"list sink-inputs", "application.id = \"kiramoku\""},
+                 {"list sink-inputs", "application.icon_name = \"kiramoku\""}, {"list sink-inputs", "media.role = \"music\""}})
+            QVERIFY2(Pactl(words).contains(QString::fromUtf8(said)), qPrintable(Pactl(words)));
+        // Its sound is made first in, first out where the system allows it (tried on a thread of the test's own).
+        bool allowed = false;
+        std::thread([&allowed] { sched_param p{1}; allowed = !pthread_setschedparam(pthread_self(), SCHED_FIFO, &p); }).join();
+        const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(int(std::count_if(tasks.begin(), tasks.end(), [](const QString &t) { return sched_getscheduler(t.toInt()) == SCHED_FIFO; })), allowed ? 1 : 0);
         QTest::qWait(recorderLatencyMs ? 1000 : 3000);  // the restart reaches the recorder
         const Recorder &r = *recorder;
 
@@ -224,6 +229,12 @@ private slots:
 
         // Music off: the sound fades out, then the stream goes. On: the tune is back at once.
         music.SetUpdateInterval(0);
+        // The tune keeps its time on the server: 480 ticks a quarter, a quarter in 0.6875 s.
+        const int tickThen = music.Device().Snapshot().tick;
+        const qint64 then = Clock.elapsed();
+        QTest::qWait(1000);
+        const double ticksPerSecond = 1000.0 * (music.Device().Snapshot().tick - tickThen) / double(Clock.elapsed() - then);
+        QVERIFY2(std::abs(ticksPerSecond * 0.6875 / 480 - 1) < 0.1, qPrintable(QString::number(ticksPerSecond)));
         QVERIFY(StreamListed());
         const qint64 offAt = Clock.elapsed();
         const std::size_t offFrame = r.Frames();
@@ -233,7 +244,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!r.Silences(offFrame, r.Frames(), 10.0).empty(), 3000);
         const std::size_t quietFrom = r.Silences(offFrame, r.Frames(), 10.0).front().first;
         const int musicStep = r.StepPercentile(resumedFrom, offFrame, MusicStepPercentile);
-        const int endStep = r.LargestStep(quietFrom - Recorder::FramesOf(FadeEndMs), quietFrom + 1);
+        const int endStep = r.StepPercentile(quietFrom - Recorder::FramesOf(FadeEndMs), quietFrom + 1, 1.0);
         std::printf("music off: largest step in the last %.0f ms before the silence %d, into it %d; the music's "
                     "%.1fth percentile step %d\n", FadeEndMs, endStep, r.Step(quietFrom), 100 * MusicStepPercentile, musicStep);
         const std::size_t onFrame = r.Frames();

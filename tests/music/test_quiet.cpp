@@ -99,6 +99,7 @@ private slots:
         const QString text = CaughtStderr([&] {
             OfflineMusic music;
             music.Start(notes.fileName());
+            music.Start(BuiltTune());  // then a tune, which plays without a word
             music.Settle();
         });
         QCOMPARE(text, QStringLiteral("kiramoku: no music: the tune file %1 is not a tune we can play: not a MIDI file (no MThd "
@@ -142,12 +143,8 @@ private slots:
         QTest::addColumn<QByteArray>("kept");     // the whole file after M twice; null: left as it was
         QTest::addColumn<QString>("why");         // and then the reason the first M gives
         const QByteArray off("[music]\non=false\n"), on("[music]\non=true\n"), large("larger than 4096 bytes");
-        QTest::newRow("on=off") << QByteArray("[music]\non=off\n") << qint64(0) << false << off << QString();
-        QTest::newRow("on=NO") << QByteArray("[music]\non=NO\n") << qint64(0) << false << off << QString();
-        QTest::newRow("on=0") << QByteArray("[music]\non=0\n") << qint64(0) << false << off << QString();
-        QTest::newRow("on=no") << QByteArray("[music]\non=no\n") << qint64(0) << false << off << QString();
-        QTest::newRow("on=FALSE") << QByteArray("[music]\non=FALSE\n") << qint64(0) << false << off << QString();
-        QTest::newRow("on=yes") << QByteArray("[music]\non=yes\n") << qint64(0) << true << on << QString();
+        for (const char *value : {"off", "NO", "0", "no", "FALSE", "yes"})
+            QTest::addRow("on=%s", value) << "[music]\non=" + QByteArray(value) + "\n" << qint64(0) << (value[0] == 'y') << (value[0] == 'y' ? on : off) << QString();
         QTest::newRow("a blank first line") << QByteArray("\n[music]\non=off\n") << qint64(0) << false << "\n" + off << QString();
         QTest::newRow("no file") << QByteArray() << qint64(0) << true << on << QString();
         QTest::newRow("on without =, then on = 1 unended") << QByteArray("[music]\non\n on = 1") << qint64(0) << true

@@ -29,18 +29,24 @@ QByteArray ReadAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A synthesizer of its own, its memory not locked (a test may not lock it).
+// A synthesizer of its own, set up as the game's is meant to be: 64 voices
+// at half gain, no chorus, the player timed by the sound it renders; its
+// memory not locked (a test may not lock it).
 struct Synth {
     fluid_settings_t *settings = new_fluid_settings();
-    fluid_synth_t *synth = (fluid_settings_setint(settings, "synth.lock-memory", 0), new_fluid_synth(settings));
+    fluid_synth_t *synth = (fluid_settings_setint(settings, "synth.lock-memory", 0), fluid_settings_setint(settings, "synth.polyphony", 64),
+                            fluid_settings_setint(settings, "synth.chorus.active", 0), fluid_settings_setnum(settings, "synth.gain", 0.5),
+                            fluid_settings_setstr(settings, "player.timing-source", "sample"), new_fluid_synth(settings));
     ~Synth() { delete_fluid_synth(synth), delete_fluid_settings(settings); }
 };
 
 // What the player hands the synthesizer while the tune plays: the programs
 // chosen, the notes begun and still held, the ticks of the first note and of
-// the last release.
+// the last release; and the sound of its first moments.
 struct Heard {
     fluid_player_t *player = nullptr;
+    fluid_synth_t *synth = nullptr;
+    Sound sound{};
     std::set<int> programs{};
     std::map<std::pair<int, int>, int> sounding{};  // (channel, key) -> notes held
     int notes = 0, firstNote = -1, lastRelease = -1;
@@ -60,21 +66,25 @@ int Hear(void *data, fluid_midi_event_t *event)
         --heard.sounding[note];
         heard.lastRelease = tick;
     }
-    return FLUID_OK;
+    return fluid_synth_handle_midi_event(heard.synth, event);
 }
 
-Heard PlayThrough(const QByteArray &tune)
+// The tune played to its end on such a synthesizer with the first SoundFont, `ms` of it kept.
+Heard PlayThrough(const QByteArray &tune, double ms = 0)
 {
     fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
     Synth s;
-    fluid_settings_setstr(s.settings, "player.timing-source", "sample");  // read as the player is made
-    Heard heard{new_fluid_player(s.synth)};
+    fluid_synth_sfload(s.synth, DefaultSoundFonts().front().c_str(), 1);
+    Heard heard{new_fluid_player(s.synth), s.synth};
     fluid_player_set_playback_callback(heard.player, Hear, &heard);
     fluid_player_add_mem(heard.player, tune.constData(), std::size_t(tune.size()));
     fluid_player_play(heard.player);
-    std::vector<float> left(512), right(512);
-    for (int block = 0; block < 60 * 44100 / 512 && fluid_player_get_status(heard.player) == FLUID_PLAYER_PLAYING; ++block)
-        fluid_synth_write_float(s.synth, 512, left.data(), 0, 1, right.data(), 0, 1);
+    Sound block{std::vector<float>(512), std::vector<float>(512)};
+    for (int n = 0; n < 60 * 44100 / 512 && fluid_player_get_status(heard.player) == FLUID_PLAYER_PLAYING; ++n) {
+        fluid_synth_write_float(s.synth, 512, block.left.data(), 0, 1, block.right.data(), 0, 1);
+        if (heard.sound.Frames() < FramesIn(ms))
+            heard.sound.Append(block);
+    }
     delete_fluid_player(std::exchange(heard.player, nullptr));
     return heard;
 }
@@ -111,8 +121,7 @@ private slots:
         QTest::newRow("meta events of each fixed length, and type 127")
             << track({0x00, 0xFF, 0x54, 0x05, 0x60, 0, 0, 0, 0, 0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8, 0x00, 0xFF, 0x59, 0x02, 0, 0,
                       0x00, 0xFF, 0x7F, 0x00}, OneNote()) << 1 << "";
-        QTest::newRow("the fastest tempo: 4096 ticks a quarter, a quarter in 125 µs")
-            << Header(0, 1, 4096) + Track(Bytes({0x00}) + Tempo(125) + OneNote()) << 1 << "";
+        QTest::newRow("the fastest tempo: 4096 ticks a quarter, a quarter in 125 µs") << Header(0, 1, 4096) + Track(Bytes({0x00}) + Tempo(125) + OneNote()) << 1 << "";
         QTest::newRow("as many tracks as the player holds") << Header(1, MaxTuneTracks, 480) + Track(EndOfTrack).repeated(MaxTuneTracks) << 0 << "";
         QTest::newRow("as large as allowed") << pad + QByteArray(int(MaxTuneBytes) - pad.size(), '\0') << 1 << "";
         QTest::newRow("a byte larger") << pad + QByteArray(int(MaxTuneBytes) - pad.size() + 1, '\0') << -1 << "larger than 1048576 bytes";
@@ -140,14 +149,12 @@ private slots:
                                                         << -1 << "track 1: a tempo too fast (over 32768 ticks a millisecond)";
         QTest::newRow("a tempo of two bytes") << track({0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1}, OneNote()) << -1 << "track 1: a meta event has the wrong length";
         QTest::newRow("an end of track with a length") << track({0x00, 0xFF, 0x2F, 0x01, 0x00}, {}) << -1 << "track 1: a meta event has the wrong length";
-        QTest::newRow("a time step of five bytes") << track({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 0x45, 0x60})
-                                                   << -1 << "track 1: a time step is cut off or longer than 4 bytes";
+        QTest::newRow("a time step of five bytes") << track({0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 0x45, 0x60}) << -1 << "track 1: a time step is cut off or longer than 4 bytes";
         QTest::newRow("a system message inside a track") << track({0x00, 0xF1, 0x00}) << -1 << "track 1: a system message that has no place in a file";
         QTest::newRow("a system-exclusive message longer than its track")
             << track({0x00, 0xF0, 0x7F, 0x01}) << -1 << "track 1: a system-exclusive message runs past the end of its track";
         QTest::newRow("a meta event of the wrong kind") << track({0x00, 0xFF, 0x80, 0x00}) << -1 << "track 1: a meta event has no valid type";
-        QTest::newRow("a track with a tempo and no end") << head + Track(Bytes({0x00}) + Tempo(400000) + Bytes({0x00, 0x90, 0x45, 0x60}))
-                                                         << -1 << "track 1: no end-of-track event";
+        QTest::newRow("a track with a tempo and no end") << head + Track(Bytes({0x00}) + Tempo(400000) + Bytes({0x00, 0x90, 0x45, 0x60})) << -1 << "track 1: no end-of-track event";
         const QByteArray far = Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00}).repeated(3);  // text events 2^28 - 1 ticks apart
         QTest::newRow("ticks beyond the player's reach") << head + Track(far + EndOfTrack) << -1 << "track 1: runs on too far (past tick 268435456)";
         QTest::newRow("the second track at fault") << Header(1, 2, 480) + Track(OneNote()) + Track(Bytes({0x00, 0xF1})) << -1
@@ -188,8 +195,7 @@ private slots:
         QTest::newRow("no tempo given: 120 a minute") << plain << qint64(96) << 500.0;
         QTest::newRow("no tempo given, far on") << Header(0, 1, 96) + Track(Bytes({0xBA, 0xCC, 0x00, 0xFF, 0x01, 0x00, 0x83, 0x60, 0xFF, 0x2F, 0x00}))
                                                 << qint64(960000) << 5000000.0;
-        QTest::newRow("one tick a quarter") << Header(0, 1, 1) + Track(Bytes({0x00, 0x90, 0x45, 0x60, 0x01, 0x80, 0x45, 0x00}) + EndOfTrack)
-                                            << qint64(1) << 500.0;
+        QTest::newRow("one tick a quarter") << Header(0, 1, 1) + Track(Bytes({0x00, 0x90, 0x45, 0x60, 0x01, 0x80, 0x45, 0x00}) + EndOfTrack) << qint64(1) << 500.0;
         // Two tracks change the tempo at the same tick: the later track's holds.
         const QByteArray clash = Header(1, 2, 480) + Track(Bytes({0x00}) + Tempo(1000000) + EndOfTrack)
                                  + Track(Bytes({0x00}) + Tempo(250000) + Bytes({0x83, 0x60, 0xFF, 0x2F, 0x00}));
@@ -249,6 +255,16 @@ private slots:
         for (int program : instruments)
             QVERIFY2(id != FLUID_FAILED && fluid_sfont_get_preset(fluid_synth_get_sfont_by_id(s.synth, id), 0, program),
                      qPrintable(QString::number(program)));
+    }
+
+    // The game sounds as that synthesizer with the first SoundFont plays the tune.
+    void theGameSoundsAsItsSynthesizerIsMeantToBeSet()
+    {
+        OfflineMusic music;
+        music.Start(BuiltTune());
+        const Sound played = music.Render(3000), heard = PlayThrough(ReadAll(BuiltTune()), 3000).sound;
+        QVERIFY(heard.Rms() > 0.01 && std::equal(played.left.begin(), played.left.end(), heard.left.begin())
+                && std::equal(played.right.begin(), played.right.end(), heard.right.begin()));
     }
 
     // The note table as it is writes the built tune, byte for byte; each

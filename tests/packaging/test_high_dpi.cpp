@@ -31,11 +31,10 @@ QImage ScaledUpShot(QWidget *window)
 double Difference(const QImage &a, const QImage &b, QRect area)
 {
     double sum = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-        }
+    EachPixel(area, [&](int x, int y) {
+        const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+        sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+    });
     return sum / (3.0 * area.width() * area.height());
 }
 
@@ -45,9 +44,7 @@ double Difference(const QImage &a, const QImage &b, QRect area)
 int SharpSteps(const QImage &image, QRect area)
 {
     int steps = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x < area.right(); ++x)
-            steps += std::abs(qGray(image.pixel(x, y)) - qGray(image.pixel(x + 1, y))) > 170;
+    EachPixel(area.adjusted(0, 0, -1, 0), [&](int x, int y) { steps += std::abs(qGray(image.pixel(x, y)) - qGray(image.pixel(x + 1, y))) > 170; });
     return steps;
 }
 

@@ -15,6 +15,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <functional>
+
 #include <chrono>
 
 namespace kiramoku::test {
@@ -178,6 +180,14 @@ inline bool NoWindowLeft()
 }
 
 // Twips as logical pixels: 15 twips make one.
+// Calls f(x, y) for every pixel of `r`, row by row.
+inline void EachPixel(const QRect &r, const std::function<void(int, int)> &f)
+{
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            f(x, y);
+}
+
 inline int Px(int twips)
 {
     return qRound(twips / 15.0);

@@ -47,10 +47,7 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
     if (e.colour != expected::NoOneColour) {
         QHash<QRgb, int> count;
         const QRect face = w->geometry() & shot.rect();
-        for (int y = face.top(); y <= face.bottom(); ++y) {
-            for (int x = face.left(); x <= face.right(); ++x)
-                ++count[shot.pixel(x, y)];
-        }
+        EachPixel(face, [&](int x, int y) { ++count[shot.pixel(x, y)]; });
         const auto most = std::max_element(count.keyValueBegin(), count.keyValueEnd(),
                                            [](auto a, auto b) { return a.second < b.second; });
         seen << name + QColor(most->first).name();
@@ -74,8 +71,6 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
         seen << name + QStringLiteral("%1 %2pt %3 drawn in %4").arg(f.family()).arg(f.pointSizeF()).arg(f.weight()).arg(QFontInfo(f).family());
         wanted << name + QStringLiteral("%1 %2pt %3 drawn in %4").arg(face).arg(font.points).arg(font.weight)
                              .arg(face.contains(QStringLiteral("明朝")) ? QStringLiteral("IPAPMincho") : QStringLiteral("IPAPGothic"));
-    }
-    if (e.text) {
         QString text = w->property("text").toString();  // a label's, a button's or a box's
         if (auto *list = qobject_cast<QListWidget *>(w)) {
             for (int i = 0; i < list->count(); ++i)
@@ -666,10 +661,8 @@ private slots:
         for (int y : {CaptionButton::BevelWidth + 1, face.height() / 2, face.height() - CaptionButton::BevelWidth - 2})
             QCOMPARE(face.pixelColor(x, y), Colour(colour));
         int below = 0;  // the quit button's caption under its picture, 36 px tall from 3 px down
-        for (int y = 3 + 36; button == QLatin1String("Command3") && y < face.height() - 3; ++y) {
-            for (int across = 3; across < face.width() - 3; ++across)
-                below += qGray(face.pixel(across, y)) < 0x40;
-        }
+        if (button == QLatin1String("Command3"))
+            EachPixel(QRect(QPoint(3, 3 + 36), QPoint(face.width() - 4, face.height() - 4)), [&](int x, int y) { below += qGray(face.pixel(x, y)) < 0x40; });
         QVERIFY2(button != QLatin1String("Command3") || below > 20, qPrintable(QString::number(below)));
         if (window == QLatin1String("winner")) {  // the boy as large as his picture drawn at 110 × 103
             QImage own(110, 103, QImage::Format_RGB32);
@@ -737,8 +730,7 @@ private slots:
         Game game(0);
         auto *stop = game.Button("Command2");
         const QColor red = Colour(0x000000FF), grey(0x80, 0x80, 0x80), black(Qt::black);
-        const auto each = [](const QRect &r, const auto &f) { for (int y = r.top(); y <= r.bottom(); ++y) for (int x = r.left(); x <= r.right(); ++x) f(x, y); };
-        const auto count = [&](const QImage &face, const QRect &r, const QColor &c) { int n = 0; each(r, [&](int x, int y) { n += face.pixelColor(x, y) == c; }); return n; };
+        const auto count = [&](const QImage &face, const QRect &r, const QColor &c) { int n = 0; EachPixel(r, [&](int x, int y) { n += face.pixelColor(x, y) == c; }); return n; };
         // The bevel's two rings at the middle of each side: top, left, bottom, right.
         const auto rings = [](const QImage &face) {
             QStringList seen;
@@ -756,7 +748,7 @@ private slots:
         const QRect all = disabled.rect(), inside = all.adjusted(B, B, -B - 1, -B - 1);
         QCOMPARE(disabled.pixelColor(disabled.width() / 2, B + 1), red);
         int whitish = 0, strays = 0;  // mostly white: red has no green, the grey half
-        each(inside, [&](int x, int y) {
+        EachPixel(inside, [&](int x, int y) {
             const bool light = disabled.pixelColor(x, y).green() > 0xc0;
             whitish += light;
             const int under = disabled.pixelColor(x - 1, y - 1).green();  // grey ink up and left
@@ -771,7 +763,7 @@ private slots:
         const QImage enabled = stop->grab().toImage();
         // The caption's two lines in black, centred top to bottom, to a pixel.
         QRect ink;
-        each(inside, [&](int x, int y) { ink |= qGray(enabled.pixel(x, y)) < 0x40 ? QRect(x, y, 1, 1) : QRect(); });
+        EachPixel(inside, [&](int x, int y) { ink |= qGray(enabled.pixel(x, y)) < 0x40 ? QRect(x, y, 1, 1) : QRect(); });
         QVERIFY2(qAbs(ink.top() + ink.bottom() - (enabled.height() - 1)) <= 2, qPrintable(QStringLiteral("rows %1 to %2").arg(ink.top()).arg(ink.bottom())));
         // Raised: white and light grey above and left, black and dark grey below and right.
         QCOMPARE(rings(enabled), QStringLiteral("#ffffff #ffffff #000000 #000000 #e0e0e0 #e0e0e0 #808080 #808080"));
@@ -788,7 +780,7 @@ private slots:
         const QRect ring = all.adjusted(CaptionButton::FocusInset, CaptionButton::FocusInset, -CaptionButton::FocusInset, -CaptionButton::FocusInset);
         int dots[4] = {};
         strays = 0;
-        each(all, [&](int x, int y) {
+        EachPixel(all, [&](int x, int y) {
             const bool side[4] = {y == ring.top(), x == ring.left(), y == ring.bottom(), x == ring.right()};
             const bool onRing = ring.contains(x, y) && std::count(side, side + 4, true) > 0;
             strays += !onRing && focused.pixel(x, y) != enabled.pixel(x, y);
