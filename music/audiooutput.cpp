@@ -139,17 +139,16 @@ void OfflineAudioOutput::Stop()
     source_ = nullptr;
 }
 
-bool OfflineAudioOutput::Render(std::span<float> left, std::span<float> right)
+void OfflineAudioOutput::Render(std::span<float> left, std::span<float> right)
 {
     const std::lock_guard lock(mutex_);
     const std::size_t frames = std::min(left.size(), right.size());
     if (!source_) {
         std::fill(left.begin(), left.end(), 0.0f);
         std::fill(right.begin(), right.end(), 0.0f);
-        return false;
+        return;
     }
     source_->Render(left.first(frames), right.first(frames));
-    return true;
 }
 
 bool OfflineAudioOutput::Running() const

@@ -108,10 +108,10 @@ public:
     bool Start(fluid_settings_t *settings, SoundSource &source, std::string &why) override;
     void Stop() override;
 
-    // Renders left.size() frames of stereo (right has the same size) and
-    // answers true; while the output is stopped the frames are silence, no
-    // time passes for the player, and the answer is false. Any thread.
-    bool Render(std::span<float> left, std::span<float> right);
+    // Renders left.size() frames of stereo (right has the same size); while
+    // the output is stopped the frames are silence and no time passes for
+    // the player (Running tells which). Any thread.
+    void Render(std::span<float> left, std::span<float> right);
     bool Running() const;
     // How many times the output was started.
     int Starts() const;

@@ -662,7 +662,7 @@ private slots:
             QCOMPARE(face.pixelColor(x, y), Colour(colour));
         int below = 0;  // the quit button's caption under its picture, 36 px tall from 3 px down
         if (button == QLatin1String("Command3"))
-            EachPixel(QRect(QPoint(3, 3 + 36), QPoint(face.width() - 4, face.height() - 4)), [&](int x, int y) { below += qGray(face.pixel(x, y)) < 0x40; });
+            EachPixel(QRect(QPoint(3, 3 + 36), QPoint(face.width() - 4, face.height() - 4)), [&](int across, int y) { below += qGray(face.pixel(across, y)) < 0x40; });
         QVERIFY2(button != QLatin1String("Command3") || below > 20, qPrintable(QString::number(below)));
         if (window == QLatin1String("winner")) {  // the boy as large as his picture drawn at 110 × 103
             QImage own(110, 103, QImage::Format_RGB32);
