@@ -29,9 +29,8 @@ QByteArray ReadAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A synthesizer of its own, set up as the game's is meant to be: 64 voices
-// at half gain, no chorus, the player timed by the sound it renders; its
-// memory not locked (a test may not lock it).
+// A synthesizer set up as the game's is meant to be: 64 voices at half gain, no chorus,
+// the player timed by the sound it renders; its memory not locked (a test may not lock it).
 struct Synth {
     fluid_settings_t *settings = new_fluid_settings();
     fluid_synth_t *synth = (fluid_settings_setint(settings, "synth.lock-memory", 0), fluid_settings_setint(settings, "synth.polyphony", 64),

@@ -91,10 +91,8 @@ private slots:
         QVERIFY(game.waitForFinished(FinishMs));  // a hung game is killed as `game` goes
         QCOMPARE(game.exitStatus(), QProcess::NormalExit);  // not Qt's abort without a display
         QCOMPARE(game.exitCode(), exitCode);
-        const QString said = QString::fromUtf8(game.readAllStandardOutput());
-        const QString complained = QString::fromUtf8(game.readAllStandardError());
-        const QStringList out = said.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        const QStringList err = complained.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QString said = QString::fromUtf8(game.readAllStandardOutput()), complained = QString::fromUtf8(game.readAllStandardError());
+        const QStringList out = said.split(QLatin1Char('\n'), Qt::SkipEmptyParts), err = complained.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         const qsizetype compared = usageShown ? 1 : -1;  // -1: every line
         QCOMPARE(out.mid(0, compared).join(QLatin1Char('\n')), wantOut);
         QCOMPARE(err.mid(0, compared).join(QLatin1Char('\n')), wantErr);

@@ -70,9 +70,8 @@ struct Answer {
                     shown->close();
                 const bool stayed = QApplication::activeModalWidget() == shown && shown->isVisible();
                 box << (stayed ? QStringLiteral("stayed") : QStringLiteral("went"));
-                if (!stayed) {
+                if (!stayed)
                     return;  // it took the putting away as its answer
-                }
             }
             shown->button(button)->click();
         });
@@ -179,7 +178,6 @@ inline bool NoWindowLeft()
     return std::none_of(windows.begin(), windows.end(), [](QWidget *w) { return w->isVisible(); });
 }
 
-// Twips as logical pixels: 15 twips make one.
 // Calls f(x, y) for every pixel of `r`, row by row.
 inline void EachPixel(const QRect &r, const std::function<void(int, int)> &f)
 {
@@ -188,6 +186,7 @@ inline void EachPixel(const QRect &r, const std::function<void(int, int)> &f)
             f(x, y);
 }
 
+// Twips as logical pixels: 15 twips make one.
 inline int Px(int twips)
 {
     return qRound(twips / 15.0);

@@ -72,10 +72,9 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
         wanted << name + QStringLiteral("%1 %2pt %3 drawn in %4").arg(face).arg(font.points).arg(font.weight)
                              .arg(face.contains(QStringLiteral("明朝")) ? QStringLiteral("IPAPMincho") : QStringLiteral("IPAPGothic"));
         QString text = w->property("text").toString();  // a label's, a button's or a box's
-        if (auto *list = qobject_cast<QListWidget *>(w)) {
+        if (auto *list = qobject_cast<QListWidget *>(w))
             for (int i = 0; i < list->count(); ++i)
                 text += (i ? QStringLiteral("|") : QString()) + list->item(i)->text();
-        }
         seen << name + text;
         wanted << name + QString::fromUtf8(e.text);
     }
