@@ -177,9 +177,10 @@ private slots:
         // Nothing is said while the music starts and plays on.
         QCOMPARE(StandardError([&] { StartMusic(music, BuiltTune()); QTRY_VERIFY_WITH_TIMEOUT(ticks == 3, 4 * TickPeriodMs); }), QString());
         // The desktop's mixer shows the game by its name, and its stream by the game's names, icon and kind.
-        QVERIFY2(Pactl("list clients").contains(QString::fromUtf8("application.name = \"きらもく\"")), qPrintable(Pactl("list clients")));
+        const QString clients = Pactl("list clients"), streams = Pactl("list sink-inputs");
+        QVERIFY2(clients.contains(QString::fromUtf8("application.name = \"きらもく\"")), qPrintable(clients));
         for (const char *said : {"media.name = \"音楽\"", "application.name = \"きらもく\"", "application.id = \"kiramoku\"", "application.icon_name = \"kiramoku\"", "media.role = \"music\""})
-            QVERIFY2(Pactl("list sink-inputs").contains(QString::fromUtf8(said)), qPrintable(Pactl("list sink-inputs")));
+            QVERIFY2(streams.contains(QString::fromUtf8(said)), qPrintable(streams));
         QTest::qWait(recorderLatencyMs ? 1000 : 3000);  // the restart reaches the recorder
         const Recorder &r = *recorder;
 

@@ -15,9 +15,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
-#include <functional>
-
 #include <chrono>
+#include <functional>
 
 namespace kiramoku::test {
 
