@@ -66,8 +66,8 @@ bool LiveAudioOutput::StartPulse(fluid_settings_t *settings)
     double rate = 0;
     int realtime = 0;
     fluid_settings_getnum(settings, "synth.sample-rate", &rate);
-    if (fluid_settings_getint(settings, "audio.realtime-prio", &realtime) != FLUID_OK)
-        realtime = 0;
+    // Left at 0 (none asked) by a library that has no such setting.
+    fluid_settings_getint(settings, "audio.realtime-prio", &realtime);
     left_.assign(BufferFrames, 0.0f);
     right_.assign(BufferFrames, 0.0f);
     pulse_ = std::make_unique<PulseStream>([this](float *sound, std::size_t frames) { RenderInterleaved(sound, frames); });

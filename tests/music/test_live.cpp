@@ -14,6 +14,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <thread>
+
+#include <pthread.h>
+#include <sched.h>
 
 using namespace kiramoku;
 using namespace kiramoku::test;
@@ -181,6 +185,11 @@ private slots:
         QVERIFY2(clients.contains(QString::fromUtf8("application.name = \"きらもく\"")), qPrintable(clients));
         for (const char *said : {"media.name = \"音楽\"", "application.name = \"きらもく\"", "application.id = \"kiramoku\"", "application.icon_name = \"kiramoku\"", "media.role = \"music\""})
             QVERIFY2(streams.contains(QString::fromUtf8(said)), qPrintable(streams));
+        // Its sound is made first in, first out where the system allows it (tried on a thread of the test's own).
+        bool allowed = false;
+        std::thread([&allowed] { sched_param p{1}; allowed = !pthread_setschedparam(pthread_self(), SCHED_FIFO, &p); }).join();
+        const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(int(std::count_if(tasks.begin(), tasks.end(), [](const QString &t) { return sched_getscheduler(t.toInt()) == SCHED_FIFO; })), allowed ? 1 : 0);
         QTest::qWait(recorderLatencyMs ? 1000 : 3000);  // the restart reaches the recorder
         const Recorder &r = *recorder;
 

@@ -3,6 +3,7 @@
 // the restarts on a real sound driver's thread.
 #include "fakes.h"
 #include "leftbehind.h"
+#include "midibytes.h"
 #include "musictest.h"
 
 #include <QtTest>
@@ -50,6 +51,9 @@ private slots:
         // something restarts it, even a Play: only a position given starts it over.
         const Sound after = music.Render(3000);
         QVERIFY(after.Rms(FramesIn(2000)) < 1e-3 && after.Rms(FramesIn(2000)) < after.Rms(0, FramesIn(1000)));
+        music.Command("Play");
+        QVERIFY(music.Render(1000).Rms() < 1e-3);
+        music.control.SetFrom(-1);  // a position before the start is none
         music.Command("Play");
         QVERIFY(music.Render(1000).Rms() < 1e-3);
         QCOMPARE(music.Status().state, TuneState::Finished);
@@ -185,6 +189,20 @@ private slots:
         music.reset();  // the board's unload
         QVERIFY(!output->Running());
         QCOMPARE(output->Starts(), 1);
+    }
+
+    // A tune that never chose an instrument is heard; its channel turned down
+    // at its end is not turned down in the next tune.
+    void aTunesControllersEndWithIt()
+    {
+        QTemporaryFile hushing;
+        QVERIFY(hushing.open() && hushing.write(Header(0, 1, 480) + Track(OneNote().chopped(4) + Bytes({0x00, 0xB0, 0x0B, 0x00}) + EndOfTrack)));
+        hushing.close();
+        OfflineMusic music;
+        music.Start(hushing.fileName());
+        QVERIFY(music.Render(400).Rms() > 0.01);
+        music.Start(BuiltTune());
+        QVERIFY(music.Render(3000).StartsLike(Reference()));
     }
 
     // The board opens its music and plays it from the start; a game end
