@@ -191,16 +191,18 @@ private slots:
         QCOMPARE(output->Starts(), 1);
     }
 
-    // A tune that never chose an instrument is heard; its channel turned down
-    // at its end is not turned down in the next tune.
-    void aTunesControllersEndWithIt()
+    // A note on a channel that never chose an instrument is heard. Then the
+    // channel is turned down, and an organ on the second channel holds a note
+    // when the next tune starts: neither carries over into it.
+    void aTunesNotesAndControllersEndWithIt()
     {
         QTemporaryFile hushing;
-        QVERIFY(hushing.open() && hushing.write(Header(0, 1, 480) + Track(OneNote().chopped(4) + Bytes({0x00, 0xB0, 0x0B, 0x00}) + EndOfTrack)));
+        QVERIFY(hushing.open() && hushing.write(Header(0, 1, 480) + Track(OneNote().chopped(4) + Bytes({0x00, 0xB0, 0x0B, 0x00, 0x00, 0xC1, 0x13,
+                                                                                                       0x00, 0x91, 0x45, 0x60, 0xC7, 0x20, 0xFF, 0x2F, 0x00}))));
         hushing.close();
         OfflineMusic music;
         music.Start(hushing.fileName());
-        QVERIFY(music.Render(400).Rms() > 0.01);
+        QVERIFY(music.Render(1000).Rms(0, FramesIn(400)) > 0.01);
         music.Start(BuiltTune());
         QVERIFY(music.Render(3000).StartsLike(Reference()));
     }
