@@ -46,12 +46,11 @@ private slots:
         QTest::newRow("into 32 bits") << Action([] { Int32 x = 3'000'000'000LL; Q_UNUSED(x); })
                                       << "overflow: conversion gives 3000000000, outside the 32-bit signed range";
         QTest::newRow("into 32 bits, fitting") << Action([] { Int32 x = 2'000'000'000LL; Q_UNUSED(x); }) << "";
-        for (int k : {-1, 0, 4, 5}) {
+        for (int k : {-1, 0, 4, 5})
             QTest::addRow("player %d", k) << Action([k] {
                 PlayerTable players{"Players"};
                 players[k].Name = QStringLiteral("x");
             }) << (k < 0 || k > 4 ? QStringLiteral("index out of range: Players(%1), valid 0 to 4").arg(k) : QString());
-        }
         for (auto [name, label] :
              {std::pair{"Label2", &BoardState::Label2}, {"Label3", &BoardState::Label3}, {"Label5", &BoardState::Label5}})
             QTest::addRow("a fifth %s", name) << Action([label] { (BoardState().*label)[4].clear(); })

@@ -48,8 +48,7 @@ private slots:
         QTest::newRow("nothing chosen: one human") << -1 << Defaults << Defaults;
         QTest::newRow("two humans, first box emptied")
             << 1 << QStringList{"", "おきく", "x", "y"} << QStringList{Defaults[0], "おきく", Defaults[2], Defaults[3]};
-        QTest::newRow("hidden boxes do not count")
-            << 1 << QStringList{"一", "二", "三", "四"} << QStringList{"一", "二", Defaults[2], Defaults[3]};
+        QTest::newRow("hidden boxes do not count") << 1 << QStringList{"一", "二", "三", "四"} << QStringList{"一", "二", Defaults[2], Defaults[3]};
         QTest::newRow("four typed names") << 3 << QStringList{"一", "二", "三", "四"} << QStringList{"一", "二", "三", "四"};
         QTest::newRow("blanks and markup are names as typed")
             << 2 << QStringList{"   ", "<b>x</b>", "", "z"} << QStringList{"   ", "<b>x</b>", Defaults[2], Defaults[3]};
@@ -60,8 +59,7 @@ private slots:
         QFETCH(QStringList, texts);
         QFETCH(QStringList, names);
         test::Table table(index + 1, texts);
-        const QStringList calls = index < 0 ? QStringList{"Hide", "SetListIndex 0", "Unload"} : QStringList{"Hide", "Unload"};
-        QCOMPARE(table.selection.calls, calls);
+        QCOMPARE(table.selection.calls, (index < 0 ? QStringList{"Hide", "SetListIndex 0", "Unload"} : QStringList{"Hide", "Unload"}));
         QCOMPARE(table.board.HumanPlayers.value(), std::max(index, 0) + 1);
         QCOMPARE(table.board.CurrentPlayer.value(), 1);
         QStringList taken;
@@ -125,8 +123,7 @@ private slots:
             << "load" << QStringList{"Notify 0", "Wait 1", "Shareable 0", "DeviceType Sequencer",
                                      "FileName " + test::TuneFile, "Command Open", "From 0", "Command Play"};
         QTest::newRow("at each tick") << "tick" << QStringList{"Command close", "Command open", "Command play"};
-        QTest::newRow("at a game end, after the winner window")
-            << "win" << QStringList{"ShowWinnerWindow", "Command Pause"};
+        QTest::newRow("at a game end, after the winner window") << "win" << QStringList{"ShowWinnerWindow", "Command Pause"};
         QTest::newRow("at the unload") << "unload" << QStringList{"Command close"};
     }
     void theMusicHearsItsCommandsInOrder()

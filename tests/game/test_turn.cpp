@@ -55,10 +55,7 @@ private slots:
         QFETCH(double, r);
         QFETCH(int, face);
         QFETCH(QString, error);
-        struct Fixed : ChanceSource {
-            double r;
-            double Next() override { return r; }
-        } chance;
+        struct Fixed : ChanceSource { double r; double Next() override { return r; } } chance;
         chance.r = r;
         test::Recorder ports;
         Module1 module(chance, ports);

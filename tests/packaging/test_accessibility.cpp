@@ -105,10 +105,9 @@ private slots:
         const QString launcher = QStringLiteral(KIRAMOKU_PACKAGING_DIR "/") + id + QStringLiteral(".desktop");
         QVERIFY2(QFile::exists(launcher), qPrintable(launcher));
         QSettings entry(launcher, QSettings::IniFormat);
-        entry.beginGroup(QStringLiteral("Desktop Entry"));
         // On X11 the windows' class is the application name; a dock that
         // matches windows by class finds the launcher through this key.
-        QCOMPARE(entry.value(QStringLiteral("StartupWMClass")).toString(), QApplication::applicationName());
+        QCOMPARE(entry.value(QStringLiteral("Desktop Entry/StartupWMClass")).toString(), QApplication::applicationName());
     }
 
     void theSelectionWindowReadsItsControls_data()
@@ -149,10 +148,9 @@ private slots:
         QTest::newRow("the first player's piece where it landed") << "Image4(0)" << QAccessible::Graphic << "プレイヤー1 備前屋の若旦那のこま 3マス目 50両" << Faces{3};
         QTest::newRow("the third player's piece still on the start square")
             << "Image4(2)" << QAccessible::Graphic << "プレイヤー3 錠前屋の若旦那のこま 0マス目 ふりだし" << Faces{3};
-        for (int k = 0; k < 25; ++k) {  // every square by what is written on it
+        for (int k = 0; k < 25; ++k)  // every square by what is written on it
             QTest::addRow("square %d", k) << QStringLiteral("Image1(%1)").arg(k) << QAccessible::Graphic
                 << QStringLiteral("%1マス目 ").arg(k) + QString::fromUtf8(expected::Squares[std::size_t(k)].name) << Faces{3};
-        }
         // The names follow every change of die, purse, turn and square.
         QTest::newRow("the die before the first roll, by what it is") << "Label6" << QAccessible::StaticText << "さいころの目" << Faces{};
         QTest::newRow("the die at the next stop") << "Label6" << QAccessible::StaticText << "さいころの目 2" << Faces{5, 2};
@@ -230,8 +228,7 @@ private slots:
         QAccessibleInterface *boy = Accessible(winner, QStringLiteral("Command1"));
         QCOMPARE(boy->role(), QAccessible::Button);
         QCOMPARE(boy->text(QAccessible::Name), QStringLiteral("もう一回やる？"));
-        QCOMPARE(Accessible(winner, QStringLiteral("Label1"))->text(QAccessible::Name),
-                 QStringLiteral("おめでとう。錠前屋の若旦那さん\r\n"));
+        QCOMPARE(Accessible(winner, QStringLiteral("Label1"))->text(QAccessible::Name), QStringLiteral("おめでとう。錠前屋の若旦那さん\r\n"));
         CheckEveryControlIsNamed(winner);
 
         Answer no(QMessageBox::No);

@@ -56,8 +56,7 @@ private slots:
         QTest::newRow("the help by its short name") << "-h" << none << 0 << usage << none << true;
         QTest::newRow("the music option is known") << "--no-music --version" << none << 0 << version << none << false;
         QTest::newRow("the new game option is known") << "--new-game --version" << none << 0 << version << none << false;
-        QTest::newRow("an unknown option")
-            << "--bogus" << none << 2 << none << "kiramoku: Unknown option 'bogus'." << true;
+        QTest::newRow("an unknown option") << "--bogus" << none << 2 << none << "kiramoku: Unknown option 'bogus'." << true;
         QTest::newRow("an argument the game does not take")
             << "board.txt" << none << 2 << none << "kiramoku: Unexpected argument 'board.txt'." << true;
         QTest::newRow("no display at all") << "" << none << 1 << none << noDesktop << false;
@@ -70,8 +69,7 @@ private slots:
         const QString unreachable = "qt.qpa.xcb: could not connect to display :987\n"
                                     "qt.qpa.plugin: Could not load the Qt platform plugin \"xcb\" in \"\" even though it was found.\n"
                                     "kiramoku: the window system asked for (-platform or QT_QPA_PLATFORM) could not be reached";
-        QTest::newRow("a window system chosen that cannot be reached")
-            << "-platform xcb" << "DISPLAY=:987" << 1 << none << unreachable << false;
+        QTest::newRow("a window system chosen that cannot be reached") << "-platform xcb" << "DISPLAY=:987" << 1 << none << unreachable << false;
         QTest::newRow("a window system chosen in the environment that cannot be reached")
             << "" << "DISPLAY=:987 QT_QPA_PLATFORM=xcb" << 1 << none << unreachable << false;
     }

@@ -88,11 +88,10 @@ private slots:
         QImage reference = Shot(board);
         face->show();
         reference.setDevicePixelRatio(1);
-        {
-            QPainter painter(&reference);
-            painter.setRenderHint(QPainter::Antialiasing);
-            PictureRenderer(QStringLiteral("face1.svg"))->render(&painter, QRectF(area));
-        }
+        QPainter painter(&reference);
+        painter.setRenderHint(QPainter::Antialiasing);
+        PictureRenderer(QStringLiteral("face1.svg"))->render(&painter, QRectF(area));
+        painter.end();
         const double fromVectors = Difference(shot, reference, area);
         const double fromBitmap = Difference(ScaledUpShot(board), reference, area);
         qInfo("face at %g: %.2f from its vectors, a scaled-up 1x bitmap %.2f", Factor(), fromVectors, fromBitmap);
@@ -110,8 +109,7 @@ private slots:
         int blacks = 0;
         for (int x = 0; x < qRound(40 * Factor()); ++x) {
             const QColor c = shot.pixelColor(x, y);
-            QVERIFY2(c == orange || c == black || c == peach,
-                     qPrintable(QStringLiteral("x %1: %2").arg(x).arg(c.name())));
+            QVERIFY2(c == orange || c == black || c == peach, qPrintable(QStringLiteral("x %1: %2").arg(x).arg(c.name())));
             blacks += c == black;
         }
         // 8 logical pixels thick; each edge falls on a device pixel boundary.

@@ -87,10 +87,7 @@ T *Find(QWidget *window, const QString &name)
     return found;
 }
 
-inline QString Caption(QWidget *window, const QString &name)
-{
-    return Find<TextLabel>(window, name)->text();
-}
+inline QString Caption(QWidget *window, const QString &name) { return Find<TextLabel>(window, name)->text(); }
 
 // The captions of one element of each player's panel, `pattern` holding %1.
 inline QStringList Captions(QWidget *window, const QString &pattern)
@@ -123,8 +120,7 @@ struct Game {
     void ChooseHumans(int n)
     {
         auto *list = Find<QListWidget>(Selection(), QStringLiteral("List1"));
-        const QRect item = list->visualItemRect(list->item(n - 1));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(n - 1)).center());
     }
     void Begin()
     {
@@ -186,17 +182,13 @@ inline void EachPixel(const QRect &r, const std::function<void(int, int)> &f)
 }
 
 // Twips as logical pixels: 15 twips make one.
-inline int Px(int twips)
-{
-    return qRound(twips / 15.0);
-}
+inline int Px(int twips) { return qRound(twips / 15.0); }
 
 // A 0x00BBGGRR colour, or the desktop's tooltip background.
 inline QColor Colour(quint32 bgr)
 {
-    if (bgr == expected::TooltipColour)
-        return QGuiApplication::palette().color(QPalette::ToolTipBase);
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+    return bgr == expected::TooltipColour ? QGuiApplication::palette().color(QPalette::ToolTipBase)
+                                          : QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
 // Every element of the hand-written table stands where it says, in logical

@@ -57,10 +57,9 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
         const QRect r = w->geometry();
         const int x = r.center().x(), y = r.center().y();
         QString rings;
-        for (int d : {0, 1}) {
+        for (int d : {0, 1})
             rings += QStringLiteral(" %1%2").arg(qGray(shot.pixel(x, r.top() + d)) > qGray(shot.pixel(x, r.bottom() - d)))
                          .arg(qGray(shot.pixel(r.left() + d, y)) > qGray(shot.pixel(r.right() - d, y)));
-        }
         seen << name + QStringLiteral("raised") + rings;
         wanted << name + QStringLiteral("raised 11 11");
     }
@@ -159,11 +158,10 @@ private slots:
 
         // Tab goes round the controls in order, with every name box shown and
         // the stop button enabled (a disabled one is skipped).
-        if (window == QLatin1String("Form2")) {
+        if (window == QLatin1String("Form2"))
             game.ChooseHumans(4);
-        } else if (window == QLatin1String("Form1")) {
+        else if (window == QLatin1String("Form1"))
             game.Click("Command1");
-        }
         Find(shown, want->tabOrder.first())->setFocus();
         QStringList visited;
         for (qsizetype i = 0; i < want->tabOrder.size(); ++i) {
@@ -177,24 +175,20 @@ private slots:
     {
         Game game;
         game.ChooseHumans(2);
-        auto *first = Find<QLineEdit>(game.Selection(), QStringLiteral("Text1(0)"));
+        Find<QLineEdit>(game.Selection(), QStringLiteral("Text1(0)"))->clear();
         auto *second = Find<QLineEdit>(game.Selection(), QStringLiteral("Text1(1)"));
-        first->clear();
         second->clear();
         QTest::keyClicks(second, QStringLiteral("<b>"));
         QInputMethodEvent composed;  // Japanese arrives from the input method
         composed.setCommitString(QStringLiteral("お菊"));
         QApplication::sendEvent(second, &composed);
         QTest::keyClicks(second, QStringLiteral("</b>"));
-        {
-            // The name box's own menu speaks Japanese too.
-            std::unique_ptr<QMenu> menu(second->createStandardContextMenu());
-            QCOMPARE(menu->actions().constFirst()->text().section(QLatin1Char('\t'), 0, 0), QStringLiteral("元に戻す(&U)"));
-        }
+        // The name box's own menu speaks Japanese too.
+        QCOMPARE(std::unique_ptr<QMenu>(second->createStandardContextMenu())->actions().constFirst()->text().section(QLatin1Char('\t'), 0, 0),
+                 QStringLiteral("元に戻す(&U)"));
         game.Begin();
         // The emptied box's default name and plain text for markup: the soak, with hostile names.
-        QCOMPARE(Captions(game.Board(), QStringLiteral("Label2(%1)")).mid(0, 2),
-                 (QStringList{"備前屋の若旦那", "<b>お菊</b>"}));
+        QCOMPARE(Captions(game.Board(), QStringLiteral("Label2(%1)")).mid(0, 2), (QStringList{"備前屋の若旦那", "<b>お菊</b>"}));
     }
 
     void choosingFourThenTwoHidesTheLastBoxes()
@@ -505,8 +499,7 @@ private slots:
             alignas(QSessionManager) std::byte manager[sizeof(QSessionManager)];  // the game asks nothing of it
             emit qApp->commitDataRequest(*reinterpret_cast<QSessionManager *>(manager));
             QVERIFY(QFile::exists(path));
-            QCOMPARE(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game,
-                     ReadSavedGame(KeptGameFile).game);
+            QCOMPARE(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game, ReadSavedGame(KeptGameFile).game);
             // A game of the largest size is kept; one too large to read back is not kept over it, said once.
             const QString name = board->Rules().Players[1].Name;
             board->Rules().Players[1].Name += QString(int(MaxSavedGameBytes - WriteSavedGame(board->Rules().Snapshot()).size()), u'a');
@@ -561,11 +554,10 @@ private slots:
         QVERIFY(game.Busy());
 
         Answer yes(QMessageBox::Yes);
-        if (yesByButton) {
+        if (yesByButton)
             QTest::mouseClick(Find<QPushButton>(winner, QStringLiteral("Command1")), Qt::LeftButton);
-        } else {
+        else
             winner->close();
-        }
         QTest::qWait(20);
         // Nothing is answered while the round is still on the screen.
         QVERIFY(game.Busy());
@@ -604,9 +596,8 @@ private slots:
         QTest::keyClick(game.Button("Command2"), Qt::Key_Space);
         // Space again during the walk rolls once it is over, instead of asking to quit.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-        for (; game.Busy(); QTest::qWait(1)) {  // never on the quit button while walking
+        for (; game.Busy(); QTest::qWait(1))  // never on the quit button while walking
             QVERIFY(QApplication::focusWidget() != game.Button("Command3"));
-        }
         QCOMPARE(QApplication::focusWidget(), game.Button("Command1"));
         QVERIFY(game.Button("Command2")->isEnabled());
         QVERIFY(!QApplication::activeModalWidget());
@@ -734,10 +725,9 @@ private slots:
         const auto rings = [](const QImage &face) {
             QStringList seen;
             const int w = face.width(), h = face.height();
-            for (int d : {0, 1}) {
+            for (int d : {0, 1})
                 for (const QPoint at : {QPoint(w / 2, d), QPoint(d, h / 2), QPoint(w / 2, h - 1 - d), QPoint(w - 1 - d, h / 2)})
                     seen << face.pixelColor(at).name();
-            }
             return seen.join(QLatin1Char(' '));
         };
         // Disabled: the caption is greyed and embossed on the same red, a white

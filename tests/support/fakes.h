@@ -66,10 +66,9 @@ public:
     QList<T> Walked(T Pause::*shown) const
     {
         QList<T> steps;
-        for (const Pause &p : pauses) {
+        for (const Pause &p : pauses)
             if (p.units == WalkPause)
                 steps << p.*shown;
-        }
         return steps;
     }
     void Beep() override { log << QStringLiteral("Beep"); }
