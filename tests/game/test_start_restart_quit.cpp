@@ -119,8 +119,7 @@ private slots:
     {
         QTest::addColumn<QString>("moment");
         QTest::addColumn<QStringList>("commands");
-        QTest::newRow("at the board's load")
-            << "load" << QStringList{"Notify 0", "Wait 1", "Shareable 0", "DeviceType Sequencer",
+        QTest::newRow("at the board's load") << "load" << QStringList{"Notify 0", "Wait 1", "Shareable 0", "DeviceType Sequencer",
                                      "FileName " + test::TuneFile, "Command Open", "From 0", "Command Play"};
         QTest::newRow("at each tick") << "tick" << QStringList{"Command close", "Command open", "Command play"};
         QTest::newRow("at a game end, after the winner window") << "win" << QStringList{"ShowWinnerWindow", "Command Pause"};

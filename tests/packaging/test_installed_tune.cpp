@@ -23,8 +23,7 @@ private slots:
                  QFileInfo(prefix + QStringLiteral("/games")).canonicalFilePath());
         const QFileInfo tune(FindTuneFile());
         QVERIFY2(tune.isFile(), qPrintable(tune.filePath()));
-        QCOMPARE(tune.canonicalFilePath(),
-                 QFileInfo(prefix + QStringLiteral("/share/kiramoku/kira.mid")).canonicalFilePath());
+        QCOMPARE(tune.canonicalFilePath(), QFileInfo(prefix + QStringLiteral("/share/kiramoku/kira.mid")).canonicalFilePath());
     }
 
     void theInstalledTuneOpensInTheGamesSequencer()

@@ -96,8 +96,7 @@ public:
 class FakeSelection : public SelectionWindow {
 public:
     int index = -1;
-    QStringList texts{QStringLiteral("備前屋の若旦那"), QStringLiteral("越後屋の若旦那"),
-                      QStringLiteral("錠前屋の若旦那"), QStringLiteral("旗本の三男坊")};
+    QStringList texts{QStringLiteral("備前屋の若旦那"), QStringLiteral("越後屋の若旦那"), QStringLiteral("錠前屋の若旦那"), QStringLiteral("旗本の三男坊")};
     QStringList calls;
 
     int ListIndex() const override { return index; }
