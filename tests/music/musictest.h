@@ -72,7 +72,7 @@ struct OfflineMusic {
     void Start(const QString &tune) { StartMusic(control, tune); }  // the board's start sequence
     void Tick() { RestartMusic(control); }                          // the board's status tick
     bool Settle() { return control.Device().WaitUntilIdle(Patience); }
-    Sequencer::Status Status() { return control.Device().Snapshot(); }
+    Sequencer::Status Status() { return Settle(), control.Device().Snapshot(); }  // once every command given has taken effect
     void Command(const char *word) { control.SetCommand(QString::fromLatin1(word)); }
 
     // Lets every command given so far take effect, then renders `ms` of sound.
