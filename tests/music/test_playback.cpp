@@ -194,12 +194,12 @@ private slots:
     }
 
     // A note on a channel that never chose an instrument is heard. Then the
-    // channel is turned down, and an organ on the second channel holds a note
-    // when the next tune starts: neither carries over into it.
+    // channel's pitch is bent down, and an organ on the second channel holds a
+    // note when the next tune starts: neither carries over into it.
     void aTunesNotesAndControllersEndWithIt()
     {
         QTemporaryFile hushing;
-        QVERIFY(hushing.open() && hushing.write(Header(0, 1, 480) + Track(OneNote().chopped(4) + Bytes({0x00, 0xB0, 0x0B, 0x00, 0x00, 0xC1, 0x13,
+        QVERIFY(hushing.open() && hushing.write(Header(0, 1, 480) + Track(OneNote().chopped(4) + Bytes({0x00, 0xE0, 0x00, 0x00, 0x00, 0xC1, 0x13,
                                                                                                        0x00, 0x91, 0x45, 0x60, 0xC7, 0x20, 0xFF, 0x2F, 0x00}))));
         hushing.close();
         OfflineMusic music;
