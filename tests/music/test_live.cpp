@@ -6,7 +6,6 @@
 #include "caught.h"
 #include "leftbehind.h"
 #include "musictest.h"
-#include "pulsestream.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -294,7 +293,7 @@ private slots:
         QVERIFY(ThreadsLeftBehind());
         {  // the music, asking the hung server too, gives up waiting for it, says so, and plays once it goes on
             MMControl music(SequencerOptions{DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"pulseaudio"})});
-            QCOMPARE(StandardError([&] { StartMusic(music, BuiltTune()); QTest::qWait(int(PulseStream::ConnectWait.count()) + 500); }),
+            QCOMPARE(StandardError([&] { StartMusic(music, BuiltTune()); QVERIFY(music.Device().WaitUntilIdle(Patience)); }),
                      "kiramoku: the music waits for a sound server: no sound device answered (tried PulseAudio, then ALSA)\n");
             QCOMPARE(Fixture(QStringLiteral("thaw")), 0);
             QTRY_COMPARE(watch.Count("'remove' on sink-input"), 4);  // and the closed game's
