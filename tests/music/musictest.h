@@ -59,6 +59,12 @@ struct Sound {
     }
 };
 
+// The board's music on a real sound driver ("pulseaudio" or "alsa"), as the game plays it.
+inline SequencerOptions OnDriver(const char *driver, std::string device = {})
+{
+    return {DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{driver}, std::move(device))};
+}
+
 // The board's music control rendering offline.
 struct OfflineMusic {
     std::shared_ptr<OfflineAudioOutput> output = std::make_shared<OfflineAudioOutput>();

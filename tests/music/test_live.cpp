@@ -163,8 +163,7 @@ private slots:
         QFETCH(int, recorderLatencyMs);
         auto recorder = std::make_unique<Recorder>(recorderLatencyMs);
         QTRY_VERIFY_WITH_TIMEOUT(recorder->Frames() > 0, 15000);  // recording from here on
-        MMControl music(SequencerOptions{DefaultSoundFonts(),
-                                         std::make_shared<LiveAudioOutput>(std::vector<std::string>{"pulseaudio"})});
+        MMControl music(OnDriver("pulseaudio"));
         int ticks = 0;
         qint64 pauseAt = 0, thirdTickAt = 0;
         connect(&music, &MMControl::StatusUpdate, [&] {
@@ -292,7 +291,7 @@ private slots:
         }
         QVERIFY(ThreadsLeftBehind());
         {  // the music, asking the hung server too, gives up waiting for it, says so, and plays once it goes on
-            MMControl music(SequencerOptions{DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"pulseaudio"})});
+            MMControl music(OnDriver("pulseaudio"));
             QCOMPARE(StandardError([&] { StartMusic(music, BuiltTune()); QVERIFY(music.Device().WaitUntilIdle(Patience)); }),
                      "kiramoku: the music waits for a sound server: no sound device answered (tried PulseAudio, then ALSA)\n");
             QCOMPARE(Fixture(QStringLiteral("thaw")), 0);

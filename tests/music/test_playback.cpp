@@ -132,7 +132,7 @@ private slots:
     // fade of music off at once; after the third burst the board closes at once.
     void aBurstOfMEndsAsTheLastPressAsked()
     {
-        auto music = std::make_unique<MMControl>(SequencerOptions{DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"alsa"}, "null")});
+        auto music = std::make_unique<MMControl>(OnDriver("alsa", "null"));
         music->SetUpdateInterval(0);
         StartMusic(*music, BuiltTune());
         QVERIFY(music->Device().WaitUntilIdle(Patience));
@@ -193,17 +193,16 @@ private slots:
         QCOMPARE(output->Starts(), 1);
     }
 
-    // A note on a channel that never chose an instrument is heard. Then the
-    // channel's pitch is bent down, and an organ on the second channel holds a
-    // note when the next tune starts: neither carries over into it.
+    // A note on a channel that never chose an instrument is heard; a pitch bend
+    // and an organ's note still held do not carry over into the next tune.
     void aTunesNotesAndControllersEndWithIt()
     {
-        QTemporaryFile hushing;
-        QVERIFY(hushing.open() && hushing.write(Header(0, 1, 480) + Track(OneNote().chopped(4) + Bytes({0x00, 0xE0, 0x00, 0x00, 0x00, 0xC1, 0x13,
+        QTemporaryFile tune;
+        QVERIFY(tune.open() && tune.write(Header(0, 1, 480) + Track(OneNote().chopped(4) + Bytes({0x00, 0xE0, 0x00, 0x00, 0x00, 0xC1, 0x13,
                                                                                                        0x00, 0x91, 0x45, 0x60, 0xC7, 0x20, 0xFF, 0x2F, 0x00}))));
-        hushing.close();
+        tune.close();
         OfflineMusic music;
-        music.Start(hushing.fileName());
+        music.Start(tune.fileName());
         QVERIFY(music.Render(1000).Rms(0, FramesIn(400)) > 0.01);
         music.Start(BuiltTune());
         QVERIFY(music.Render(3000).StartsLike(Reference()));
@@ -319,7 +318,7 @@ private slots:
     // running driver, which must never render the synthesizer meanwhile, or this crashes.
     void theTicksRestartTheTuneOnARunningDriver()
     {
-        MMControl music(SequencerOptions{DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"alsa"}, "null")});
+        MMControl music(OnDriver("alsa", "null"));
         music.SetUpdateInterval(0);
         const auto reaches = [&music](TuneState state) {  // the null device hurries the tune through
             return QTest::qWaitFor([&] { return music.Device().Snapshot().state == state; }, 10000);

@@ -69,8 +69,7 @@ private slots:
         // machine, and ALSA and FluidSynth would both complain aloud. The
         // music waits for one and looks again now and then, silently; a
         // failure for good later is still told.
-        auto output = std::make_shared<LiveAudioOutput>(std::vector<std::string>{"alsa"}, "kiramoku_no_such_device");
-        const QString text = CaughtStderr([&] { PlayBoardMusic({DefaultSoundFonts(), output}, 3 * Engine::ReopenEvery); });
+        const QString text = CaughtStderr([] { PlayBoardMusic(OnDriver("alsa", "kiramoku_no_such_device"), 3 * Engine::ReopenEvery); });
         QCOMPARE(text, QStringLiteral("kiramoku: the music waits for a sound server: no sound device answered (tried "
                                       "PulseAudio, then ALSA)\n%1canary\n").arg(MissingTuneLine));
     }
@@ -127,7 +126,7 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
         const QString text = CaughtStderr([] {
             // The music does not try the server there either: no lines of its library.
-            PlayBoardMusic({DefaultSoundFonts(), std::make_shared<LiveAudioOutput>(std::vector<std::string>{"pulseaudio"})});
+            PlayBoardMusic(OnDriver("pulseaudio"));
             for (int round = 0; round < 3; ++round) {  // later games' beeps too
                 screens::Beeper beeper;
                 for (int step = 0; step < 14; ++step)
