@@ -9,6 +9,49 @@ namespace kiramoku {
 namespace {
 constexpr int NoSelection = -1;
 const char *const QuitQuestion = "本当によいですか？";
+
+constexpr QChar FirstStrongIsolate{0x2068};
+constexpr QChar PopDirectionalIsolate{0x2069};
+
+bool OpensIsolate(QChar::Direction d)
+{
+    return d == QChar::DirLRI || d == QChar::DirRLI || d == QChar::DirFSI;
+}
+
+// Right-to-left letters, or a control of the text's direction.
+bool TurnsText(QChar::Direction d)
+{
+    switch (d) {
+    case QChar::DirR: case QChar::DirAL: case QChar::DirAN:
+    case QChar::DirLRE: case QChar::DirLRO: case QChar::DirRLE: case QChar::DirRLO: case QChar::DirPDF:
+    case QChar::DirLRI: case QChar::DirRLI: case QChar::DirFSI: case QChar::DirPDI:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A typed name as it stands inside one of the game's lines: as typed, and,
+// where it could turn the text around it, set apart as an isolated run. A
+// closing mark of its own that would end the run early is given an opening
+// one more, and what it leaves open is closed with it.
+QString Isolated(const QString &name)
+{
+    int open = 0;
+    int unmatched = 0;
+    bool turns = false;
+    for (const char32_t c : name.toUcs4()) {
+        const QChar::Direction d = QChar::direction(c);
+        turns = turns || TurnsText(d);
+        if (OpensIsolate(d))
+            ++open;
+        else if (d == QChar::DirPDI)
+            open > 0 ? --open : ++unmatched;
+    }
+    if (!turns)
+        return name;
+    return QString(unmatched + 1, FirstStrongIsolate) + name + QString(open + unmatched + 1, PopDirectionalIsolate);
+}
 } // namespace
 
 BoardRules::BoardRules(Module1 &module, Ports ports, QString tuneFile)
@@ -18,12 +61,12 @@ BoardRules::BoardRules(Module1 &module, Ports ports, QString tuneFile)
 
 QString TurnAnnouncement(const QString &name)
 {
-    return QStringLiteral("   ") + name + QString::fromUtf8("の番でありんすぅ");
+    return QStringLiteral("   ") + Isolated(name) + QString::fromUtf8("の番でありんすぅ");
 }
 
 QString Congratulation(const QString &name)
 {
-    return QString::fromUtf8("おめでとう。") + name + QString::fromUtf8("さん") + QStringLiteral("\r\n");
+    return QString::fromUtf8("おめでとう。") + Isolated(name) + QString::fromUtf8("さん") + QStringLiteral("\r\n");
 }
 
 void BoardRules::Form_Load(SelectionWindow &selection)

@@ -70,6 +70,9 @@ private:
     BoardState state_;
 };
 
+// The lines that carry a name hold it as typed; a name with right-to-left
+// text or direction controls is set in them as an isolated run (FSI … PDI),
+// so it never turns the text around it.
 // The turn announcement: three spaces, the name, "の番でありんすぅ".
 QString TurnAnnouncement(const QString &name);
 // A winner's line: "おめでとう。", the name, "さん", CR LF.

@@ -4,6 +4,7 @@
 #include "savedgame.h"
 
 #include "players.h"
+#include "squares.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -108,8 +109,9 @@ SavedPlayer ReadPlayer(const QJsonValue &value, int player, int humans, Checker 
     const QJsonObject object = value.toObject();
     SavedPlayer read;
     read.name = check.Name(object.value(QLatin1String("name")), player, humans, where);
-    read.purse = check.Number(object, "purse", std::numeric_limits<qint32>::min(),
-                              std::numeric_limits<qint32>::max(), where);
+    // Only a purse every square's gain and loss can still be added to.
+    read.purse = check.Number(object, "purse", qint64(std::numeric_limits<qint32>::min()) - LargestLoss(),
+                              qint64(std::numeric_limits<qint32>::max()) - LargestGain(), where);
     read.from = check.Number(object, "from", 0, LastSquare, where);
     read.piece = check.Piece(object.value(QLatin1String("piece")), where);
     if (object.contains(QLatin1String("landed")))
@@ -156,8 +158,10 @@ SavedGameReading ReadSavedGame(const QByteArray &bytes)
 {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    if (error.error != QJsonParseError::NoError)
         return {SavedGameReading::Damaged, {}, QStringLiteral("not a saved game: ") + error.errorString()};
+    if (!document.isObject())
+        return {SavedGameReading::Damaged, {}, QStringLiteral("not a saved game: not an object")};
     const QJsonObject root = document.object();
     const std::optional<qint64> format = Whole(root.value(QLatin1String("format")), 1, std::numeric_limits<int>::max());
     if (!format)

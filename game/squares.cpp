@@ -2,6 +2,7 @@
 
 #include "constants.h"
 
+#include <algorithm>
 #include <array>
 
 namespace kiramoku {
@@ -74,6 +75,16 @@ QString SquareMessage(Int16 k, Int16 player)
         break;
     }
     return QString::fromUtf8(player == SamuraiPlayer ? SamuraiAllowanceLine : MerchantAllowanceLine);
+}
+
+int LargestGain()
+{
+    return std::max_element(Squares.begin(), Squares.end(), [](const Square &a, const Square &b) { return a.Money < b.Money; })->Money;
+}
+
+int LargestLoss()
+{
+    return std::min_element(Squares.begin(), Squares.end(), [](const Square &a, const Square &b) { return a.Money < b.Money; })->Money;
 }
 
 float SquareLeftCm(Int16 k)

@@ -27,6 +27,10 @@ const Square &SquareAt(Int16 k);
 // The line a landing on square k shows for player n (1..4).
 QString SquareMessage(Int16 k, Int16 player);
 
+// The most a single landing adds to a purse, and the most it takes (negative).
+int LargestGain();
+int LargestLoss();
+
 // A square's top-left corner in the board's centimetres, as the board stores it.
 float SquareLeftCm(Int16 k);
 float SquareTopCm(Int16 k);

@@ -182,7 +182,17 @@ void Form1::Run(Handler handler)
     playback_.Begin();
     Guard([&] { (rules_.*handler)(); });
     if (!unloaded_) {
+        TellWhenARollComesNext();
         playback_.End();
+    }
+}
+
+void Form1::TellWhenARollComesNext()
+{
+    // Decided from the rules as this turn left them, not from what the window
+    // does next: a click made during the walk may play the next turn at once.
+    if (rules_.AwaitingRoll()) {
+        playback_.Defer([this, game = rules_.Snapshot()] { emit RollComesNext(game); });
     }
 }
 

@@ -59,6 +59,9 @@ public slots:
 signals:
     void Unloaded();  // the board is closing; the winner window goes with it
     void Settled();   // a turn has been played back and nothing waits
+    // A person's roll comes next: the game as the turn left it, told once its
+    // walk has been seen, however many clicks wait behind it.
+    void RollComesNext(const kiramoku::SavedGame &game);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -71,6 +74,7 @@ private:
     using Handler = void (BoardRules::*)();
     void Act(Handler handler);
     void Run(Handler handler);
+    void TellWhenARollComesNext();
     void OnFinished();
     void Render(const BoardState &board);
     void SyncTimer();

@@ -35,16 +35,16 @@ void Session::Start(bool offerKept)
         KeepGame(true);
         kept_.Settle(SessionEndWait);
     });
-    if (offerKept) {
-        if (const std::optional<SavedGame> saved = kept_.Offer()) {
-            // Only a chosen answer counts: a stray Escape must not throw an
-            // evening's game away.
-            if (question_.AskYes(QString::fromUtf8(ContinueQuestion), QString(), true, Dismissal::NotAnAnswer)) {
-                ResumeBoard(*saved);
-                return;
-            }
-            kept_.Forget();
+    // Read even for a new game: a later version's game is never written over.
+    const std::optional<SavedGame> saved = kept_.Offer();
+    if (offerKept && saved) {
+        // Only a chosen answer counts: a stray Escape must not throw an
+        // evening's game away.
+        if (question_.AskYes(QString::fromUtf8(ContinueQuestion), QString(), true, Dismissal::NotAnAnswer)) {
+            ResumeBoard(*saved);
+            return;
         }
+        kept_.Forget();
     }
     form2_ = new Form2([this] { ShowBoard(); });
     form2_->show();
@@ -54,7 +54,11 @@ Form1 *Session::NewBoard()
 {
     form1_ = new Form1(module_, playback_, *this, question_, tuneFile_);
     connect(form1_, &Form1::Unloaded, this, &Session::UnloadWinnerWindow);
-    connect(form1_, &Form1::Settled, this, [this] { KeepGame(); });
+    connect(form1_, &Form1::RollComesNext, this, [this](const SavedGame &game) {
+        if (!endedOnPurpose_) {
+            kept_.Keep(game);
+        }
+    });
     return form1_;
 }
 

@@ -71,6 +71,29 @@ private slots:
         QCOMPARE(table.State().Label1, QStringLiteral("   ") + names[0] + QStringLiteral("の番でありんすぅ"));
     }
 
+    // A name keeps its own direction inside the lines that carry it, and the
+    // rest of the line keeps the game's.
+    void aNameNeverTurnsTheLineAroundIt_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("set");  // as the lines hold it
+        const QString fsi = QStringLiteral("\u2068"), pdi = QStringLiteral("\u2069");
+        QTest::newRow("left to right, digits and marks") << "Bob 2 (お)" << "Bob 2 (お)";
+        QTest::newRow("Hebrew") << "שלום" << fsi + "שלום" + pdi;
+        QTest::newRow("Arabic digits") << "x٣" << fsi + "x٣" + pdi;
+        QTest::newRow("Adlam, beyond 16 bits") << "𞤀" << fsi + "𞤀" + pdi;
+        QTest::newRow("an override") << "\u202Eab" << fsi + "\u202Eab" + pdi;
+        QTest::newRow("an isolate left open") << "\u2067ab" << fsi + "\u2067ab" + pdi + pdi;
+        QTest::newRow("a closing mark of its own") << "\u2069\u202Eab" << fsi + fsi + "\u2069\u202Eab" + pdi + pdi;
+    }
+    void aNameNeverTurnsTheLineAroundIt()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, set);
+        QCOMPARE(TurnAnnouncement(name), "   " + set + "の番でありんすぅ");
+        QCOMPARE(Congratulation(name), "おめでとう。" + set + "さん\r\n");
+    }
+
     void aRestartKeepsNamesAndHumansAndResetsPursesPiecesAndText()
     {
         test::Table table(2);
@@ -244,14 +267,14 @@ private slots:
         QTest::addColumn<int>("status");       // SavedGameReading::Status
         QTest::addColumn<QString>("why");      // how the reason begins
         const int good = SavedGameReading::Good, damaged = SavedGameReading::Damaged;
-        const QString purse = "player 1's purse is not a whole number from -2147483648 to 2147483647",
+        const QString purse = "player 1's purse is not a whole number from -2147482948 to 2147482647",
                       from = "player 1's from is not a whole number from 0 to 24",
                       piece = "player 1's piece is neither a square nor a start place",
                       fourth = R"(,
              {"name": "旗本の三男坊", "purse": 1000, "from": 0, "piece": "row"})";
         QTest::newRow("as written") << "" << "" << good << "";
         QTest::newRow("cut short") << "[3]}" << "[" << damaged << "not a saved game: ";
-        QTest::newRow("a list, not a game") << "" << "[1]" << damaged << "not a saved game: ";
+        QTest::newRow("a list, not a game") << "" << "[]" << damaged << "not a saved game: not an object";
         QTest::newRow("a later format") << R"("format": 1)" << R"("format": 2)" << int(SavedGameReading::Newer) << "format 2";
         QTest::newRow("format 0") << R"("format": 1)" << R"("format": 0)" << damaged << "no known format";
         QTest::newRow("no format") << R"("format": 1, )" << "" << damaged << "no known format";
@@ -264,10 +287,12 @@ private slots:
         QTest::newRow("a die below it") << R"("die": 5)" << R"("die": -1)" << damaged << "die is not a whole number from 0 to 6";
         QTest::newRow("a die of 6") << R"("die": 5)" << R"("die": 6)" << good << "";
         QTest::newRow("a die of 7") << R"("die": 5)" << R"("die": 7)" << damaged << "die is not a whole number from 0 to 6";
-        QTest::newRow("the deepest debt") << "-300" << "-2147483648" << good << "";
-        QTest::newRow("a debt beyond it") << "-300" << "-2147483649" << damaged << purse;
-        QTest::newRow("the largest purse") << "-300" << "2147483647" << good << "";
-        QTest::newRow("a purse beyond it") << "-300" << "2147483648" << damaged << purse;
+        // A purse from which the dearest square (-700) and the richest (+1000) still fit in 32 bits.
+        QTest::newRow("the deepest debt") << "-300" << "-2147482948" << good << "";
+        QTest::newRow("a debt beyond it") << "-300" << "-2147482949" << damaged << purse;
+        QTest::newRow("the largest purse") << "-300" << "2147482647" << good << "";
+        QTest::newRow("a purse beyond it") << "-300" << "2147482648" << damaged << purse;
+        QTest::newRow("the largest number") << "-300" << "2147483647" << damaged << purse;
         QTest::newRow("half a ryō") << "-300" << "-300.5" << damaged << purse;
         QTest::newRow("a purse in words") << "-300" << R"("-300")" << damaged << purse;
         QTest::newRow("from the last square") << R"("from": 22)" << R"("from": 24)" << good << "";

@@ -308,7 +308,8 @@ private slots:
         QCOMPARE(game.Board()->Rules().CurrentPlayer.value(), 2);
         QVERIFY(!game.Board()->Rules().State().Command2Enabled);
         game.WaitUntilStill();
-        // Then it rolls for player 2.
+        // Then it rolls for player 2, whose roll was kept as coming next.
+        QTRY_COMPARE_WITH_TIMEOUT(ReadSavedGame(ReadSmallFile(KeptPath(), MaxSavedGameBytes).bytes).game.current, 2, DiskWaitMs);
         QVERIFY(game.Board()->Rules().State().Command2Enabled);
         QVERIFY(Find<QTimer>(game.Board(), QStringLiteral("Timer1"))->isActive());
         game.die.face = 1;
@@ -411,7 +412,7 @@ private slots:
     {
         QTest::addColumn<QString>("kind");     // what lies where the game is kept
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("answer");   // "yes", "escape, then yes", "no"; empty: never asked
+        QTest::addColumn<QString>("answer");   // "yes", "escape, then yes", "no"; empty: never asked; "new game": --new-game
         QTest::addColumn<QString>("after");    // "as it was", "gone", "set aside"
         QTest::addColumn<QString>("said");     // the reason given on standard error, if any
         const QByteArray kept = KeptGameFile, later = QByteArray(KeptGameFile).replace("\"format\": 1", "\"format\": 2"),
@@ -423,6 +424,7 @@ private slots:
         QTest::newRow("the largest kept game") << "file" << largest << "no" << "gone" << none;
         QTest::newRow("no kept game") << "none" << kept << "" << "gone" << none;
         QTest::newRow("a later version's game") << "file" << later << "" << "as it was" << "format 2";
+        QTest::newRow("a later version's game, and --new-game") << "file" << later << "new game" << "as it was" << "format 2";
         QTest::newRow("a damaged game") << "file" << QByteArray(kept).replace("\"people\": 2", "\"people\": 5") << ""
                                         << "set aside" << "people is not a whole number from 1 to 4";
         QTest::newRow("a byte too large") << "file" << largest + ' ' << "" << "set aside" << "larger than 16384 bytes";
@@ -453,10 +455,11 @@ private slots:
 
         Answer given(answer == QLatin1String("no") ? QMessageBox::No : QMessageBox::Yes, answer.startsWith(QLatin1String("escape")));
         std::optional<Game> started;
-        const QStringList lines = StandardError([&] { started.emplace(0ms, true); }).split('\n').filter(path);
+        const bool newGame = answer == QLatin1String("new game");
+        const QStringList lines = StandardError([&] { started.emplace(0ms, !newGame); }).split('\n').filter(path);
         Game &game = *started;
         const QStringList question{"前回の続きから遊びますか？", "", "", "はい(&Y)", "いいえ(&N)"};
-        QCOMPARE(given.box, answer.isEmpty() ? QStringList() : answer.startsWith(QLatin1String("escape")) ? question + QStringList{"stayed"} : question);
+        QCOMPARE(given.box, answer.isEmpty() || newGame ? QStringList() : answer.startsWith(QLatin1String("escape")) ? question + QStringList{"stayed"} : question);
         QCOMPARE(bool(game.Selection()), !answer.startsWith(QLatin1String("yes")) && !answer.startsWith(QLatin1String("escape")));
         QString told;
         if (after == QLatin1String("set aside")) {
@@ -481,6 +484,7 @@ private slots:
             game.Turn(1);
             started.reset();  // its keeper waits for any write
             QCOMPARE(ReadSmallFile(path, MaxSavedGameBytes).bytes, bytes);
+            QVERIFY(QFile::remove(path));
             return;
         }
         if (game.Board()) {
