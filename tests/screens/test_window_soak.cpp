@@ -39,9 +39,17 @@ QString HostileName(std::mt19937 &rng)
     return name;
 }
 
+// A name as the turn line and the congratulation hold it: set apart as an
+// isolated run (FSI … PDI) where it holds right-to-left letters or marks.
+QString Set(const QString &name)
+{
+    static const QRegularExpression turning(QStringLiteral("[\u05D0-\u05EA\u0600-\u06FF\u202C\u202E]"));
+    return name.contains(turning) ? QStringLiteral("\u2068") + name + QStringLiteral("\u2069") : name;
+}
+
 QString Announcement(Form1 *board)
 {
-    return QStringLiteral("   ") + board->Rules().Players[board->Rules().CurrentPlayer].Name + QStringLiteral("の番でありんすぅ");
+    return QStringLiteral("   ") + Set(board->Rules().Players[board->Rules().CurrentPlayer].Name) + QStringLiteral("の番でありんすぅ");
 }
 
 // A new selection window with `humans` people named `typed` in its boxes,
@@ -117,7 +125,7 @@ private slots:
             QString wishes;
             for (int k = 1; k <= MaxPlayers; ++k) {
                 QCOMPARE(Caption(board, QStringLiteral("Label3(%1)").arg(k - 1)), QString::number(board->Rules().Players[k].Money.value()));
-                wishes += QStringLiteral("おめでとう。") + board->Rules().Players[k].Name + QStringLiteral("さん\r\n");
+                wishes += QStringLiteral("おめでとう。") + Set(board->Rules().Players[k].Name) + QStringLiteral("さん\r\n");
             }
             if (everyoneWins) {
                 QVERIFY(game.session.Winner());
