@@ -2,26 +2,13 @@
 
 #include "musiclog.h"
 #include "pulsestream.h"
+#include "runtimefolder.h"
 
 #include <fluidsynth.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 
 namespace kiramoku {
-
-bool RuntimeFolderUsable()
-{
-    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime)
-        return true;  // the sound library finds its own place
-    struct stat folder {};
-    return stat(runtime, &folder) == 0 && S_ISDIR(folder.st_mode) && folder.st_uid == geteuid()
-        && access(runtime, W_OK | X_OK) == 0;
-}
 
 LiveAudioOutput::LiveAudioOutput(std::vector<std::string> drivers, std::string alsaDevice)
     : drivers_(std::move(drivers)), alsaDevice_(std::move(alsaDevice))

@@ -96,10 +96,6 @@ private:
     std::atomic<std::int64_t> lastRenderNs_{0};  // when the driver last asked for sound
 };
 
-// Whether XDG_RUNTIME_DIR, where the sound server lives, is a folder of this
-// user's that it may write (or is not set at all).
-bool RuntimeFolderUsable();
-
 // Rendering on demand into memory, for tests and measurements where there is
 // no sound card: the player moves on only as far as Render is asked to go,
 // so what a tune sounds like at any moment can be looked at exactly.

@@ -1,6 +1,7 @@
 #include "engine.h"
 
 #include "musiclog.h"
+#include "report.h"
 #include "tunefile.h"
 
 #include <fluidsynth.h>
@@ -76,10 +77,8 @@ void Engine::StartOutput()
         options_.output->Stop();
         outputOn_ = false;
         if (!outputLost_) {
-            static std::atomic<bool> said{false};
-            if (!said.exchange(true))
-                std::fputs("kiramoku: the sound server stopped answering; the music comes back when one answers\n",
-                           stderr);
+            static OnceALine line;
+            line.Say(QStringLiteral("the sound server stopped answering; the music comes back when one answers"));
         }
         outputLost_ = true;
     }

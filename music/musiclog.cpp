@@ -1,10 +1,11 @@
 #include "musiclog.h"
 
+#include "report.h"
+
 #include <alsa/asoundlib.h>
 #include <fluidsynth.h>
 #include <glib.h>
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -51,25 +52,16 @@ void RouteSoundLibraryLogs()
     });
 }
 
-namespace {
-// One line in a command-line program's own form, not a log category's.
-void SayOnce(std::atomic<bool> &said, const char *what, const std::string &cause)
-{
-    if (!said.exchange(true))
-        std::fprintf(stderr, "kiramoku: %s: %s\n", what, cause.c_str());
-}
-} // namespace
-
 void ReportMusicWaits(const std::string &cause)
 {
-    static std::atomic<bool> said{false};
-    SayOnce(said, "the music waits for a sound server", cause);
+    static OnceALine line;
+    line.Say(QStringLiteral("the music waits for a sound server: ") + QString::fromStdString(cause));
 }
 
 void ReportNoMusic(const std::string &cause)
 {
-    static std::atomic<bool> said{false};
-    SayOnce(said, "no music", cause);
+    static OnceALine line;
+    line.Say(QStringLiteral("no music: ") + QString::fromStdString(cause));
 }
 
 } // namespace kiramoku

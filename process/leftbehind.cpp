@@ -1,5 +1,7 @@
 #include "leftbehind.h"
 
+#include "report.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +26,7 @@ int FinishProcess(int status)
 {
     if (!ThreadsLeftBehind())
         return status;
-    std::fputs("kiramoku: the sound server does not answer; leaving without waiting for it\n", stderr);
+    Say(QStringLiteral("the sound server does not answer; leaving without waiting for it"));
     std::fflush(nullptr);
     std::_Exit(status);
 }

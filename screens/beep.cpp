@@ -5,14 +5,12 @@
 
 #include <canberra.h>
 
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <deque>
+#include <optional>
 
-#include "audiooutput.h"
 #include "leftbehind.h"
 #include "musiclog.h"
+#include "report.h"
+#include "runtimefolder.h"
 
 namespace kiramoku::screens {
 
@@ -26,11 +24,9 @@ bool SoundServerReachable()
     if (RuntimeFolderUsable()) {
         return true;
     }
-    static std::atomic<bool> reported{false};
-    if (!reported.exchange(true)) {
-        std::fprintf(stderr, "kiramoku: no beep sound: the runtime folder XDG_RUNTIME_DIR=%s is not usable\n",
-                     std::getenv("XDG_RUNTIME_DIR"));
-    }
+    static OnceALine line;
+    line.Say(QStringLiteral("no beep sound: the runtime folder XDG_RUNTIME_DIR=%1 is not usable")
+                 .arg(qEnvironmentVariable("XDG_RUNTIME_DIR")));
     return false;
 }
 
@@ -95,79 +91,50 @@ void RingBell(ca_context *&context)
 }
 } // namespace
 
-// The beep thread's share: it outlives the Beeper when a hung sound server
-// holds the thread.
-struct Beeper::Shared {
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable ended;
-    std::deque<std::chrono::steady_clock::time_point> asked;  // when each beep was asked for
-    bool stopping = false;
-    bool done = false;
+// The beep thread's own: libcanberra's context, made on the first beep.
+struct Beeper::Bell {
+    ca_context *context = nullptr;
+    std::optional<bool> soundServer;  // whether one can be reached, found out once
 
-    static void Run(const std::shared_ptr<Shared> &self)
+    void Ring(std::chrono::steady_clock::time_point askedAt)
     {
-        // The sound system's own complaints (no card, no server) stay off the terminal.
-        RouteSoundLibraryLogs();
-        const bool soundServer = SoundServerReachable();
-        ca_context *context = nullptr;
-        std::unique_lock lock(self->mutex);
-        for (;;) {
-            self->wake.wait(lock, [&] { return self->stopping || !self->asked.empty(); });
-            if (self->stopping) {
-                break;
-            }
-            const auto askedAt = self->asked.front();
-            self->asked.pop_front();
-            // A step's beep heard long after the step is noise: a sound
-            // server that hung and woke up drops what was asked meanwhile.
-            if (std::chrono::steady_clock::now() - askedAt > StaleAfter) {
-                continue;
-            }
-            lock.unlock();
-            if (soundServer) {
-                RingBell(context);
-            } else {
-                RingWindowSystemBell();
-            }
-            lock.lock();
+        // A step's beep heard long after the step is noise: a sound server
+        // that hung and woke up drops what was asked meanwhile.
+        if (std::chrono::steady_clock::now() - askedAt > StaleAfter) {
+            return;
         }
-        lock.unlock();
+        if (!soundServer) {
+            // The sound system's own complaints (no card, no server) stay off the terminal.
+            RouteSoundLibraryLogs();
+            soundServer = SoundServerReachable();
+        }
+        if (*soundServer) {
+            RingBell(context);
+        } else {
+            RingWindowSystemBell();
+        }
+    }
+
+    void Close()
+    {
         if (context) {
             ca_context_destroy(context);
+            context = nullptr;
         }
-        const std::lock_guard end(self->mutex);
-        self->done = true;
-        self->ended.notify_all();
     }
 };
 
-Beeper::Beeper() : shared_(std::make_shared<Shared>())
-{
-    std::thread(&Shared::Run, shared_).swap(worker_);
-}
+Beeper::Beeper() : bell_(std::make_shared<Bell>()), worker_(EndWait, NoteThreadLeftBehind) {}
 
 Beeper::~Beeper()
 {
-    std::unique_lock lock(shared_->mutex);
-    shared_->stopping = true;
-    shared_->wake.notify_one();
-    if (shared_->ended.wait_for(lock, EndWait, [this] { return shared_->done; })) {
-        lock.unlock();
-        worker_.join();
-    } else {
-        worker_.detach();  // held by a sound server that hangs; it keeps its share
-        NoteThreadLeftBehind();
-    }
+    worker_.Drop();
+    worker_.Post([bell = bell_] { bell->Close(); });
 }
 
 void Beeper::Play()
 {
-    {
-        std::lock_guard lock(shared_->mutex);
-        shared_->asked.push_back(std::chrono::steady_clock::now());
-    }
-    shared_->wake.notify_one();
+    worker_.Post([bell = bell_, askedAt = std::chrono::steady_clock::now()] { bell->Ring(askedAt); });
 }
 
 } // namespace kiramoku::screens

@@ -1,11 +1,10 @@
 #pragma once
 // The desktop's standard alert sound, played off the user-interface thread so
 // that a walk never waits for the sound system.
+#include "worker.h"
+
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 namespace kiramoku::screens {
 
@@ -24,9 +23,9 @@ public:
     void Play();
 
 private:
-    struct Shared;
-    std::shared_ptr<Shared> shared_;
-    std::thread worker_;
+    struct Bell;
+    std::shared_ptr<Bell> bell_;
+    Worker worker_;  // last: it ends before the bell goes
 };
 
 } // namespace kiramoku::screens
