@@ -27,8 +27,9 @@ SANITIZER_ENV := \
 
 all: build
 
-# What building and playing need; the tests' and benchmarks' tools come only
-# with the test targets, the Debian package's with `package`.
+# What building and playing need, as debian/control lists it; the tests' and
+# benchmarks' tools come only with the test targets. The Debian package needs
+# nothing more than building does.
 deps:
 	@bash scripts/install-deps run
 

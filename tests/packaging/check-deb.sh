@@ -2,8 +2,10 @@
 # The Debian package as `make package` builds it (made by make-deb.sh), read
 # back with dpkg-deb: its name, version, English synopsis with the game's
 # Japanese name and Japanese description, the runtime packages it depends on
-# (every one a real package of this system, none a development package), and
-# the files it puts under /usr, the game itself where Debian keeps games.
+# (the libraries it links and what debian/control names besides, every one a
+# real package of this system: none a development package, nor a
+# substitution left unfilled), and the files it puts under /usr, the game
+# itself where Debian keeps games.
 #   check-deb.sh DEB_DIR VERSION
 source "$(dirname "$0")/installed-files.sh"
 dir=$1 version=$2
@@ -25,9 +27,17 @@ grep -qF "バージョン $version、日本語" <<<"$description" || fail "the d
 
 # The package names in Depends, without versions or alternatives.
 depends=$(info Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/^ *//; s/ *$//' | grep . | sort -u)
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 qt6-qpa-plugins \
-              libfluidsynth3 timgm6mb-soundfont fonts-ipafont-gothic fonts-ipafont-mincho \
-              libcanberra0 sound-theme-freedesktop qt6-translations-l10n; do
+# The libraries the game links, which dpkg-shlibdeps finds: Qt and its SVG
+# module, the synthesizer, ALSA, the sound server's client, the alert sound,
+# X11's connection and GLib.
+linked="libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libfluidsynth3 libasound2
+        libpulse0 libcanberra0 libxcb1 libglib2.0-0"
+# What debian/control names for the game to load or read while it runs: the Qt
+# platform plugins and Qt's Japanese words, the SoundFont, the two IPA faces,
+# the alert sound and libcanberra's way to the desktop's sound server.
+loaded="qt6-qpa-plugins qt6-translations-l10n timgm6mb-soundfont fonts-ipafont-gothic
+        fonts-ipafont-mincho sound-theme-freedesktop libcanberra-pulse"
+for needed in $linked $loaded; do
   grep -qx "$needed" <<<"$depends" || fail "Depends lacks $needed"
 done
 for name in $depends; do
@@ -36,7 +46,7 @@ for name in $depends; do
   [ "$(dpkg-query -W -f='${Status}' "$name" 2>/dev/null)" = "install ok installed" ] \
     || fail "Depends names $name, which is not an installed Debian package here"
 done
-grep -qw fcitx5-frontend-qt6 <<<"$(info Recommends)" || fail "Recommends lacks the Fcitx 5 input-method module"
+[ "$(info Recommends)" = fcitx5-frontend-qt6 ] || fail "Recommends: $(info Recommends), not the Fcitx 5 input-method module alone"
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
