@@ -31,10 +31,7 @@ constexpr std::chrono::milliseconds SessionEndWait{2000};
 
 void Session::Start(bool offerKept)
 {
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
-        KeepGame(true);
-        kept_.Settle(SessionEndWait);
-    });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &Session::KeepAsTheDesktopSessionEnds);
     // Read even for a new game: a later version's game is never written over.
     const std::optional<SavedGame> saved = kept_.Offer();
     if (offerKept && saved) {
@@ -48,6 +45,12 @@ void Session::Start(bool offerKept)
     }
     form2_ = new Form2([this] { ShowBoard(); });
     form2_->show();
+}
+
+void Session::KeepAsTheDesktopSessionEnds()
+{
+    KeepGame(true);
+    kept_.Settle(SessionEndWait);
 }
 
 Form1 *Session::NewBoard()

@@ -27,6 +27,9 @@ public:
     // Keeps the game when a person is about to roll (`always`: even when
     // nothing changed since the last time, as the desktop session ends).
     void KeepGame(bool always = false);
+    // The desktop session ends: the game is kept at once, and written before
+    // the session manager goes on. Connected to the application's commitDataRequest.
+    void KeepAsTheDesktopSessionEnds();
 
     void ShowWinnerWindow() override;
     void UnloadWinnerWindow() override;
