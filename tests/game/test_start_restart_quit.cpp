@@ -84,6 +84,7 @@ private slots:
         QTest::newRow("Adlam, beyond 16 bits") << "𞤀" << fsi + "𞤀" + pdi;
         QTest::newRow("an override") << "\u202Eab" << fsi + "\u202Eab" + pdi;
         QTest::newRow("an isolate left open") << "\u2067ab" << fsi + "\u2067ab" + pdi + pdi;
+        QTest::newRow("an isolate closed within") << "\u2067ab\u2069" << fsi + "\u2067ab\u2069" + pdi;
         QTest::newRow("a closing mark of its own") << "\u2069\u202Eab" << fsi + fsi + "\u2069\u202Eab" + pdi + pdi;
     }
     void aNameNeverTurnsTheLineAroundIt()
