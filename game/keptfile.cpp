@@ -64,11 +64,12 @@ int WriteAll(int fd, const QByteArray &bytes, const FileSteps &steps)
 {
     for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t written = steps.write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return written < 0 ? errno : ENOSPC;  // a disk that takes nothing more is full
-        done += written;
+        if (written > 0)
+            done += written;
+        else if (written == 0)
+            return ENOSPC;  // a disk that takes nothing more is full
+        else if (errno != EINTR)
+            return errno;
     }
     return 0;
 }
@@ -246,15 +247,16 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
     {
         if (!QDir().mkpath(QFileInfo(path).absolutePath()))
             return QStringLiteral("cannot make its folder");
-        // A write replaces whatever a link in the file's place leads to, and
-        // run as root that may be a device: only a regular file is written over.
+        // A write replaces what a link in the file's place leads to, and run
+        // as root that may be a device: only a regular file is written over.
         const QByteArray name = QFile::encodeName(path);
         struct stat there {};
         const bool found = ::stat(name.constData(), &there) == 0;
         // Something there that cannot be followed to a file (a link to nowhere) is refused too.
         if (found ? !S_ISREG(there.st_mode) : ::lstat(name.constData(), &there) == 0)
             return NotARegularFile;
-        const int error = ReplaceWhole(name, contents, found ? there.st_mode & ALLPERMS : NewFileMode, steps);
+        const QByteArray target = found ? QFile::encodeName(QFileInfo(path).canonicalFilePath()) : name;
+        const int error = ReplaceWhole(target, contents, found ? there.st_mode & ALLPERMS : NewFileMode, steps);
         return error == 0 ? QString() : Reason(error);
     }
 

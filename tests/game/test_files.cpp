@@ -59,20 +59,21 @@ private slots:
         QTest::addColumn<QStringList>("taken");    // names there beside "game" (folders end in /)
         QTest::addColumn<QString>("result");       // what is said, then the folder after two writes
         const QString old = "game 640 old", full = "could not keep game (No space left on device)\n", broken = "could not keep game (Input/output error)\n";
-        QTest::newRow("every step going through") << Fault{} << "" << QStringList() << "game 640 new game";
+        QTest::newRow("every step going through") << Fault{} << "" << QStringList() << "game 640 a new game";
+        QTest::newRow("the first write: over quota") << Fault{"write", 0, 1, EDQUOT} << "" << QStringList() << "could not keep game (Disk quota exceeded)\n" + old;
         QTest::newRow("a short write, then no space") << Fault{"write", 1, 1, ENOSPC} << "" << QStringList() << full + old;
         QTest::newRow("a write that writes nothing") << Fault{"write", 2, 1, 0} << "" << QStringList() << full + old;
-        QTest::newRow("an interrupted write, taken up again") << Fault{"write", 1, 1, EINTR} << "" << QStringList() << "game 640 new game";
+        QTest::newRow("an interrupted write, taken up again") << Fault{"write", 1, 1, EINTR} << "" << QStringList() << "game 640 a new game";
         QTest::newRow("the file's sync: EIO") << Fault{"sync", 0, 1, EIO} << "" << QStringList() << broken + old;
         QTest::newRow("the close: EIO") << Fault{"close", 0, 1, EIO} << "" << QStringList() << broken + old;
         QTest::newRow("the rename: EXDEV") << Fault{"rename", 0, 1, EXDEV} << "" << QStringList() << "could not keep game (Invalid cross-device link)\n" + old;
-        QTest::newRow("the folder's sync, after the rename: EIO") << Fault{"sync", 1, 1, EIO} << "" << QStringList() << broken + "game 640 new game";
-        QTest::newRow("set aside under a free name") << Fault{} << ".d" << QStringList() << "aside as game.d ()\ngame 600 new game, game.d 640 old";
+        QTest::newRow("the folder's sync, after the rename: EIO") << Fault{"sync", 1, 1, EIO} << "" << QStringList() << broken + "game 640 a new game";
+        QTest::newRow("set aside under a free name") << Fault{} << ".d" << QStringList() << "aside as game.d ()\ngame 600 a new game, game.d 640 old";
         QTest::newRow("its name taken by a file, the next by a folder") << Fault{} << ".d" << QStringList{"game.d", "game.d-2/"}
-                                                                        << "aside as game.d-3 ()\ngame 600 new game, game.d 640 taken, game.d-2/, game.d-3 640 old";
+                                                                        << "aside as game.d-3 ()\ngame 600 a new game, game.d 640 taken, game.d-2/, game.d-3 640 old";
         QTest::newRow("no rename without replacing; its name taken") << Fault{"aside", 0, 9, EINVAL} << ".d" << QStringList{"game.d"}
-                                                                     << "aside as game.d-2 ()\ngame 600 new game, game.d 640 taken, game.d-2 640 old";
-        QTest::newRow("ninety-nine names taken") << Fault{"aside", 0, 99, EEXIST} << ".d" << QStringList() << "aside as game.d-100 ()\ngame 600 new game, game.d-100 640 old";
+                                                                     << "aside as game.d-2 ()\ngame 600 a new game, game.d 640 taken, game.d-2 640 old";
+        QTest::newRow("ninety-nine names taken") << Fault{"aside", 0, 99, EEXIST} << ".d" << QStringList() << "aside as game.d-100 ()\ngame 600 a new game, game.d-100 640 old";
         QTest::newRow("a hundred names taken: left where it is") << Fault{"aside", 0, 100, EEXIST} << ".d" << QStringList() << "aside as  (File exists)\n" + old;
         QTest::newRow("no right to rename it: left where it is") << Fault{"aside", 0, 1, EACCES} << ".d" << QStringList() << "aside as  (Permission denied)\n" + old;
     }
@@ -84,15 +85,17 @@ private slots:
         QFETCH(QString, result);
         for (const QString &name : QStringList{"game"} + taken)
             QVERIFY(name.endsWith('/') ? QDir().mkdir(name) : Put(name, name == "game" ? "old" : "taken"));
+        const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
         FileKeeper keeper(QStringLiteral("game"), QStringLiteral("could not keep %1 (%2)"), Faulty);
         fault = failing;
         const QString said = test::StandardError([&] {
             if (!aside.isEmpty())
                 keeper.SetAside(aside, [](const QString &name, const QString &why) { return QStringLiteral("aside as %1 (%2)").arg(name, why); });
             for (int time = 0; time < 2; ++time)  // a second failure of the run is not told
-                keeper.Write("new game"), keeper.Settle(Patience), fault.calls = 0;
+                keeper.Write("a new game"), keeper.Settle(Patience), fault.calls = 0;
         });
         QCOMPARE(said + Folder(), result);
+        QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);  // none left open
     }
 
     void aFullDiskLeavesTheOldFile()
