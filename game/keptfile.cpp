@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace kiramoku {
 
@@ -22,6 +23,13 @@ namespace {
 
 // How long the game's end waits for a write still under way.
 constexpr std::chrono::milliseconds LastWriteWait{2000};
+// How many names a file set aside tries, the first one without a number.
+constexpr int AsideNames = 100;
+// The new contents are written beside the file, under its name and this
+// (mkostemp's pattern), before they replace it.
+const QByteArray NewContentsPattern = QByteArrayLiteral(".XXXXXX");
+// A file written where there was none is the player's alone.
+constexpr mode_t NewFileMode = S_IRUSR | S_IWUSR;
 
 QString Reason(int error)
 {
@@ -46,11 +54,95 @@ SmallFile ReadOpened(int fd, qint64 maxBytes)
     // One byte more than allowed tells a file that grew since it was looked at.
     const QByteArray bytes = file.read(maxBytes + 1);
     if (bytes.size() > maxBytes)
-        return Refused(QStringLiteral("larger than %1 bytes").arg(maxBytes));
+        return Refused(LargerThan(maxBytes));
     return {SmallFile::Read, bytes, {}};
 }
 
+// Writes all of `bytes`, going on where a short or interrupted write
+// stopped: 0, or the error that ended it.
+int WriteAll(int fd, const QByteArray &bytes, const FileSteps &steps)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t written = steps.write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written > 0)
+            done += written;
+        else if (written == 0)
+            return ENOSPC;  // a disk that takes nothing more is full
+        else if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+// Syncs the folder that holds `name`, so that its new entry outlasts a power cut.
+int SyncFolder(const QByteArray &name, const FileSteps &steps)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(QFile::decodeName(name)).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = steps.sync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+// Replaces the file `name` by one holding `contents`, written beside it,
+// synced, closed, and only then renamed over it: on any failure the old
+// file stays as it was and the new one is removed. 0, or the first error.
+int ReplaceWhole(const QByteArray &name, const QByteArray &contents, mode_t mode, const FileSteps &steps)
+{
+    QByteArray written = name + NewContentsPattern;
+    const int fd = ::mkostemp(written.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = ::fchmod(fd, mode) == 0 ? WriteAll(fd, contents, steps) : errno;
+    if (error == 0 && steps.sync(fd) != 0)
+        error = errno;
+    // Closed once whatever it answers: the descriptor is gone even when close fails.
+    if (steps.close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && steps.rename(written.constData(), name.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(written.constData());
+        return error;
+    }
+    return SyncFolder(name, steps);
+}
+
+int RenameNoReplace(const char *from, const char *to)
+{
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+// Gives `from` the name `to` unless `to` is taken: 0, or the error (EEXIST: taken).
+int MoveAside(const QByteArray &from, const QByteArray &to, const FileSteps &steps)
+{
+    if (steps.renameNoReplace(from.constData(), to.constData()) == 0)
+        return 0;
+    if (errno != EINVAL)
+        return errno;
+    // A file system that cannot rename without replacing: a second name
+    // (which is never taken over), then the first one removed.
+    if (::link(from.constData(), to.constData()) != 0)
+        return errno;
+    return ::unlink(from.constData()) == 0 ? 0 : errno;
+}
+
+void Say(const QString &line)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+    std::fflush(stderr);
+}
+
 } // namespace
+
+const FileSteps SystemSteps{::write, ::fsync, ::close, std::rename, RenameNoReplace};
+
+QString LargerThan(qint64 maxBytes)
+{
+    return QStringLiteral("larger than %1 bytes").arg(maxBytes);
+}
 
 SmallFile ReadSmallFile(const QString &path, qint64 maxBytes)
 {
@@ -64,7 +156,7 @@ SmallFile ReadSmallFile(const QString &path, qint64 maxBytes)
     else if (!S_ISREG(opened.st_mode))
         result = Refused(NotARegularFile);
     else if (opened.st_size > maxBytes)
-        result = Refused(QStringLiteral("larger than %1 bytes").arg(maxBytes));
+        result = Refused(LargerThan(maxBytes));
     else
         result = ReadOpened(fd, maxBytes);
     ::close(fd);
@@ -78,10 +170,12 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
         enum Kind { Writing, Removing, SettingAside } kind;
         QByteArray contents;   // Writing
         QString suffix;        // SettingAside
+        AsideLine line;        // SettingAside
     };
 
     QString path;
     QString failureLine;
+    FileSteps steps;
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Job> jobs;
@@ -89,6 +183,7 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
     bool stopping = false;
     bool started = false;
     bool failureTold = false;
+    bool held = false;  // a file that could not be set aside is left as it is
     std::thread thread;
 
     void Add(Job job)
@@ -134,15 +229,16 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
 
     QString Do(const Job &job)
     {
+        if (held)
+            return {};
         switch (job.kind) {
         case Job::Writing:
             return WriteFile(job.contents);
         case Job::Removing:
             return QFile::remove(path) || !QFileInfo::exists(path) ? QString() : QStringLiteral("cannot remove it");
         case Job::SettingAside:
-            return std::rename(QFile::encodeName(path).constData(), QFile::encodeName(path + job.suffix).constData()) == 0
-                ? QString()
-                : Reason(errno);
+            SetAside(job.suffix, job.line);
+            return {};
         }
         return {};
     }
@@ -151,17 +247,31 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
     {
         if (!QDir().mkpath(QFileInfo(path).absolutePath()))
             return QStringLiteral("cannot make its folder");
-        // The writer replaces whatever a link in the file's place leads to, and
-        // run as root that may be a device: only a regular file is written over.
+        // A write replaces what a link in the file's place leads to, and run
+        // as root that may be a device: only a regular file is written over.
         const QByteArray name = QFile::encodeName(path);
         struct stat there {};
+        const bool found = ::stat(name.constData(), &there) == 0;
         // Something there that cannot be followed to a file (a link to nowhere) is refused too.
-        if (::stat(name.constData(), &there) == 0 ? !S_ISREG(there.st_mode) : ::lstat(name.constData(), &there) == 0)
+        if (found ? !S_ISREG(there.st_mode) : ::lstat(name.constData(), &there) == 0)
             return NotARegularFile;
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
-            return file.errorString();
-        return {};
+        const QByteArray target = found ? QFile::encodeName(QFileInfo(path).canonicalFilePath()) : name;
+        const int error = ReplaceWhole(target, contents, found ? there.st_mode & ALLPERMS : NewFileMode, steps);
+        return error == 0 ? QString() : Reason(error);
+    }
+
+    // Under the first name not yet taken, never over another file; then says so.
+    void SetAside(const QString &suffix, const AsideLine &line)
+    {
+        const QByteArray from = QFile::encodeName(path);
+        int error = EEXIST;
+        QString aside;
+        for (int number = 1; number <= AsideNames && error == EEXIST; ++number) {
+            aside = path + suffix + (number == 1 ? QString() : QStringLiteral("-%1").arg(number));
+            error = MoveAside(from, QFile::encodeName(aside), steps);
+        }
+        held = error != 0;
+        Say(held ? line(QString(), Reason(error)) : line(aside, QString()));
     }
 
     void Tell(const QString &failure)
@@ -169,8 +279,7 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
         if (failureTold)
             return;
         failureTold = true;
-        std::fprintf(stderr, "%s\n", qPrintable(failureLine.arg(path, failure)));
-        std::fflush(stderr);
+        Say(failureLine.arg(path, failure));
     }
 
     bool Settle(std::chrono::milliseconds wait)
@@ -180,10 +289,11 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
     }
 };
 
-FileKeeper::FileKeeper(QString path, QString failureLine) : work_(std::make_shared<Work>())
+FileKeeper::FileKeeper(QString path, QString failureLine, const FileSteps &steps) : work_(std::make_shared<Work>())
 {
     work_->path = std::move(path);
     work_->failureLine = std::move(failureLine);
+    work_->steps = steps;
 }
 
 const QString &FileKeeper::Path() const
@@ -216,17 +326,17 @@ FileKeeper::~FileKeeper()
 
 void FileKeeper::Write(QByteArray contents)
 {
-    work_->Add({Work::Job::Writing, std::move(contents), {}});
+    work_->Add({Work::Job::Writing, std::move(contents), {}, {}});
 }
 
 void FileKeeper::Remove()
 {
-    work_->Add({Work::Job::Removing, {}, {}});
+    work_->Add({Work::Job::Removing, {}, {}, {}});
 }
 
-void FileKeeper::SetAside(QString suffix)
+void FileKeeper::SetAside(QString suffix, AsideLine line)
 {
-    work_->Add({Work::Job::SettingAside, {}, std::move(suffix)});
+    work_->Add({Work::Job::SettingAside, {}, std::move(suffix), std::move(line)});
 }
 
 bool FileKeeper::Settle(std::chrono::milliseconds wait)

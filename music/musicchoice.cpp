@@ -15,6 +15,11 @@ namespace {
 // The file holds one short section; anything larger is not ours.
 constexpr qint64 MaxSettingsBytes = 4096;
 constexpr char LineEnd = '\n';
+// The line end of Windows' editors, kept where the file's first line has it.
+constexpr char CarriageReturn = '\r';
+const QByteArray CrLf = QByteArrayLiteral("\r\n");
+// UTF-8's byte-order mark, which some editors put first: read past, kept.
+const QByteArray ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
 constexpr char SectionOpening = '[';
 constexpr char KeySeparator = '=';
 const QByteArray MusicSection = QByteArrayLiteral("[music]");
@@ -57,7 +62,8 @@ OnLine FindOnLine(const QByteArray &bytes)
 {
     OnLine found;
     bool inMusic = false;
-    for (qsizetype start = 0; start < bytes.size(); start = EndOfLine(bytes, start) + 1) {
+    const qsizetype first = bytes.startsWith(ByteOrderMark) ? ByteOrderMark.size() : 0;
+    for (qsizetype start = first; start < bytes.size(); start = EndOfLine(bytes, start) + 1) {
         const qsizetype end = EndOfLine(bytes, start);
         const QByteArray line = bytes.mid(start, end - start).trimmed();
         if (line.startsWith(SectionOpening)) {
@@ -68,7 +74,7 @@ OnLine FindOnLine(const QByteArray &bytes)
                 found.afterHeader = std::min(end + 1, bytes.size());
         } else if (inMusic && KeyOf(line) == OnKey) {
             found.start = start;
-            found.end = end;
+            found.end = bytes.at(end - 1) == CarriageReturn ? end - 1 : end;  // the line's own end stays
             found.value = line.mid(line.indexOf(KeySeparator) + 1).trimmed();
             break;
         }
@@ -84,24 +90,32 @@ bool ReadsAsOn(const QByteArray &value)
     return true;
 }
 
-QByteArray Terminated(QByteArray bytes)
+// The file's own line end: CRLF where its first line ends so, else LF.
+QByteArray LineEndOf(const QByteArray &bytes)
+{
+    return bytes.left(bytes.indexOf(LineEnd) + 1).endsWith(CrLf) ? CrLf : QByteArray(1, LineEnd);
+}
+
+QByteArray Terminated(QByteArray bytes, const QByteArray &lineEnd)
 {
     if (!bytes.isEmpty() && !bytes.endsWith(LineEnd))
-        bytes += LineEnd;
+        bytes += lineEnd;
     return bytes;
 }
 
 // The file with only its `on` line changed, or the section or key added
-// where missing: the player's own lines stay as they were.
+// where missing, in the file's own line ends: the player's own lines stay
+// as they were.
 QByteArray WithMusicOn(const QByteArray &bytes, bool on)
 {
     const QByteArray onLine = OnKey + KeySeparator + (on ? OnWritten : OffWritten);
+    const QByteArray lineEnd = LineEndOf(bytes);
     const OnLine found = FindOnLine(bytes);
     if (found.start >= 0)
         return bytes.left(found.start) + onLine + bytes.mid(found.end);
     if (found.afterHeader >= 0)
-        return Terminated(bytes.left(found.afterHeader)) + onLine + LineEnd + bytes.mid(found.afterHeader);
-    return Terminated(bytes) + MusicSection + LineEnd + onLine + LineEnd;
+        return Terminated(bytes.left(found.afterHeader), lineEnd) + onLine + lineEnd + bytes.mid(found.afterHeader);
+    return Terminated(bytes, lineEnd) + MusicSection + lineEnd + onLine + lineEnd;
 }
 
 // The settings file as this run knows it: as last read, then as last
@@ -153,6 +167,11 @@ void RememberMusicWanted(bool on)
     QByteArray bytes = WithMusicOn(known.bytes, on);
     if (known.status == SmallFile::Read && bytes == known.bytes)
         return;
+    if (bytes.size() > MaxSettingsBytes) {
+        // The next start would refuse it: the file is left as it is.
+        Keeper().Fail(LargerThan(MaxSettingsBytes));
+        return;
+    }
     Known() = SmallFile{SmallFile::Read, bytes, {}};
     Keeper().Write(std::move(bytes));
 }

@@ -9,6 +9,10 @@ namespace kiramoku::screens {
 
 namespace {
 
+// How long the start waits at most for a damaged file to be set aside, so
+// that the line about it comes before the first window.
+constexpr std::chrono::milliseconds SetAsideWait{2000};
+
 QString SavedGamePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
@@ -44,10 +48,17 @@ std::optional<SavedGame> KeptGame::Offer()
         return std::nullopt;
     }
     if (reading.status == SavedGameReading::Damaged) {
-        const QString aside = QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
-        file_.SetAside(aside);
-        Say(QStringLiteral("the game kept in %1 cannot be read (%2); it is set aside as %3")
-                .arg(file_.Path(), reading.why, file_.Path() + aside));
+        // Said once the worker has tried, with the name the file really took.
+        // One that cannot be set aside is still the player's, perhaps to mend
+        // by hand or to send in: nothing of this run is kept over it.
+        const QString suffix = QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+        file_.SetAside(suffix, [path = file_.Path(), why = reading.why](const QString &aside, const QString &reason) {
+            return aside.isEmpty()
+                ? QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it could not be set aside (%3), "
+                                 "so it is left as it is, and this game is not kept").arg(path, why, reason)
+                : QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it is set aside as %3").arg(path, why, aside);
+        });
+        file_.Settle(SetAsideWait);
         return std::nullopt;
     }
     last_ = reading.game;

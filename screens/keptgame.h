@@ -16,8 +16,9 @@ public:
     KeptGame();
 
     // The kept game, when there is a good one. A damaged file is set aside
-    // and one line says so; a file of a later version is left alone, and
-    // then nothing of this run is kept over it.
+    // and one line says so, once it is done; a file of a later version, or
+    // a damaged one that cannot be set aside, is left alone, and then
+    // nothing of this run is kept over it.
     std::optional<SavedGame> Offer();
     // Keeps `game` unless it is the one kept last (`always` keeps it anyway).
     void Keep(const SavedGame &game, bool always = false);

@@ -157,8 +157,15 @@ private slots:
         QTest::newRow("no [music] section, unended") << QByteArray("k=1") << qint64(0) << true << "k=1\n" + on << QString();
         QTest::newRow("a named pipe, which would hang the reader") << QByteArray("") << qint64(0) << true << QByteArray()
                                                                    << QStringLiteral("not a regular file");
-        QTest::newRow("off, in a file of 4096 bytes") << QByteArray("[music]\non=off\n") << qint64(4096) << false
-                                                      << off + QByteArray(4096 - 15, '\0') << QString();
+        const QByteArray mark("\xEF\xBB\xBF"), tail(4096 - 16, '\0');  // on=true's 16 bytes padded to 4096
+        QTest::newRow("on=off after a byte-order mark") << mark + "[music]\non=off\n" << qint64(0) << false << mark + off << QString();
+        QTest::newRow("a byte-order mark, no on line") << mark + "[music]\n" << qint64(0) << true << mark + on << QString();
+        QTest::newRow("CRLF line ends") << QByteArray("[music]\r\non=off\r\n") << qint64(0) << false << QByteArray("[music]\r\non=false\r\n") << QString();
+        QTest::newRow("CRLF, [music] without an on line") << QByteArray("[music]\r\nk=1\r\n") << qint64(0) << true << QByteArray("[music]\r\non=true\r\nk=1\r\n") << QString();
+        QTest::newRow("CRLF first, no [music], unended") << QByteArray("k=1\r\nj=2\nx") << qint64(0) << true << QByteArray("k=1\r\nj=2\nx\r\n[music]\r\non=true\r\n") << QString();
+        QTest::newRow("on in 4095 bytes: 4096 with off") << on << qint64(4095) << true << on + tail.chopped(1) << QString();
+        QTest::newRow("on in 4096 bytes: 4097 with off") << on << qint64(4096) << true << on + tail << QString(large);
+        QTest::newRow("on=off in 4096 bytes: 4097 with on") << QByteArray("[music]\non=off\n") << qint64(4096) << false << QByteArray("[music]\non=off\n") + tail + '\0' << QString(large);
         QTest::newRow("off, in a file of 4097 bytes") << QByteArray("[music]\non=off\n") << qint64(4097) << true
                                                       << QByteArray() << QString(large);
         QTest::newRow("off, in a sparse file of 1 GB") << QByteArray("[music]\non=off\n") << (qint64(1) << 30) << true

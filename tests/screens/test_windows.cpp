@@ -414,7 +414,7 @@ private slots:
         QTest::addColumn<QString>("kind");     // what lies where the game is kept
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("answer");   // "yes", "escape, then yes", "no"; empty: never asked; "new game": --new-game
-        QTest::addColumn<QString>("after");    // "as it was", "gone", "set aside"
+        QTest::addColumn<QString>("after");    // "as it was", "gone", "set aside", "not set aside"
         QTest::addColumn<QString>("said");     // the reason given on standard error, if any
         const QByteArray kept = KeptGameFile, later = QByteArray(KeptGameFile).replace("\"format\": 1", "\"format\": 2"),
                          largest = kept.chopped(1) + QByteArray(16384 - kept.size(), ' ') + '}';  // cut short, no game
@@ -433,6 +433,7 @@ private slots:
         QTest::newRow("a folder") << "folder" << kept << "" << "set aside" << notAFile;
         QTest::newRow("a huge sparse file") << "huge" << kept << "" << "set aside" << "larger than 16384 bytes";
         QTest::newRow("a link to a device") << "device" << kept << "" << "set aside" << notAFile;
+        QTest::newRow("a file where its folder goes") << "file for folder" << kept << "" << "not set aside" << "Not a directory";
     }
     void theKeptGameIsOfferedBackAtTheStart()
     {
@@ -449,6 +450,7 @@ private slots:
             : kind == QLatin1String("pipe")   ? ::mkfifo(qPrintable(path), 0600) == 0
             : kind == QLatin1String("folder") ? folder.mkdir(path)
             : kind == QLatin1String("device") ? !LinkToADevice(folder, path).isEmpty()
+            : kind == QLatin1String("file for folder") ? folder.removeRecursively() && QFile(folder.path()).open(QIODevice::WriteOnly)
                                               : file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
                                                   && (kind != QLatin1String("huge") || file.resize(qint64(1) << 30));
         QVERIFY(made);
@@ -468,6 +470,9 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT((aside = folder.entryList({QStringLiteral("saved-game.json.damaged-*")}, QDir::AllEntries | QDir::System)).size(), 1, DiskWaitMs);
             QVERIFY(QRegularExpression(QStringLiteral("^saved-game\\.json\\.damaged-\\d{8}-\\d{6}-\\d{3}$")).match(aside[0]).hasMatch());
             told = QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it is set aside as %3").arg(path, said, folder.filePath(aside[0]));
+        } else if (after == QLatin1String("not set aside")) {
+            told = QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it could not be set aside "
+                                  "(Not a directory), so it is left as it is, and this game is not kept").arg(path, said);
         } else if (!said.isEmpty()) {
             told = QStringLiteral("kiramoku: the game kept in %1 is from a later version of the game (%2); it is left as it is, and this game is not kept").arg(path, said);
         }
@@ -538,6 +543,7 @@ private slots:
             QVERIFY(QFileInfo(device).exists() && !QFileInfo(device).isFile());
         }
         QFile::remove(path);
+        QFile::remove(folder.path());  // a file where the folder goes
     }
 
     void anAnswerInTheWinnerWindowWaitsForTheTurnOnTheScreen_data()
