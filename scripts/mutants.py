@@ -4,7 +4,7 @@ and their layout tables) and the music (music/), on clang's own parser
 (Debian's python3-clang).
 
     scripts/mutants.py                  every mutant
-    AREA=screens scripts/mutants.py     one area: game, layouts, screens, music or process
+    AREA=screens scripts/mutants.py     one area: game, layouts, screens, music, process or storage
     MUTANTS_MAX=N scripts/mutants.py    N mutants spread over the files
     scripts/mutants.py game/turn.cpp    the mutants of some files only
     MUTANTS_AGAIN=1 scripts/mutants.py  last run's survivors again after new tests, and any never judged
@@ -52,14 +52,15 @@ CACHE = WORK / 'mutants.pickle'
 BUILT = WORK / 'built'   # the last build of the mutants went through
 EQUIVALENT = ROOT / 'tests' / 'mutants-equivalent.txt'
 FILES = ['game/*.cpp', 'game/*.h', 'screens/boardlayout.cpp', 'screens/selectionlayout.cpp',
-         'screens/winnerlayout.cpp', 'screens/keptgame.cpp', 'screens/form1.cpp', 'screens/form2.cpp',
+         'screens/winnerlayout.cpp', 'screens/form1.cpp', 'screens/form2.cpp',
          'screens/form3.cpp', 'screens/elements.cpp', 'screens/windowlook.cpp', 'screens/session.cpp',
          'screens/playback.cpp', 'screens/beep.cpp', 'screens/announcer.cpp', 'music/mmcontrol.cpp',
-         'music/musicchoice.cpp', 'music/engine.cpp', 'music/sequencer.cpp', 'music/audiooutput.cpp', 'music/pulsestream.cpp',
-         'music/tunefile.cpp', 'music/tunecheck.cpp', 'process/worker.cpp', 'process/report.cpp']
+         'music/engine.cpp', 'music/sequencer.cpp', 'music/audiooutput.cpp', 'music/pulsestream.cpp',
+         'music/tunefile.cpp', 'music/tunecheck.cpp', 'process/worker.cpp', 'process/report.cpp',
+         'storage/keptfile.cpp', 'storage/keptgame.cpp', 'storage/musicchoice.cpp']
 # The report's areas, first match; AREA=<name> runs one of them.
 AREAS = [('screens/boardlayout', 'layouts'), ('screens/selectionlayout', 'layouts'),
-         ('screens/winnerlayout', 'layouts'), ('screens/', 'screens'), ('music/', 'music'), ('process/', 'process'), ('game/', 'game')]
+         ('screens/winnerlayout', 'layouts'), ('screens/', 'screens'), ('music/', 'music'), ('process/', 'process'), ('storage/', 'storage'), ('game/', 'game')]
 # The screen reader, the package and install checks.
 LEFT_OUT = re.compile(r'screen|orca|lintian|debian|install|silently|frozen|live_pipewire')
 # The live sound test hears what only a sound server shows (the output

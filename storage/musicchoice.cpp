@@ -28,7 +28,7 @@ const QByteArray OnWritten = QByteArrayLiteral("true");
 const QByteArray OffWritten = QByteArrayLiteral("false");
 // Off in the words people write for it, in any letter case.
 const char *const OffWords[] = {"false", "0", "off", "no"};
-const char *const NotSaved = "kiramoku: could not save the music choice in %1 (%2); it holds until the game ends";
+const char *const NotSaved = "could not save the music choice in %1 (%2); it holds until the game ends";
 
 QString SettingsPath()
 {

@@ -4,6 +4,8 @@
 // the game: a pipe, a directory, a device or a huge file in their place is
 // refused at once, and every write happens on a worker, never on the
 // window's thread.
+#include "worker.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -48,7 +50,8 @@ extern const FileSteps SystemSteps;
 // never more.
 class FileKeeper {
 public:
-    // `failureLine` is that line, with %1 for the path and %2 for the reason.
+    // `failureLine` is that line after its "kiramoku: ", with %1 for the
+    // path and %2 for the reason.
     FileKeeper(QString path, QString failureLine, const FileSteps &steps = SystemSteps);
     // Waits a moment for the last write; a disk that hangs longer is left to it.
     ~FileKeeper();
@@ -73,8 +76,10 @@ public:
     void Fail(const QString &reason);
 
 private:
+    enum Slot { Writing = 1 };
     struct Work;
     std::shared_ptr<Work> work_;
+    Worker worker_;  // last: it ends before the keeper's own goes
 };
 
 } // namespace kiramoku

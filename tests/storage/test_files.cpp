@@ -58,24 +58,24 @@ private slots:
         QTest::addColumn<QString>("aside");        // the suffix "game" is first set aside with, if any
         QTest::addColumn<QStringList>("taken");    // names there beside "game" (folders end in /)
         QTest::addColumn<QString>("result");       // what is said, then the folder after two writes
-        const QString old = "game 640 old", full = "could not keep game (No space left on device)\n", broken = "could not keep game (Input/output error)\n";
+        const QString old = "game 640 old", full = "kiramoku: could not keep game (No space left on device)\n", broken = "kiramoku: could not keep game (Input/output error)\n";
         QTest::newRow("every step going through") << Fault{} << "" << QStringList() << "game 640 a new game";
-        QTest::newRow("the first write: over quota") << Fault{"write", 0, 1, EDQUOT} << "" << QStringList() << "could not keep game (Disk quota exceeded)\n" + old;
+        QTest::newRow("the first write: over quota") << Fault{"write", 0, 1, EDQUOT} << "" << QStringList() << "kiramoku: could not keep game (Disk quota exceeded)\n" + old;
         QTest::newRow("a short write, then no space") << Fault{"write", 1, 1, ENOSPC} << "" << QStringList() << full + old;
         QTest::newRow("a write that writes nothing") << Fault{"write", 2, 1, 0} << "" << QStringList() << full + old;
         QTest::newRow("an interrupted write, taken up again") << Fault{"write", 1, 1, EINTR} << "" << QStringList() << "game 640 a new game";
         QTest::newRow("the file's sync: EIO") << Fault{"sync", 0, 1, EIO} << "" << QStringList() << broken + old;
         QTest::newRow("the close: EIO") << Fault{"close", 0, 1, EIO} << "" << QStringList() << broken + old;
-        QTest::newRow("the rename: EXDEV") << Fault{"rename", 0, 1, EXDEV} << "" << QStringList() << "could not keep game (Invalid cross-device link)\n" + old;
+        QTest::newRow("the rename: EXDEV") << Fault{"rename", 0, 1, EXDEV} << "" << QStringList() << "kiramoku: could not keep game (Invalid cross-device link)\n" + old;
         QTest::newRow("the folder's sync, after the rename: EIO") << Fault{"sync", 1, 1, EIO} << "" << QStringList() << broken + "game 640 a new game";
-        QTest::newRow("set aside under a free name") << Fault{} << ".d" << QStringList() << "aside as game.d ()\ngame 600 a new game, game.d 640 old";
+        QTest::newRow("set aside under a free name") << Fault{} << ".d" << QStringList() << "kiramoku: aside as game.d ()\ngame 600 a new game, game.d 640 old";
         QTest::newRow("its name taken by a file, the next by a folder") << Fault{} << ".d" << QStringList{"game.d", "game.d-2/"}
-                                                                        << "aside as game.d-3 ()\ngame 600 a new game, game.d 640 taken, game.d-2/, game.d-3 640 old";
+                                                                        << "kiramoku: aside as game.d-3 ()\ngame 600 a new game, game.d 640 taken, game.d-2/, game.d-3 640 old";
         QTest::newRow("no rename without replacing; its name taken") << Fault{"aside", 0, 9, EINVAL} << ".d" << QStringList{"game.d"}
-                                                                     << "aside as game.d-2 ()\ngame 600 a new game, game.d 640 taken, game.d-2 640 old";
-        QTest::newRow("ninety-nine names taken") << Fault{"aside", 0, 99, EEXIST} << ".d" << QStringList() << "aside as game.d-100 ()\ngame 600 a new game, game.d-100 640 old";
-        QTest::newRow("a hundred names taken: left where it is") << Fault{"aside", 0, 100, EEXIST} << ".d" << QStringList() << "aside as  (File exists)\n" + old;
-        QTest::newRow("no right to rename it: left where it is") << Fault{"aside", 0, 1, EACCES} << ".d" << QStringList() << "aside as  (Permission denied)\n" + old;
+                                                                     << "kiramoku: aside as game.d-2 ()\ngame 600 a new game, game.d 640 taken, game.d-2 640 old";
+        QTest::newRow("ninety-nine names taken") << Fault{"aside", 0, 99, EEXIST} << ".d" << QStringList() << "kiramoku: aside as game.d-100 ()\ngame 600 a new game, game.d-100 640 old";
+        QTest::newRow("a hundred names taken: left where it is") << Fault{"aside", 0, 100, EEXIST} << ".d" << QStringList() << "kiramoku: aside as  (File exists)\n" + old;
+        QTest::newRow("no right to rename it: left where it is") << Fault{"aside", 0, 1, EACCES} << ".d" << QStringList() << "kiramoku: aside as  (Permission denied)\n" + old;
     }
     void aFileIsReplacedWholeOrNotAtAll()
     {
@@ -108,7 +108,7 @@ private slots:
         while (fill.write(QByteArray(4096, 0)) == 4096 || fill.write("", 1) == 1) {}
         FileKeeper keeper(QStringLiteral("game"), QStringLiteral("could not keep %1 (%2)"));
         QCOMPARE(test::StandardError([&] { keeper.Write(QByteArray(8192, 'g')), keeper.Settle(Patience); }) + Folder(),
-                 "could not keep game (No space left on device)\nfull/, game 640 old");
+                 "kiramoku: could not keep game (No space left on device)\nfull/, game 640 old");
     }
 };
 

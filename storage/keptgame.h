@@ -4,12 +4,13 @@
 // roll, offered back at the next start, and forgotten only when the players
 // end the game on purpose.
 #include "keptfile.h"
+#include "report.h"
 #include "savedgame.h"
 
 #include <chrono>
 #include <optional>
 
-namespace kiramoku::screens {
+namespace kiramoku {
 
 class KeptGame {
 public:
@@ -30,7 +31,7 @@ private:
     FileKeeper file_;
     std::optional<SavedGame> last_;
     bool keeping_ = true;
-    bool toldTooLarge_ = false;
+    OnceALine tooLarge_;
 };
 
-} // namespace kiramoku::screens
+} // namespace kiramoku

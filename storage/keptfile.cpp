@@ -1,19 +1,16 @@
 #include "keptfile.h"
 
+#include "report.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -129,12 +126,6 @@ int MoveAside(const QByteArray &from, const QByteArray &to, const FileSteps &ste
     return ::unlink(from.constData()) == 0 ? 0 : errno;
 }
 
-void Say(const QString &line)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(line));
-    std::fflush(stderr);
-}
-
 } // namespace
 
 const FileSteps SystemSteps{::write, ::fsync, ::close, std::rename, RenameNoReplace};
@@ -163,85 +154,14 @@ SmallFile ReadSmallFile(const QString &path, qint64 maxBytes)
     return result;
 }
 
-// What the worker shares with the keeper; it outlives a keeper whose last
-// write hangs on the disk.
-struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
-    struct Job {
-        enum Kind { Writing, Removing, SettingAside } kind;
-        QByteArray contents;   // Writing
-        QString suffix;        // SettingAside
-        AsideLine line;        // SettingAside
-    };
-
+// The worker's side of the keeper; it outlives a keeper whose last write
+// hangs on the disk.
+struct FileKeeper::Work {
     QString path;
     QString failureLine;
     FileSteps steps;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Job> jobs;
-    bool busy = false;
-    bool stopping = false;
-    bool started = false;
-    bool failureTold = false;
+    OnceALine failure;
     bool held = false;  // a file that could not be set aside is left as it is
-    std::thread thread;
-
-    void Add(Job job)
-    {
-        {
-            std::lock_guard lock(mutex);
-            // A write not yet begun is out of date once a newer one comes.
-            if (job.kind == Job::Writing && !jobs.empty() && jobs.back().kind == Job::Writing)
-                jobs.pop_back();
-            jobs.push_back(std::move(job));
-            StartOnce(lock);
-        }
-        changed.notify_all();
-    }
-
-    void StartOnce(const std::lock_guard<std::mutex> &)
-    {
-        if (started)
-            return;
-        started = true;
-        thread = std::thread([self = shared_from_this()] { self->Run(); });
-    }
-
-    void Run()
-    {
-        std::unique_lock lock(mutex);
-        for (;;) {
-            changed.wait(lock, [this] { return stopping || !jobs.empty(); });
-            if (jobs.empty())
-                return;
-            Job job = std::move(jobs.front());
-            jobs.pop_front();
-            busy = true;
-            lock.unlock();
-            const QString failure = Do(job);
-            lock.lock();
-            busy = false;
-            if (!failure.isEmpty())
-                Tell(failure);
-            changed.notify_all();
-        }
-    }
-
-    QString Do(const Job &job)
-    {
-        if (held)
-            return {};
-        switch (job.kind) {
-        case Job::Writing:
-            return WriteFile(job.contents);
-        case Job::Removing:
-            return QFile::remove(path) || !QFileInfo::exists(path) ? QString() : QStringLiteral("cannot remove it");
-        case Job::SettingAside:
-            SetAside(job.suffix, job.line);
-            return {};
-        }
-        return {};
-    }
 
     QString WriteFile(const QByteArray &contents)
     {
@@ -260,6 +180,11 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
         return error == 0 ? QString() : Reason(error);
     }
 
+    QString Remove() const
+    {
+        return QFile::remove(path) || !QFileInfo::exists(path) ? QString() : QStringLiteral("cannot remove it");
+    }
+
     // Under the first name not yet taken, never over another file; then says so.
     void SetAside(const QString &suffix, const AsideLine &line)
     {
@@ -274,27 +199,29 @@ struct FileKeeper::Work : std::enable_shared_from_this<FileKeeper::Work> {
         Say(held ? line(QString(), Reason(error)) : line(aside, QString()));
     }
 
-    void Tell(const QString &failure)
+    // Runs one of the keeper's jobs, unless the file is held, and tells its failure.
+    void Do(const std::function<QString(Work &)> &job)
     {
-        if (failureTold)
+        if (held)
             return;
-        failureTold = true;
-        Say(failureLine.arg(path, failure));
+        if (const QString why = job(*this); !why.isEmpty())
+            Tell(why);
     }
 
-    bool Settle(std::chrono::milliseconds wait)
-    {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, wait, [this] { return jobs.empty() && !busy; });
-    }
+    void Tell(const QString &why) { failure.Say(failureLine.arg(path, why)); }
 };
 
-FileKeeper::FileKeeper(QString path, QString failureLine, const FileSteps &steps) : work_(std::make_shared<Work>())
+FileKeeper::FileKeeper(QString path, QString failureLine, const FileSteps &steps)
+    : work_(std::make_shared<Work>()), worker_(LastWriteWait)
 {
     work_->path = std::move(path);
     work_->failureLine = std::move(failureLine);
     work_->steps = steps;
 }
+
+// The worker's end waits a moment for the last write; a disk that hangs
+// longer is left to it, and the game does not wait on it.
+FileKeeper::~FileKeeper() = default;
 
 const QString &FileKeeper::Path() const
 {
@@ -303,45 +230,34 @@ const QString &FileKeeper::Path() const
 
 void FileKeeper::Fail(const QString &reason)
 {
-    std::lock_guard lock(work_->mutex);
     work_->Tell(reason);
-}
-
-FileKeeper::~FileKeeper()
-{
-    const bool settled = Settle(LastWriteWait);
-    {
-        std::lock_guard lock(work_->mutex);
-        work_->stopping = true;
-    }
-    work_->changed.notify_all();
-    if (!work_->thread.joinable())
-        return;
-    // A worker stuck on a hung disk is left to it: the game does not wait on it.
-    if (settled)
-        work_->thread.join();
-    else
-        work_->thread.detach();
 }
 
 void FileKeeper::Write(QByteArray contents)
 {
-    work_->Add({Work::Job::Writing, std::move(contents), {}, {}});
+    // A write not yet begun is out of date once a newer one comes.
+    worker_.Post([work = work_, contents = std::move(contents)] { work->Do([&](Work &w) { return w.WriteFile(contents); }); },
+                 Writing);
 }
 
 void FileKeeper::Remove()
 {
-    work_->Add({Work::Job::Removing, {}, {}, {}});
+    worker_.Post([work = work_] { work->Do([](Work &w) { return w.Remove(); }); });
 }
 
 void FileKeeper::SetAside(QString suffix, AsideLine line)
 {
-    work_->Add({Work::Job::SettingAside, {}, std::move(suffix), std::move(line)});
+    worker_.Post([work = work_, suffix = std::move(suffix), line = std::move(line)] {
+        work->Do([&](Work &w) {
+            w.SetAside(suffix, line);
+            return QString();
+        });
+    });
 }
 
 bool FileKeeper::Settle(std::chrono::milliseconds wait)
 {
-    return work_->Settle(wait);
+    return worker_.Settle(wait);
 }
 
 } // namespace kiramoku

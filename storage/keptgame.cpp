@@ -1,11 +1,11 @@
 #include "keptgame.h"
 
+#include "report.h"
+
 #include <QDateTime>
 #include <QStandardPaths>
 
-#include <cstdio>
-
-namespace kiramoku::screens {
+namespace kiramoku {
 
 namespace {
 
@@ -19,16 +19,10 @@ QString SavedGamePath()
         + QStringLiteral("/kiramoku/saved-game.json");
 }
 
-void Say(const QString &line)
-{
-    std::fprintf(stderr, "kiramoku: %s\n", qPrintable(line));
-    std::fflush(stderr);
-}
-
 } // namespace
 
 KeptGame::KeptGame()
-    : file_(SavedGamePath(), QStringLiteral("kiramoku: could not keep the game in progress in %1 (%2)"))
+    : file_(SavedGamePath(), QStringLiteral("could not keep the game in progress in %1 (%2)"))
 {
 }
 
@@ -54,9 +48,9 @@ std::optional<SavedGame> KeptGame::Offer()
         const QString suffix = QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
         file_.SetAside(suffix, [path = file_.Path(), why = reading.why](const QString &aside, const QString &reason) {
             return aside.isEmpty()
-                ? QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it could not be set aside (%3), "
+                ? QStringLiteral("the game kept in %1 cannot be read (%2); it could not be set aside (%3), "
                                  "so it is left as it is, and this game is not kept").arg(path, why, reason)
-                : QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it is set aside as %3").arg(path, why, aside);
+                : QStringLiteral("the game kept in %1 cannot be read (%2); it is set aside as %3").arg(path, why, aside);
         });
         file_.Settle(SetAsideWait);
         return std::nullopt;
@@ -74,10 +68,8 @@ void KeptGame::Keep(const SavedGame &game, bool always)
     if (bytes.size() > MaxSavedGameBytes) {
         // Only names of more than a thousand characters come near it; such a file
         // would not be read back, so the last one that fits stays.
-        if (!toldTooLarge_)
-            Say(QStringLiteral("the game in progress is too large to keep (%1 bytes); the last kept game stays")
-                    .arg(bytes.size()));
-        toldTooLarge_ = true;
+        tooLarge_.Say(QStringLiteral("the game in progress is too large to keep (%1 bytes); the last kept game stays")
+                          .arg(bytes.size()));
         return;
     }
     file_.Write(bytes);
@@ -90,4 +82,4 @@ void KeptGame::Forget()
         file_.Remove();
 }
 
-} // namespace kiramoku::screens
+} // namespace kiramoku
