@@ -25,7 +25,7 @@ grep -qF "バージョン $version、日本語" <<<"$description" || fail "the d
 
 # The package names in Depends, without versions or alternatives.
 depends=$(info Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/^ *//; s/ *$//' | grep . | sort -u)
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 qt6-qpa-plugins \
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libqt6network6 qt6-qpa-plugins \
               libfluidsynth3 timgm6mb-soundfont fonts-ipafont-gothic fonts-ipafont-mincho \
               libcanberra0 sound-theme-freedesktop qt6-translations-l10n; do
   grep -qx "$needed" <<<"$depends" || fail "Depends lacks $needed"
