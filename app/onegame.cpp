@@ -11,8 +11,7 @@
 #include <QSysInfo>
 #include <QWidget>
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <utime.h>
 
 #include <chrono>
 #include <cstdio>
@@ -36,10 +35,8 @@ constexpr int AnswerWaitMs = 5000;
 // computer left untouched for several of these was left by a game that
 // ended there without letting go (a crash, a power cut).
 constexpr std::chrono::minutes LockRefresh{1};
-constexpr std::chrono::minutes OtherComputerGone{5};
-// Enough of the data folder's hash that games of different folders (other
-// players, tests side by side) never share a socket name.
-constexpr qsizetype ServerNameDigits = 12;
+constexpr int RefreshesMissed = 5;
+constexpr auto OtherComputerGone = RefreshesMissed * LockRefresh;
 
 void Say(const QString &line)
 {
@@ -52,14 +49,15 @@ QString DataFolder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/kiramoku");
 }
 
-// The socket guards one data folder, whatever path leads there.
+// The socket guards one data folder, whatever path leads there: games of
+// different folders (other players, tests side by side) never share it. The
+// folder's hash keeps the name short, as socket paths must be.
 QString ServerPath(const QString &dataFolder)
 {
-    const QString canonical = QFileInfo(dataFolder).canonicalFilePath();
-    const QByteArray hash = QCryptographicHash::hash((canonical.isEmpty() ? dataFolder : canonical).toUtf8(),
-                                                     QCryptographicHash::Sha256);
+    const QByteArray hash =
+        QCryptographicHash::hash(QFileInfo(dataFolder).canonicalFilePath().toUtf8(), QCryptographicHash::Md5);
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/kiramoku-")
-        + QString::fromLatin1(hash.toHex().left(ServerNameDigits));
+        + QString::fromLatin1(hash.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
 }
 
 } // namespace
@@ -69,7 +67,7 @@ OneGame::OneGame() : lockPath_(DataFolder() + QStringLiteral("/kiramoku.lock")),
     // Age alone never makes the lock stale: a game may run for hours. A
     // holder on this computer that has ended is found by QLockFile itself
     // (its process is gone); one on another computer, by HolderGoneFromAnotherComputer.
-    lock_.setStaleLockTime(0);
+    lock_.setStaleLockTime(std::chrono::milliseconds::zero());
 }
 
 OneGame::~OneGame()
@@ -94,14 +92,8 @@ bool OneGame::Claim()
     }
     if (lock_.error() != QLockFile::LockFailedError)
         return true;
-    if (AskedToComeForward()) {
-        Say(QString::fromLatin1(HandedOverLine));
-    } else {
-        qint64 pid = 0;
-        QString host, application;
-        lock_.getLockInfo(&pid, &host, &application);
-        Say(QString::fromLatin1(RunningThereLine).arg(host));
-    }
+    Say(AskedToComeForward() ? QString::fromLatin1(HandedOverLine)
+                             : QString::fromLatin1(RunningThereLine).arg(HolderComputer()));
     return false;
 }
 
@@ -115,11 +107,16 @@ bool OneGame::TakeLock()
     return lock_.tryLock();
 }
 
+QString OneGame::HolderComputer() const
+{
+    QString host;  // stays empty when the lock cannot be read
+    lock_.getLockInfo(nullptr, &host, nullptr);
+    return host;
+}
+
 bool OneGame::HolderGoneFromAnotherComputer() const
 {
-    qint64 pid = 0;
-    QString host, application;
-    if (!lock_.getLockInfo(&pid, &host, &application) || host == QSysInfo::machineHostName())
+    if (HolderComputer() == QSysInfo::machineHostName())
         return false;
     const qint64 untouchedMs = QFileInfo(lockPath_).lastModified().msecsTo(QDateTime::currentDateTime());
     return untouchedMs > std::chrono::milliseconds(OtherComputerGone).count();
@@ -179,8 +176,8 @@ void OneGame::BringForward(const QByteArray &activationToken)
     }
     if (!front)
         return;
-    if (!activationToken.isEmpty())
-        qputenv(ActivationVariable, activationToken);
+    // Empty when the launcher gave none: Qt then asks for a token of its own.
+    qputenv(ActivationVariable, activationToken);
     front->activateWindow();
 }
 
@@ -190,7 +187,7 @@ void OneGame::KeepRefreshingLock()
     refresher_ = std::thread([this, path = QFile::encodeName(lockPath_)] {
         std::unique_lock guard(refreshMutex_);
         while (!refreshWake_.wait_for(guard, LockRefresh, [this] { return stopRefreshing_; }))
-            ::utimensat(AT_FDCWD, path.constData(), nullptr, 0);
+            ::utime(path.constData(), nullptr);
     });
 }
 

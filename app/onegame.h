@@ -47,6 +47,7 @@ public:
 
 private:
     bool TakeLock();
+    QString HolderComputer() const;
     bool HolderGoneFromAnotherComputer() const;
     bool AskedToComeForward() const;
     void Listen();
