@@ -4,6 +4,7 @@
 #include "leftbehind.h"
 #include "mmcontrol.h"
 #include "musicchoice.h"
+#include "onegame.h"
 #include "oneheap.h"
 #include "session.h"
 #include "windowlook.h"
@@ -25,10 +26,18 @@ int main(int argc, char *argv[])
 
     const std::unique_ptr<QApplication> application = kiramoku::OpenDesktop(argc, argv, commandLine);
     kiramoku::screens::SetUpApplication();
+    // Before anything reads or writes the player's files: a second start
+    // brings the running game forward and ends there.
+    kiramoku::OneGame oneGame;
+    if (!oneGame.Claim())
+        return 0;
     kiramoku::ApplyMusicOption(commandLine.noMusic);
     int status = 0;
     {
         kiramoku::screens::Session session(kiramoku::FindTuneFile());
+        oneGame.BringForwardOnRequest([&session] {
+            return QList<QWidget *>{session.Winner(), session.Board(), session.Selection()};
+        });
         session.Start(!commandLine.newGame);
         status = QApplication::exec();
     }

@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 """Mutation testing of the rules (game/), the windows (screens/: their logic
-and their layout tables) and the music (music/), on clang's own parser
-(Debian's python3-clang).
+and their layout tables), the music (music/) and the one-game guard (app/),
+on clang's own parser (Debian's python3-clang).
 
     scripts/mutants.py                  every mutant
-    AREA=screens scripts/mutants.py     one area: game, layouts, screens, music, process or storage
+    AREA=screens scripts/mutants.py     one area: game, layouts, screens, music, process, storage or app
     MUTANTS_MAX=N scripts/mutants.py    N mutants spread over the files
     scripts/mutants.py game/turn.cpp    the mutants of some files only
     MUTANTS_AGAIN=1 scripts/mutants.py  last run's survivors again after new tests, and any never judged
@@ -57,10 +57,11 @@ FILES = ['game/*.cpp', 'game/*.h', 'screens/boardlayout.cpp', 'screens/selection
          'screens/playback.cpp', 'screens/beep.cpp', 'screens/announcer.cpp', 'music/mmcontrol.cpp',
          'music/engine.cpp', 'music/sequencer.cpp', 'music/audiooutput.cpp', 'music/pulsestream.cpp',
          'music/tunefile.cpp', 'music/tunecheck.cpp', 'process/worker.cpp', 'process/report.cpp',
-         'storage/keptfile.cpp', 'storage/keptgame.cpp', 'storage/musicchoice.cpp']
+         'storage/keptfile.cpp', 'storage/keptgame.cpp', 'storage/musicchoice.cpp', 'app/onegame.cpp']
 # The report's areas, first match; AREA=<name> runs one of them.
 AREAS = [('screens/boardlayout', 'layouts'), ('screens/selectionlayout', 'layouts'),
-         ('screens/winnerlayout', 'layouts'), ('screens/', 'screens'), ('music/', 'music'), ('process/', 'process'), ('storage/', 'storage'), ('game/', 'game')]
+         ('screens/winnerlayout', 'layouts'), ('screens/', 'screens'), ('music/', 'music'), ('process/', 'process'), ('storage/', 'storage'), ('game/', 'game'),
+         ('app/', 'app')]
 # The screen reader, the package and install checks.
 LEFT_OUT = re.compile(r'screen|orca|lintian|debian|install|silently|frozen|live_pipewire')
 # The live sound test hears what only a sound server shows (the output

@@ -27,10 +27,10 @@ grep -qF "バージョン $version、日本語" <<<"$description" || fail "the d
 
 # The package names in Depends, without versions or alternatives.
 depends=$(info Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/^ *//; s/ *$//' | grep . | sort -u)
-# The libraries the game links, which dpkg-shlibdeps finds: Qt and its SVG
-# module, the synthesizer, ALSA, the sound server's client, the alert sound,
+# The libraries the game links, which dpkg-shlibdeps finds: Qt with its SVG
+# and network modules, the synthesizer, ALSA, the sound server's client, the alert sound,
 # X11's connection and GLib.
-linked="libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libfluidsynth3 libasound2
+linked="libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libqt6network6 libfluidsynth3 libasound2
         libpulse0 libcanberra0 libxcb1 libglib2.0-0"
 # What debian/control names for the game to load or read while it runs: the Qt
 # platform plugins and Qt's Japanese words, the SoundFont, the two IPA faces,

@@ -2,12 +2,14 @@
 // help or the version, mistyping an option, or over ssh with no desktop at
 // all. The table's runs reach no window system (no WAYLAND_DISPLAY, and no
 // DISPLAY or QT_QPA_PLATFORM but one that leads nowhere), so none of them may
-// need one or open a window; only the last test opens one, on its own Xvfb.
+// need one or open a window; only the last test opens them, on its own Xvfb.
 #include <QProcess>
 #include <QtTest>
 
+#include <xcb/xcb.h>
+
 namespace {
-constexpr int FinishMs = 20000;
+constexpr int FinishMs = 20000, SecondStartMs = 5000;
 
 // The system's environment without a window system or a session bus, then
 // these NAME=value entries (split at spaces).
@@ -19,6 +21,42 @@ QProcessEnvironment GameEnvironment(const QString &entries)
     for (const QString &entry : entries.split(' ', Qt::SkipEmptyParts))
         variables.insert(entry.section('=', 0, 0), entry.section('=', 1));
     return variables;
+}
+
+// What an X tool says on the game's display.
+QString Tool(const QProcess &game, const QString &program, const QStringList &arguments)
+{
+    QProcess tool;
+    tool.setProcessEnvironment(game.processEnvironment());
+    tool.start(program, arguments);
+    tool.waitForFinished(FinishMs);
+    return QString::fromLatin1(tool.readAllStandardOutput()).trimmed();
+}
+
+// The game's window once it is on screen (xdotool gives up when another window goes while it looks).
+QString WindowOf(const QProcess &game)
+{
+    QString window;
+    for (QDeadlineTimer deadline(FinishMs); window.isEmpty() && !deadline.hasExpired();)
+        window = Tool(game, "xdotool", {"search", "--sync", "--onlyvisible", "--pid", QString::number(game.processId())});
+    return window;
+}
+
+// Asks a window to close, as a window manager's close button does.
+void CloseWindow(const QString &display, xcb_window_t window)
+{
+    xcb_connection_t *x = xcb_connect(display.toLatin1().constData(), nullptr);
+    const auto atom = [x](const char *name) {
+        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, uint16_t(std::strlen(name)), name), nullptr), &std::free);
+        return reply->atom;
+    };
+    const uint8_t format = 32;  // of the data: 32-bit values
+    xcb_client_message_event_t close{XCB_CLIENT_MESSAGE, format, 0, window, atom("WM_PROTOCOLS"), {}};
+    close.data.data32[0] = atom("WM_DELETE_WINDOW");
+    xcb_send_event(x, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&close));
+    std::free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));  // handled before the connection goes
+    xcb_disconnect(x);
 }
 
 // The session bus programs (dbus-launch, dbus-daemon) running with this environment entry.
@@ -98,26 +136,71 @@ private slots:
             QVERIFY2(!usageShown || (exitCode == 0 ? said : complained).contains(QLatin1String(option)), option);
     }
 
-    // On an X display with no session bus, as under a bare window manager:
-    // the game leaves no bus running there once it has ended.
-    void theGameLeavesNoSessionBusBehind()
+    void aSecondStartBringsTheGameForwardOrSaysWhereItRuns_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::newRow("a plain start") << "";
+        QTest::newRow("a start for a new game") << "--new-game";
+        QTest::newRow("a start without music") << "--no-music";
+    }
+
+    // On an X display with no session bus, as under a bare window manager, after a game was
+    // killed, beside another player's game in the same runtime folder; no bus stays there.
+    void aSecondStartBringsTheGameForwardOrSaysWhereItRuns()
     {
 #ifdef __SANITIZE_ADDRESS__
         QSKIP("X11's keymap library reads past a string it copies on connecting, which AddressSanitizer reports");
 #endif
-        QProcess server, game, windowShown;
+        QFETCH(QString, arguments);
+        QProcess server, killed, first, other, second;
         server.start("Xvfb", {"-displayfd", "1"});
         QVERIFY2(server.waitForReadyRead(FinishMs), "Xvfb (scripts/install-deps test)");
-        QTemporaryDir runtime;  // no bus socket in it; it marks what this run starts
-        const QString marker = "XDG_RUNTIME_DIR=" + runtime.path();
-        game.setProcessEnvironment(GameEnvironment("DISPLAY=:" + server.readAll().trimmed() + ' ' + marker));
-        game.start(KIRAMOKU_GAME, {});
-        windowShown.setProcessEnvironment(game.processEnvironment());
-        windowShown.start("xdotool", {"search", "--sync", "--onlyvisible", "--pid", QString::number(game.processId())});
-        QVERIFY(windowShown.waitForFinished(FinishMs) && windowShown.exitCode() == 0);
-        game.terminate();
-        QVERIFY(game.waitForFinished(FinishMs));
+        QTemporaryDir home, otherHome, runtime;  // no bus socket in the runtime folder; it marks what this run starts
+        const QString display = ':' + server.readAll().trimmed(), marker = "XDG_RUNTIME_DIR=" + runtime.path(),
+                      shared = "DISPLAY=" + display + ' ' + marker + " XDG_CONFIG_HOME=" + home.filePath("config");
+        killed.setProcessEnvironment(GameEnvironment(shared + " XDG_DATA_HOME=" + home.path()));
+        other.setProcessEnvironment(GameEnvironment(shared + " XDG_DATA_HOME=" + otherHome.path()));
+        killed.start(KIRAMOKU_GAME, {});
+        QVERIFY(!WindowOf(killed).isEmpty());
+        killed.kill();  // its lock and socket stay behind
+        QVERIFY(killed.waitForFinished(FinishMs));
+        first.setProcessEnvironment(killed.processEnvironment());
+        first.start(KIRAMOKU_GAME, {});
+        const QString window = WindowOf(first);
+        other.start(KIRAMOKU_GAME, {});
+        const QString otherWindow = WindowOf(other);
+        QFile lock(home.filePath("kiramoku/kiramoku.lock"));  // however long the first has run, its lock stands
+        QVERIFY(lock.open(QIODevice::ReadOnly) && lock.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+        QVERIFY(!window.isEmpty() && !otherWindow.isEmpty() && Tool(first, "xdotool", {"getwindowfocus"}) != window);
+
+        const auto startAgain = [&] {
+            second.setProcessEnvironment(first.processEnvironment());
+            second.setProcessChannelMode(QProcess::MergedChannels);
+            second.start(KIRAMOKU_GAME, arguments.split(' ', Qt::SkipEmptyParts));
+            return second.waitForFinished(SecondStartMs) && second.exitCode() == 0 ? QString::fromUtf8(second.readAll()) : QString();
+        };
+        QCOMPARE(startAgain(), "kiramoku: the game is already running; its window is brought to the front\n");
+        QTRY_COMPARE(Tool(first, "xdotool", {"getwindowfocus"}), window);
+        const QString stack = Tool(first, "xwininfo", {"-root", "-children"});  // the top first
+        QVERIFY(stack.indexOf(QString::number(window.toUInt(), 16)) < stack.indexOf(QString::number(otherWindow.toUInt(), 16)));
+
+        CloseWindow(display, window.toUInt());  // then the first leaves no lock and no socket behind
+        QVERIFY(first.waitForFinished(FinishMs) && first.exitCode() == 0);
+        QVERIFY(QDir(home.filePath("kiramoku")).isEmpty());
+        QCOMPARE(QDir(runtime.path()).entryList({"kiramoku-*"}, QDir::System).size(), 1);  // the other game's
         QCOMPARE(BusesRunningWith(marker), QStringList());
+
+        // Two computers share the home folder: the lock names the other one, and a process running here too.
+        const QByteArray held = QByteArray::number(QCoreApplication::applicationPid()) + "\nkiramoku\nanother-computer\n";
+        lock.close();
+        QVERIFY(lock.open(QIODevice::WriteOnly) && lock.write(held) == held.size() && lock.flush()
+                && lock.setFileTime(QDateTime::currentDateTime().addSecs(-290), QFileDevice::FileModificationTime));
+        QCOMPARE(startAgain(), "kiramoku: the game is already running on another-computer\n");
+        QVERIFY(!QFileInfo::exists(home.filePath("config")));  // no settings written by any start so far
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-310), QFileDevice::FileModificationTime));
+        QCOMPARE(startAgain(), QString());  // not heard from for over five minutes: a start as any other
+        QVERIFY(!WindowOf(second).isEmpty());
+        QCOMPARE(QDir(runtime.path()).entryList({"kiramoku-*"}, QDir::System).size(), 2);
     }
 };
 
