@@ -37,6 +37,9 @@ constexpr int AnswerWaitMs = 5000;
 constexpr std::chrono::minutes LockRefresh{1};
 constexpr int RefreshesMissed = 5;
 constexpr auto OtherComputerGone = RefreshesMissed * LockRefresh;
+// How long the end waits for a refresh under way; a home folder on a network
+// disk that stalls it is left to it.
+constexpr std::chrono::milliseconds RefreshEndWait{500};
 
 void Say(const QString &line)
 {
@@ -62,7 +65,8 @@ QString ServerPath(const QString &dataFolder)
 
 } // namespace
 
-OneGame::OneGame() : lockPath_(DataFolder() + QStringLiteral("/kiramoku.lock")), lock_(lockPath_)
+OneGame::OneGame()
+    : lockPath_(DataFolder() + QStringLiteral("/kiramoku.lock")), lock_(lockPath_), refresher_(RefreshEndWait)
 {
     // Age alone never makes the lock stale: a game may run for hours. A
     // holder on this computer that has ended is found by QLockFile itself
@@ -70,16 +74,7 @@ OneGame::OneGame() : lockPath_(DataFolder() + QStringLiteral("/kiramoku.lock")),
     lock_.setStaleLockTime(std::chrono::milliseconds::zero());
 }
 
-OneGame::~OneGame()
-{
-    {
-        std::lock_guard guard(refreshMutex_);
-        stopRefreshing_ = true;
-    }
-    refreshWake_.notify_all();
-    if (refresher_.joinable())
-        refresher_.join();
-}
+OneGame::~OneGame() = default;
 
 bool OneGame::Claim()
 {
@@ -184,11 +179,11 @@ void OneGame::BringForward(const QByteArray &activationToken)
 void OneGame::KeepRefreshingLock()
 {
     // Off the window's thread: a home folder on a network disk may stall.
-    refresher_ = std::thread([this, path = QFile::encodeName(lockPath_)] {
-        std::unique_lock guard(refreshMutex_);
-        while (!refreshWake_.wait_for(guard, LockRefresh, [this] { return stopRefreshing_; }))
-            ::utime(path.constData(), nullptr);
+    refresher_.WhileIdle(LockRefresh, [path = QFile::encodeName(lockPath_)] {
+        ::utime(path.constData(), nullptr);
+        return true;
     });
+    refresher_.Post([] {});  // the first refresh comes a LockRefresh after it
 }
 
 } // namespace kiramoku

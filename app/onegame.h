@@ -7,6 +7,8 @@
 // to the front, says so in one line and ends.
 #pragma once
 
+#include "worker.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QLocalServer>
@@ -14,10 +16,7 @@
 #include <QObject>
 #include <QString>
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 class QWidget;
 
@@ -62,10 +61,8 @@ private:
     // closing never removes the socket of a game started after this one.
     QLocalServer server_;
     Windows windows_;
-    std::mutex refreshMutex_;
-    std::condition_variable refreshWake_;
-    bool stopRefreshing_ = false;
-    std::thread refresher_;
+    // Last: it stops before the lock is let go.
+    Worker refresher_;
 };
 
 } // namespace kiramoku
