@@ -116,7 +116,7 @@ private slots:
         // A runtime folder that belongs to someone else: the sound server
         // cannot be reached through it, and its library says so every time.
         qputenv("XDG_RUNTIME_DIR", "");  // none: the sound library finds its own place, and nothing is said
-        QCOMPARE(CaughtStderr([] { screens::Beeper beeper; beeper.Play(); QTest::qWait(300); }), QStringLiteral("canary\n"));
+        QCOMPARE(CaughtStderr([] { Beeper beeper; beeper.Play(); QTest::qWait(300); }), QStringLiteral("canary\n"));
         QTemporaryDir dir;
         QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0700) == 0);
         if (geteuid() == 0)
@@ -128,7 +128,7 @@ private slots:
             // The music does not try the server there either: no lines of its library.
             PlayBoardMusic(OnDriver("pulseaudio"));
             for (int round = 0; round < 3; ++round) {  // later games' beeps too
-                screens::Beeper beeper;
+                Beeper beeper;
                 for (int step = 0; step < 14; ++step)
                     beeper.Play();
                 QTest::qWait(400);
