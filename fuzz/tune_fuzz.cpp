@@ -176,6 +176,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         file.write(reinterpret_cast<const char *>(oneNote), sizeof oneNote);
     }
     rig->control.SetCommand(QStringLiteral("Open"));
+    rig->Settle();  // carried out before the close, which would otherwise make it moot
     rig->control.SetCommand(QStringLiteral("Close"));
     rig->Settle();
     const Sequencer::Status ready = rig->control.Device().Snapshot();

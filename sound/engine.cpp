@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <thread>
 
 namespace kiramoku {
 
@@ -20,6 +19,7 @@ void Engine::Open(const std::string &path)
     // missing or refused tune costs nothing.
     std::string why;
     auto bytes = ReadTuneFile(path, why);
+    ++reads_;
     if (!bytes)
         return ReportNoMusic(why);
     TuneCheck check = CheckTune(*bytes);
@@ -95,10 +95,11 @@ void Engine::StartOutput()
     }
 }
 
-void Engine::ReopenOutput()
+bool Engine::ReopenOutput()
 {
     if (outputWanted_ && (!outputOn_ || !options_.output->Alive()))
         StartOutput();
+    return outputWanted_;
 }
 
 // The synthesizer's own calls (notes off, controllers) are serialised by
@@ -142,11 +143,7 @@ void Engine::Release(bool fade)
         // Closing the output drops what it holds unplayed: it must hold
         // nothing but silence by then, or the fade is cut off in a click.
         sound_.Hush(true);
-        const std::int64_t drained = 2 * static_cast<std::int64_t>(options_.output->BufferedFrames());
-        const auto until = std::chrono::steady_clock::now() + FadeWait;
-        while (!(sound_.FadedOut() && sound_.SilentFrames() > drained) && !hurry_
-               && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(FadePoll);
+        sound_.WaitFadedOut(2 * static_cast<std::int64_t>(options_.output->BufferedFrames()), FadeWait);
     }
     // The output first (it renders the synthesizer), then the tune, the
     // synthesizer and its SoundFont.
@@ -181,6 +178,7 @@ Sequencer::Status Engine::Status()
     status.endTick = check_.endTick;
     status.tuneMs = check_.accepted ? check_.DurationMs() : 0.0;
     status.opens = opens_;
+    status.reads = reads_;
     return status;
 }
 

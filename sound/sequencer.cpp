@@ -1,17 +1,13 @@
-// The sequencer's thread and its queue of commands. The thread owns the
-// Engine; the queue's lock guards only the queue, the engine's lock only the
-// engine (a job runs under it, and so does a look from a test), and the
-// sound's own lock, inside the engine, guards the player against the output.
+// The wanted state, guarded by its one lock, and the worker that brings the
+// engine to it. The engine is the worker's alone.
 #include "sequencer.h"
 
 #include "engine.h"
 #include "leftbehind.h"
 #include "musiclog.h"
 
-#include <condition_variable>
-#include <deque>
+#include <future>
 #include <mutex>
-#include <thread>
 
 namespace kiramoku {
 
@@ -21,174 +17,152 @@ std::vector<std::string> DefaultSoundFonts()
             "/usr/share/sounds/sf3/default-GM.sf3"};
 }
 
+namespace {
+constexpr int BringSlot = 1;
+}
+
+struct Sequencer::Wish {
+    bool off = false;                    // music off
+    TuneState tune = TuneState::Closed;  // Closed, Ready, Playing or Paused
+    std::string path;
+    int opens = 0;                       // each Open opens the tune anew
+    int plays = 0;                       // each Play plays, from fromMs when given
+    std::optional<std::int64_t> fromMs;
+};
+
 struct Sequencer::Shared {
     explicit Shared(SequencerOptions options) { engine.emplace(std::move(options)); }
 
-    struct Job {
-        Command command;
-        std::string path;
-        std::optional<std::int64_t> fromMs;
-    };
+    std::mutex mutex;
+    Wish wish;  // under mutex
 
-    std::mutex queueMutex;
-    std::condition_variable wake;     // a job or the end for the thread
-    std::condition_variable settled;  // the queue ran dry, or the thread ended
-    std::deque<Job> jobs;
-    bool busy = false;
-    bool quit = false;
-    bool ended = false;
-    bool started = false;
-    std::thread thread;
+    // The worker's own.
+    std::optional<Engine> engine;
+    Wish done;
 
-    std::mutex engineMutex;        // held while a job runs
-    std::optional<Engine> engine;  // gone once the thread has ended
-
-    // Carries out a job; answers whether the output is to be watched afterwards.
-    bool Carry(const Job &job)
+    // The commands that lead from `done` to the wish, in the order given.
+    void Bring()
     {
-        const std::lock_guard engineLock(engineMutex);
-        switch (job.command) {
-        case Command::Open: engine->Open(job.path); break;
-        case Command::Play: engine->Play(job.fromMs); break;
-        case Command::Pause: engine->Pause(); break;
-        case Command::Close: engine->Close(); break;
-        case Command::Release: engine->Release(); break;
-        }
-        return engine->OutputWanted();
-    }
-
-    bool Reopen()
-    {
-        const std::lock_guard engineLock(engineMutex);
-        engine->ReopenOutput();
-        return engine->OutputWanted();
-    }
-
-    static void Run(std::shared_ptr<Shared> self)
-    {
-        bool watching = false;
-        for (;;) {
-            std::unique_lock lock(self->queueMutex);
-            const auto due = [&] { return !self->jobs.empty() || self->quit; };
-            // While the output should play, the thread looks at it now and
-            // then: one that lost its sound server is opened on the next to
-            // answer. Otherwise it sleeps until a command.
-            if (watching && !self->wake.wait_for(lock, Engine::ReopenEvery, due)) {
-                lock.unlock();
-                watching = self->Reopen();
-                continue;
-            }
-            self->wake.wait(lock, due);
-            if (self->jobs.empty())
-                break;
-            Job job = std::move(self->jobs.front());
-            self->jobs.pop_front();
-            self->busy = true;
-            lock.unlock();
-            watching = self->Carry(job);
-            lock.lock();
-            self->busy = false;
-            if (self->jobs.empty())
-                self->settled.notify_all();
-        }
+        Wish now;
         {
-            const std::lock_guard engineLock(self->engineMutex);
-            self->engine.reset();  // device, player, synthesizer, SoundFont, in that order
+            const std::lock_guard lock(mutex);
+            now = wish;
+            wish.fromMs.reset();  // a position is played from once
         }
-        const std::lock_guard lock(self->queueMutex);
-        self->ended = true;
-        self->settled.notify_all();
+        const bool played = now.plays != done.plays;
+        if (now.off) {
+            if (!done.off)
+                engine->Release();
+        } else if (now.tune == TuneState::Closed) {
+            if (done.tune != TuneState::Closed)
+                engine->Close();
+        } else {
+            if (now.opens != done.opens)
+                engine->Open(now.path);
+            if (played)
+                engine->Play(now.fromMs);
+            if (now.tune == TuneState::Paused && (played || done.tune == TuneState::Playing))
+                engine->Pause();
+        }
+        done = now;
     }
 };
 
 Sequencer::Sequencer(SequencerOptions options)
-    : shared_(std::make_shared<Shared>(std::move(options)))
+    : shared_(std::make_shared<Shared>(std::move(options))), worker_(ShutdownWait, NoteThreadLeftBehind)
 {
     RouteSoundLibraryLogs();
+    // While the output should play, the worker looks at it now and then: one
+    // that lost its sound server is opened on the next to answer.
+    worker_.WhileIdle(Engine::ReopenEvery, [shared = shared_] {
+        return shared->engine && shared->engine->ReopenOutput();
+    });
 }
 
 Sequencer::~Sequencer()
 {
-    std::unique_lock lock(shared_->queueMutex);
-    if (!shared_->started)
-        return;
-    // Only the close matters now: commands still waiting (a burst of M
-    // presses) would only hold the exit, and leave the thread behind as if
-    // the sound server did not answer.
-    shared_->jobs.clear();
-    shared_->engine->Hurry();  // a music off in hand closes its stream without waiting for the fade
-    shared_->jobs.push_back({Command::Close, {}, std::nullopt});
-    shared_->quit = true;
-    shared_->wake.notify_all();
-    if (shared_->settled.wait_for(lock, ShutdownWait, [&] { return shared_->ended; })) {
-        lock.unlock();
-        shared_->thread.join();
-    } else {
-        shared_->thread.detach();  // it holds its own share of the state
-        NoteThreadLeftBehind();
+    {
+        const std::lock_guard lock(shared_->mutex);
+        if (shared_->wish.opens == 0)
+            return;  // the worker never started
     }
+    // Only the close matters now; a music off in hand skips the rest of its fade.
+    worker_.Drop();
+    shared_->engine->Hurry();
+    worker_.Post([shared = shared_] { shared->engine.reset(); });
 }
 
-void Sequencer::Submit(Command command, std::string path, std::optional<std::int64_t> fromMs)
+void Sequencer::Change(const std::function<void(Wish &)> &change)
 {
-    const std::lock_guard lock(shared_->queueMutex);
-    if (!shared_->started) {
-        // Until the first Open nothing is open: every other command is a no-op.
-        if (command != Command::Open)
-            return;
-        shared_->started = true;
-        shared_->thread = std::thread(&Shared::Run, shared_);
+    {
+        const std::lock_guard lock(shared_->mutex);
+        change(shared_->wish);
+        if (shared_->wish.opens == 0)
+            return;  // nothing opened yet: nothing to do
     }
-    // Music off makes whatever still waits moot: turned on again, the
-    // control asks anew for the tune it wants. And a music off still waiting
-    // when the control opens its tune again is moot too: the open replaces
-    // the tune anyway. However fast M is pressed, the last press waits for
-    // the command in hand, not for every state asked for in between.
-    if (command == Command::Release)
-        shared_->jobs.clear();
-    else if (command == Command::Open && !shared_->jobs.empty() && shared_->jobs.back().command == Command::Release)
-        shared_->jobs.pop_back();
-    shared_->jobs.push_back({command, std::move(path), fromMs});
-    shared_->wake.notify_all();
+    worker_.Post([shared = shared_] { shared->Bring(); }, BringSlot);
 }
 
 void Sequencer::Open(const std::string &path)
 {
-    Submit(Command::Open, path);
+    Change([&path](Wish &wish) {
+        wish.off = false;
+        wish.tune = TuneState::Ready;
+        wish.path = path;
+        ++wish.opens;
+        wish.fromMs.reset();
+    });
 }
 
 void Sequencer::Play(std::optional<std::int64_t> fromMs)
 {
-    Submit(Command::Play, {}, fromMs);
+    Change([fromMs](Wish &wish) {
+        if (wish.tune == TuneState::Closed)
+            return;
+        wish.tune = TuneState::Playing;
+        ++wish.plays;
+        if (fromMs)
+            wish.fromMs = fromMs;
+    });
 }
 
 void Sequencer::Pause()
 {
-    Submit(Command::Pause);
+    Change([](Wish &wish) {
+        if (wish.tune == TuneState::Playing)
+            wish.tune = TuneState::Paused;
+    });
 }
 
 void Sequencer::Close()
 {
-    Submit(Command::Close);
+    Change([](Wish &wish) { wish.tune = TuneState::Closed; });
 }
 
 void Sequencer::Release()
 {
-    Submit(Command::Release);
+    Change([](Wish &wish) {
+        wish.off = true;
+        wish.tune = TuneState::Closed;
+    });
 }
 
 bool Sequencer::WaitUntilIdle(std::chrono::milliseconds limit)
 {
-    std::unique_lock lock(shared_->queueMutex);
-    return shared_->settled.wait_for(lock, limit, [&] {
-        return shared_->ended || (shared_->jobs.empty() && !shared_->busy);
-    });
+    return worker_.Settle(limit);
 }
 
 Sequencer::Status Sequencer::Snapshot()
 {
-    const std::lock_guard lock(shared_->engineMutex);
-    return shared_->engine ? shared_->engine->Status() : Status{};
+    {
+        const std::lock_guard lock(shared_->mutex);
+        if (shared_->wish.opens == 0)
+            return {};
+    }
+    auto answer = std::make_shared<std::promise<Status>>();
+    auto status = answer->get_future();
+    worker_.Post([shared = shared_, answer] { answer->set_value(shared->engine ? shared->engine->Status() : Status{}); });
+    return status.wait_for(SnapshotWait) == std::future_status::ready ? status.get() : Status{};
 }
 
 } // namespace kiramoku

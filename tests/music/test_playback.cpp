@@ -325,8 +325,9 @@ private slots:
         };
         StartMusic(music, BuiltTune());
         QVERIFY(reaches(TuneState::Finished));
-        for (int tick = 0; tick < 20; ++tick) {  // restarts, with pauses and resumes among them
+        for (int tick = 0; tick < 20; ++tick) {  // restarts, each carried out, with pauses and resumes among them
             RestartMusic(music);
+            QVERIFY(music.Device().WaitUntilIdle(Patience));
             if (tick % 4 == 1) {
                 music.SetCommand(QStringLiteral("Pause"));
                 QVERIFY(music.Device().WaitUntilIdle(Patience));

@@ -42,15 +42,19 @@ bool PassesInAChild(const std::function<void()> &work)
 // PlayBoardMusic opens after it is still told.
 const QString MissingTuneLine = QStringLiteral("kiramoku: no music: the tune file /nonexistent/kira.mid is missing\n");
 
-// The board's whole life on `options`: start, three ticks, `listening` on,
-// a second cause of silence (a missing tune), and the close.
+// The board's whole life on `options`: start, three ticks (each carried out,
+// as ticks far apart are), `listening` on, a second cause of silence (a
+// missing tune), and the close.
 void PlayBoardMusic(SequencerOptions options, std::chrono::milliseconds listening = {})
 {
     MMControl music(std::move(options));
     music.SetUpdateInterval(0);
     StartMusic(music, BuiltTune());
-    for (int tick = 0; tick < 3; ++tick)
+    for (int tick = 0; tick < 3; ++tick) {
+        music.Device().WaitUntilIdle(Patience);
         RestartMusic(music);
+    }
+    music.Device().WaitUntilIdle(Patience);
     QTest::qWait(int(listening.count()));
     music.SetFileName(QStringLiteral("/nonexistent/kira.mid"));
     RestartMusic(music);
@@ -104,6 +108,7 @@ private slots:
         const QString text = CaughtStderr([&] {
             OfflineMusic music;
             music.Start(notes.fileName());
+            music.Settle();
             music.Start(BuiltTune());  // then a tune, which plays without a word
             music.Settle();
         });
