@@ -7,7 +7,7 @@
 // output's thread never sees a player half started, stopped or moved.
 #include "sequencer.h"
 #include "synthsound.h"
-#include "tunecheck.h"
+#include "tunefile.h"
 
 #include <fluidsynth/types.h>
 
@@ -60,15 +60,13 @@ private:
     fluid_synth_t *synth_ = nullptr;
     bool synthFailed_ = false;
     fluid_player_t *player_ = nullptr;
-    std::vector<std::uint8_t> tune_;
-    TuneCheck check_;
+    TuneFile tune_;
     bool paused_ = false;
     bool played_ = false;
     bool outputOn_ = false;
     bool outputLost_ = false;
     bool outputWanted_ = false;
     int opens_ = 0;
-    int reads_ = 0;
 };
 
 } // namespace kiramoku
