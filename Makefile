@@ -89,7 +89,7 @@ package: deps-package build
 
 # Mutation testing of the rules, the windows, their layout tables and the
 # music (not part of `make test`; README gives each area's time on 2 cores):
-# report in build/mutants/report.txt. AREA=game|layouts|screens|music runs
+# report in build/mutants/report.txt. AREA=game|layouts|screens|sound runs
 # one area; MUTANTS_MAX=N runs N mutants spread over the files.
 MUTANTS_MAX ?=
 AREA ?=

@@ -176,6 +176,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         file.write(reinterpret_cast<const char *>(oneNote), sizeof oneNote);
     }
     rig->control.SetCommand(QStringLiteral("Open"));
+    rig->Settle();  // carried out before the close, which would otherwise make it moot
     rig->control.SetCommand(QStringLiteral("Close"));
     rig->Settle();
     const Sequencer::Status ready = rig->control.Device().Snapshot();
@@ -193,9 +194,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CheckTheCheck(bytes, check);
 
     {
-        std::ofstream file(rig->folder / "tune.mid", std::ios::binary | std::ios::trunc);
+        // A new file moved over the last: inputs of one size written in the
+        // same clock step of the file system would otherwise look unchanged
+        // to the control, which reads a tune file again only when it changed.
+        std::ofstream file(rig->folder / "tune.new", std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
-        if (!file)
+        file.close();
+        std::error_code moved;
+        std::filesystem::rename(rig->folder / "tune.new", rig->folder / "tune.mid", moved);
+        if (!file || moved)
             Fail("cannot write the tune file");
     }
 

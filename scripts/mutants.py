@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 """Mutation testing of the rules (game/), the windows (screens/: their logic
-and their layout tables), the music (music/) and the one-game guard (app/),
+and their layout tables), the sound (sound/), the player's files (storage/) and the one-game guard (app/),
 on clang's own parser (Debian's python3-clang).
 
     scripts/mutants.py                  every mutant
-    AREA=screens scripts/mutants.py     one area: game, layouts, screens, music, process, storage or app
+    AREA=screens scripts/mutants.py     one area: game, layouts, screens, sound, process, storage or app
     MUTANTS_MAX=N scripts/mutants.py    N mutants spread over the files
     scripts/mutants.py game/turn.cpp    the mutants of some files only
     MUTANTS_AGAIN=1 scripts/mutants.py  last run's survivors again after new tests, and any never judged
@@ -54,13 +54,13 @@ EQUIVALENT = ROOT / 'tests' / 'mutants-equivalent.txt'
 FILES = ['game/*.cpp', 'game/*.h', 'screens/boardlayout.cpp', 'screens/selectionlayout.cpp',
          'screens/winnerlayout.cpp', 'screens/form1.cpp', 'screens/form2.cpp',
          'screens/form3.cpp', 'screens/elements.cpp', 'screens/windowlook.cpp', 'screens/session.cpp',
-         'screens/playback.cpp', 'screens/beep.cpp', 'screens/announcer.cpp', 'music/mmcontrol.cpp',
-         'music/engine.cpp', 'music/sequencer.cpp', 'music/audiooutput.cpp', 'music/pulsestream.cpp',
-         'music/tunefile.cpp', 'music/tunecheck.cpp', 'process/worker.cpp', 'process/report.cpp',
+         'screens/playback.cpp', 'sound/beep.cpp', 'screens/announcer.cpp', 'sound/mmcontrol.cpp',
+         'sound/engine.cpp', 'sound/sequencer.cpp', 'sound/audiooutput.cpp', 'sound/pulsestream.cpp',
+         'sound/tunefile.cpp', 'sound/tunecheck.cpp', 'process/worker.cpp', 'process/report.cpp',
          'storage/keptfile.cpp', 'storage/keptgame.cpp', 'storage/musicchoice.cpp', 'app/onegame.cpp']
 # The report's areas, first match; AREA=<name> runs one of them.
 AREAS = [('screens/boardlayout', 'layouts'), ('screens/selectionlayout', 'layouts'),
-         ('screens/winnerlayout', 'layouts'), ('screens/', 'screens'), ('music/', 'music'), ('process/', 'process'), ('storage/', 'storage'), ('game/', 'game'),
+         ('screens/winnerlayout', 'layouts'), ('screens/', 'screens'), ('sound/', 'sound'), ('process/', 'process'), ('storage/', 'storage'), ('game/', 'game'),
          ('app/', 'app')]
 # The screen reader, the package and install checks.
 LEFT_OUT = re.compile(r'screen|orca|lintian|debian|install|silently|frozen|live_pipewire')
@@ -69,7 +69,7 @@ LEFT_OUT = re.compile(r'screen|orca|lintian|debian|install|silently|frozen|live_
 # takes most of a minute, so only these files' mutants meet it, each worker
 # on a private server of its own.
 LIVE = re.compile(r'^test_music_live_')
-LIVE_FILES = ('music/engine.cpp', 'music/sequencer.cpp', 'music/audiooutput.cpp', 'music/pulsestream.cpp', 'screens/beep.cpp')
+LIVE_FILES = ('sound/engine.cpp', 'sound/sequencer.cpp', 'sound/audiooutput.cpp', 'sound/pulsestream.cpp', 'sound/beep.cpp')
 FIXTURE = ROOT / 'tests' / 'music' / 'pulse-fixture.sh'
 # The mutants are built with LeakSanitizer (a malloc hook, no slower to run):
 # a test that ends with memory nothing points to any more fails, as in the

@@ -271,7 +271,7 @@ private slots:
 
     void aStepsBeepIsNeverLateAndIsHeardOnANewServer()
     {
-        screens::Beeper beeper;
+        Beeper beeper;
         StreamWatch watch;
         QTRY_VERIFY((StreamListed(), watch.Count("on client") > 0));  // listening
         beeper.Play();
@@ -285,7 +285,7 @@ private slots:
         for (int step = 0; step < 3; ++step)
             beeper.Play();
         {  // a game closed meanwhile leaves its beep to the hung server and does not wait
-            screens::Beeper closing;
+            Beeper closing;
             closing.Play();
             QTest::qWait(50);
         }

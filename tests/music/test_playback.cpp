@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+#include <cstdio>
+
 using namespace kiramoku;
 using namespace kiramoku::test;
 
@@ -88,8 +90,45 @@ private slots:
         QVERIFY(music.Render(3000).StartsLike(Reference()));
         QCOMPARE(music.Status().state, TuneState::Playing);
         QCOMPARE(music.Status().opens, 2);
+        QCOMPARE(music.Status().reads, 1);  // the same file, read once
         QCOMPARE(music.output->Starts(), 1);  // the tick restarts inside the synthesizer
         QVERIFY(music.output->Running());
+    }
+
+    void aTuneFileReplacedBetweenTwoOpensIsReadAnew_data()
+    {
+        QTest::addColumn<int>("change");  // 0 none, 1 written over in place, 2 another file moved over it
+        QTest::newRow("the same file") << 0;
+        QTest::newRow("another tune of the same size written over it") << 1;
+        QTest::newRow("another tune moved over it") << 2;
+    }
+
+    void aTuneFileReplacedBetweenTwoOpensIsReadAnew()
+    {
+        QFETCH(int, change);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tune.mid"));
+        // One quarter note, then a half note: the same bytes but for one delta time.
+        const QByteArray quarter = Header(0, 1, 480) + Track(OneNote());
+        QByteArray half = quarter;
+        half.replace(Bytes({0x83, 0x60, 0x80}), Bytes({0x87, 0x40, 0x80}));
+        const auto write = [](const QString &to, const QByteArray &bytes) {
+            QFile file(to);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(half.size() == quarter.size() && half != quarter && write(path, quarter));
+        OfflineMusic music;
+        music.Start(path);
+        QCOMPARE(music.Status().endTick, 480);
+        QTest::qWait(20);  // past the file system's clock step, so that a write shows in the file's times
+        if (change == 1)
+            QVERIFY(write(path, half));
+        if (change == 2)
+            QVERIFY(write(path + QStringLiteral(".new"), half) && std::rename(qPrintable(path + QStringLiteral(".new")), qPrintable(path)) == 0);
+        music.Tick();
+        QCOMPARE(music.Status().state, TuneState::Playing);
+        QCOMPARE(music.Status().endTick, change == 0 ? 480 : 960);
+        QCOMPARE(music.Status().reads, change == 0 ? 1 : 2);
     }
 
     void musicOffTakesEveryCommandAndPlaysNothing_data()
@@ -325,8 +364,9 @@ private slots:
         };
         StartMusic(music, BuiltTune());
         QVERIFY(reaches(TuneState::Finished));
-        for (int tick = 0; tick < 20; ++tick) {  // restarts, with pauses and resumes among them
+        for (int tick = 0; tick < 20; ++tick) {  // restarts, each carried out, with pauses and resumes among them
             RestartMusic(music);
+            QVERIFY(music.Device().WaitUntilIdle(Patience));
             if (tick % 4 == 1) {
                 music.SetCommand(QStringLiteral("Pause"));
                 QVERIFY(music.Device().WaitUntilIdle(Patience));

@@ -42,15 +42,19 @@ bool PassesInAChild(const std::function<void()> &work)
 // PlayBoardMusic opens after it is still told.
 const QString MissingTuneLine = QStringLiteral("kiramoku: no music: the tune file /nonexistent/kira.mid is missing\n");
 
-// The board's whole life on `options`: start, three ticks, `listening` on,
-// a second cause of silence (a missing tune), and the close.
+// The board's whole life on `options`: start, three ticks (each carried out,
+// as ticks far apart are), `listening` on, a second cause of silence (a
+// missing tune), and the close.
 void PlayBoardMusic(SequencerOptions options, std::chrono::milliseconds listening = {})
 {
     MMControl music(std::move(options));
     music.SetUpdateInterval(0);
     StartMusic(music, BuiltTune());
-    for (int tick = 0; tick < 3; ++tick)
+    for (int tick = 0; tick < 3; ++tick) {
+        music.Device().WaitUntilIdle(Patience);
         RestartMusic(music);
+    }
+    music.Device().WaitUntilIdle(Patience);
     QTest::qWait(int(listening.count()));
     music.SetFileName(QStringLiteral("/nonexistent/kira.mid"));
     RestartMusic(music);
@@ -104,6 +108,7 @@ private slots:
         const QString text = CaughtStderr([&] {
             OfflineMusic music;
             music.Start(notes.fileName());
+            music.Settle();
             music.Start(BuiltTune());  // then a tune, which plays without a word
             music.Settle();
         });
@@ -116,7 +121,7 @@ private slots:
         // A runtime folder that belongs to someone else: the sound server
         // cannot be reached through it, and its library says so every time.
         qputenv("XDG_RUNTIME_DIR", "");  // none: the sound library finds its own place, and nothing is said
-        QCOMPARE(CaughtStderr([] { screens::Beeper beeper; beeper.Play(); QTest::qWait(300); }), QStringLiteral("canary\n"));
+        QCOMPARE(CaughtStderr([] { Beeper beeper; beeper.Play(); QTest::qWait(300); }), QStringLiteral("canary\n"));
         QTemporaryDir dir;
         QVERIFY(chmod(QFile::encodeName(dir.path()).constData(), 0700) == 0);
         if (geteuid() == 0)
@@ -128,7 +133,7 @@ private slots:
             // The music does not try the server there either: no lines of its library.
             PlayBoardMusic(OnDriver("pulseaudio"));
             for (int round = 0; round < 3; ++round) {  // later games' beeps too
-                screens::Beeper beeper;
+                Beeper beeper;
                 for (int step = 0; step < 14; ++step)
                     beeper.Play();
                 QTest::qWait(400);

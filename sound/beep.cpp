@@ -12,7 +12,7 @@
 #include "report.h"
 #include "runtimefolder.h"
 
-namespace kiramoku::screens {
+namespace kiramoku {
 
 namespace {
 // The sound server lives in the session's runtime folder. When that folder
@@ -137,4 +137,4 @@ void Beeper::Play()
     worker_.Post([bell = bell_, askedAt = std::chrono::steady_clock::now()] { bell->Ring(askedAt); });
 }
 
-} // namespace kiramoku::screens
+} // namespace kiramoku

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <memory>
 
-namespace kiramoku::screens {
+namespace kiramoku {
 
 class Beeper {
 public:
@@ -28,4 +28,4 @@ private:
     Worker worker_;  // last: it ends before the bell goes
 };
 
-} // namespace kiramoku::screens
+} // namespace kiramoku

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -37,12 +38,13 @@ public:
     // the last sample, until it is let sound again (it fades back in).
     void Hush(bool on) { hushed_ = on; }
     bool Hushed() const { return hushed_; }
-    // Hushed and faded all the way out.
-    bool FadedOut() const { return fadedOut_; }
-    // Frames rendered in silence since the fade reached it: once the output
-    // has asked for more of them than it buffers, the fade's last sample
-    // has been played, and closing the output cuts off nothing but silence.
-    std::int64_t SilentFrames() const { return silentFrames_; }
+    // Waits until the sound has faded out and more than `drained` frames of
+    // silence have been rendered since: once the output has asked for more
+    // of them than it buffers, the fade's last sample has been played, and
+    // closing the output cuts off nothing but silence. At most `limit`, and
+    // not at all once hurried.
+    void WaitFadedOut(std::int64_t drained, std::chrono::milliseconds limit);
+    void Hurry();
 
     void Render(std::span<float> left, std::span<float> right) override;
 
@@ -53,8 +55,11 @@ private:
     std::mutex mutex_;
     fluid_synth_t *synth_ = nullptr;  // under mutex_
     std::atomic<bool> hushed_{false};
-    std::atomic<bool> fadedOut_{false};
-    std::atomic<std::int64_t> silentFrames_{0};
+    std::mutex fadeMutex_;
+    std::condition_variable fadeChanged_;
+    std::int64_t silentFrames_ = 0;  // under fadeMutex_, like the two below
+    bool fadedOut_ = false;
+    bool hurried_ = false;
     float gain_ = 1.0f;  // the output's thread only
 };
 

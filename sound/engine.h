@@ -7,7 +7,7 @@
 // output's thread never sees a player half started, stopped or moved.
 #include "sequencer.h"
 #include "synthsound.h"
-#include "tunecheck.h"
+#include "tunefile.h"
 
 #include <fluidsynth/types.h>
 
@@ -30,12 +30,10 @@ public:
 
     Sequencer::Status Status();
 
-    // Whether the output should be playing: a tune has played since the
-    // music was last released. Then ReopenOutput, called every ReopenEvery,
-    // opens it again if its sound server went away or none has answered
-    // yet: the tune is heard within a second of a server answering.
-    bool OutputWanted() const { return outputWanted_; }
-    void ReopenOutput();
+    // While a tune has played since the music was last released, the output
+    // should play: called every ReopenEvery, this opens it again if its sound
+    // server went away or none has answered yet, and answers whether to go on.
+    bool ReopenOutput();
     static constexpr std::chrono::milliseconds ReopenEvery{750};
 
     // How long Release waits at most for the fade to be played to its last
@@ -43,10 +41,8 @@ public:
     // is heard, the fade, then twice the buffer of silence (about 300 ms),
     // with room for a busy machine; well within Sequencer::ShutdownWait.
     static constexpr std::chrono::milliseconds FadeWait{400};
-    // The game is ending: a Release in hand no longer waits for its fade.
-    // Any thread.
-    void Hurry() { hurry_ = true; }
-    static constexpr std::chrono::milliseconds FadePoll{5};
+    // The game is ending: a Release in hand no longer waits for its fade. Any thread.
+    void Hurry() { sound_.Hurry(); }
 
 private:
     TuneState State() const;  // caller holds the sound's lock
@@ -64,14 +60,12 @@ private:
     fluid_synth_t *synth_ = nullptr;
     bool synthFailed_ = false;
     fluid_player_t *player_ = nullptr;
-    std::vector<std::uint8_t> tune_;
-    TuneCheck check_;
+    TuneFile tune_;
     bool paused_ = false;
     bool played_ = false;
     bool outputOn_ = false;
     bool outputLost_ = false;
     bool outputWanted_ = false;
-    std::atomic<bool> hurry_{false};
     int opens_ = 0;
 };
 

@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <thread>
 
 namespace kiramoku {
 
@@ -19,16 +18,10 @@ void Engine::Open(const std::string &path)
     // The tune is read and checked before the SoundFont is loaded: a
     // missing or refused tune costs nothing.
     std::string why;
-    auto bytes = ReadTuneFile(path, why);
-    if (!bytes)
+    if (!tune_.Load(path, why))
         return ReportNoMusic(why);
-    TuneCheck check = CheckTune(*bytes);
-    if (!check.accepted)
-        return ReportNoMusic("the tune file " + path + " is not a tune we can play: " + check.reason);
     if (!EnsureSynth())
         return;
-    tune_ = std::move(*bytes);
-    check_ = std::move(check);
     ++opens_;
     LoadPlayer();
 }
@@ -43,7 +36,7 @@ void Engine::Play(std::optional<std::int64_t> fromMs)
         if (!fromMs && finished)
             return;  // at its end: nothing left to play
         if (fromMs && *fromMs >= 0) {
-            const auto tick = static_cast<int>(check_.TickAt(static_cast<double>(*fromMs)));
+            const auto tick = static_cast<int>(tune_.Check().TickAt(static_cast<double>(*fromMs)));
             if (finished) {
                 // A player that reached its end cannot start again: load the tune anew.
                 fluid_player_stop(player_);
@@ -95,10 +88,11 @@ void Engine::StartOutput()
     }
 }
 
-void Engine::ReopenOutput()
+bool Engine::ReopenOutput()
 {
     if (outputWanted_ && (!outputOn_ || !options_.output->Alive()))
         StartOutput();
+    return outputWanted_;
 }
 
 // The synthesizer's own calls (notes off, controllers) are serialised by
@@ -131,9 +125,6 @@ void Engine::Close()
         for (int channel = 0; channel < fluid_synth_count_midi_channels(synth_); ++channel)
             fluid_synth_cc(synth_, channel, ResetAllControllers, 0);
     }
-    tune_.clear();
-    tune_.shrink_to_fit();
-    check_ = {};
 }
 
 void Engine::Release(bool fade)
@@ -142,11 +133,7 @@ void Engine::Release(bool fade)
         // Closing the output drops what it holds unplayed: it must hold
         // nothing but silence by then, or the fade is cut off in a click.
         sound_.Hush(true);
-        const std::int64_t drained = 2 * static_cast<std::int64_t>(options_.output->BufferedFrames());
-        const auto until = std::chrono::steady_clock::now() + FadeWait;
-        while (!(sound_.FadedOut() && sound_.SilentFrames() > drained) && !hurry_
-               && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(FadePoll);
+        sound_.WaitFadedOut(2 * static_cast<std::int64_t>(options_.output->BufferedFrames()), FadeWait);
     }
     // The output first (it renders the synthesizer), then the tune, the
     // synthesizer and its SoundFont.
@@ -178,9 +165,10 @@ Sequencer::Status Engine::Status()
     status.synthReady = synth_ != nullptr;
     status.outputOn = outputOn_;
     status.tick = player_ ? fluid_player_get_current_tick(player_) : 0;
-    status.endTick = check_.endTick;
-    status.tuneMs = check_.accepted ? check_.DurationMs() : 0.0;
+    status.endTick = player_ ? tune_.Check().endTick : 0;
+    status.tuneMs = player_ ? tune_.Check().DurationMs() : 0.0;
     status.opens = opens_;
+    status.reads = tune_.Reads();
     return status;
 }
 
@@ -192,7 +180,7 @@ TuneState Engine::State() const
     // end (to let the last notes ring), and says "done" both after a stop
     // and at the end: so the end is told by the position, and a stop by
     // our own note of it.
-    if (fluid_player_get_current_tick(player_) >= check_.endTick && played_)
+    if (fluid_player_get_current_tick(player_) >= tune_.Check().endTick && played_)
         return TuneState::Finished;
     if (fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING)
         return TuneState::Playing;
@@ -277,7 +265,7 @@ void Engine::LoadPlayerLocked()
         return;
     // Once through: a player told to loop retries a tune it cannot read for ever.
     fluid_player_set_loop(player_, 1);
-    if (fluid_player_add_mem(player_, tune_.data(), tune_.size()) != FLUID_OK) {
+    if (fluid_player_add_mem(player_, tune_.Bytes().data(), tune_.Bytes().size()) != FLUID_OK) {
         delete_fluid_player(player_);
         player_ = nullptr;
     }

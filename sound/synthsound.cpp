@@ -9,9 +9,30 @@ namespace kiramoku {
 
 void SynthSound::Render(std::span<float> left, std::span<float> right)
 {
-    const bool silentBefore = fadedOut_;
     RenderSynth(left, right);
-    silentFrames_ = silentBefore && fadedOut_ ? silentFrames_ + static_cast<std::int64_t>(left.size()) : 0;
+    {
+        const std::lock_guard lock(fadeMutex_);
+        const bool silentBefore = fadedOut_;
+        fadedOut_ = gain_ == 0.0f;
+        silentFrames_ = silentBefore && fadedOut_ ? silentFrames_ + static_cast<std::int64_t>(left.size()) : 0;
+    }
+    if (hushed_)
+        fadeChanged_.notify_all();
+}
+
+void SynthSound::WaitFadedOut(std::int64_t drained, std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(fadeMutex_);
+    fadeChanged_.wait_for(lock, limit, [&] { return hurried_ || (fadedOut_ && silentFrames_ > drained); });
+}
+
+void SynthSound::Hurry()
+{
+    {
+        const std::lock_guard lock(fadeMutex_);
+        hurried_ = true;
+    }
+    fadeChanged_.notify_all();
 }
 
 void SynthSound::RenderSynth(std::span<float> left, std::span<float> right)
@@ -53,7 +74,6 @@ void SynthSound::ApplyFade(std::span<float> left, std::span<float> right)
             right[i] = 0.0f;
         }
     }
-    fadedOut_ = gain_ == 0.0f;
 }
 
 } // namespace kiramoku

@@ -1,0 +1,89 @@
+#pragma once
+// The MIDI sequencer behind the board's music control: a FluidSynth
+// synthesizer with a General MIDI SoundFont, playing one tune at a time.
+//
+// Every command returns at once: it changes the wanted state (which tune,
+// playing, paused, closed, or music off), and the sequencer's one worker
+// thread brings the music to the newest wish, loading the SoundFont there on
+// first use. Failures are silent but for one line a run (ReportNoMusic).
+#include "audiooutput.h"
+#include "worker.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kiramoku {
+
+// The SoundFonts tried in order: the small TimGM6mb (quick to load), then
+// whatever General MIDI SoundFont the system names as its default.
+std::vector<std::string> DefaultSoundFonts();
+
+struct SequencerOptions {
+    std::vector<std::string> soundFonts = DefaultSoundFonts();
+    std::shared_ptr<AudioOutput> output = std::make_shared<LiveAudioOutput>();
+};
+
+enum class TuneState {
+    Closed,    // no tune open
+    Ready,     // open, not started
+    Playing,
+    Paused,    // stopped by Pause, keeps its position
+    Finished,  // played to its end and stopped there
+};
+
+class Sequencer {
+public:
+    static constexpr int SampleRate = 44100;  // frames a second, live and offline
+    // How long the end waits for the worker before leaving it behind
+    // (NoteThreadLeftBehind): a frozen sound server never holds the exit.
+    static constexpr std::chrono::milliseconds ShutdownWait{500};
+
+    explicit Sequencer(SequencerOptions options = {});
+    ~Sequencer();
+    Sequencer(const Sequencer &) = delete;
+    Sequencer &operator=(const Sequencer &) = delete;
+
+    // Opens the tune at its start (closing the one open); music off ends.
+    void Open(const std::string &path);
+    // Plays on, or from `fromMs` into the tune; a finished tune only from a position.
+    void Play(std::optional<std::int64_t> fromMs = std::nullopt);
+    // Stops playing, keeping the position.
+    void Pause();
+    // Stops and forgets the tune; the output keeps running.
+    void Close();
+    // Music off: fade, then no output, no synthesizer, no SoundFont.
+    void Release();
+
+    // For tests and measurements.
+    struct Status {
+        TuneState state = TuneState::Closed;
+        bool synthReady = false;     // SoundFont loaded
+        bool outputOn = false;       // the sound output is open
+        int tick = 0;                // the player's position in the tune
+        std::int64_t endTick = 0;    // the open tune's length in ticks
+        double tuneMs = 0.0;         // the open tune's length in milliseconds
+        int opens = 0;               // tunes opened so far
+        int reads = 0;               // tune files read so far
+    };
+    // True once the music is as last wished, waiting at most `limit`.
+    bool WaitUntilIdle(std::chrono::milliseconds limit);
+    // Asked of the worker, after what was wished before; empty if it takes
+    // longer than SnapshotWait.
+    Status Snapshot();
+    static constexpr std::chrono::seconds SnapshotWait{10};
+
+private:
+    struct Wish;
+    struct Shared;
+    void Change(const std::function<void(Wish &)> &change);
+
+    std::shared_ptr<Shared> shared_;  // shared with the worker, which may outlive us
+    Worker worker_;                   // last: it ends first
+};
+
+} // namespace kiramoku
