@@ -119,8 +119,11 @@ SavedGame FourPeopleGame()
     const std::array<int, kiramoku::MaxPlayers> pieces = {kiramoku::PieceInRow, 7, 24, kiramoku::PieceInCluster};
     const std::array<int, kiramoku::MaxPlayers> from = {0, 12, 24, 0};
     const std::array<int, kiramoku::MaxPlayers> landed = {kiramoku::NoLanding, 7, 24, kiramoku::NoLanding};
-    const std::array<qint32, kiramoku::MaxPlayers> purses = {std::numeric_limits<qint32>::min(), 2600,
-                                                             std::numeric_limits<qint32>::max(), 1000};
+    // The ends a purse is kept at: the dearest square (-700) and the richest
+    // (+1000) can still be added in 32 bits.
+    constexpr qint32 deepestDebt = std::numeric_limits<qint32>::min() + 700;
+    constexpr qint32 largestPurse = std::numeric_limits<qint32>::max() - 1000;
+    const std::array<qint32, kiramoku::MaxPlayers> purses = {deepestDebt, 2600, largestPurse, 1000};
     for (std::size_t i = 0; i < kiramoku::MaxPlayers; ++i)
         game.players[i] = {names[qsizetype(i)], purses[i], from[i], pieces[i], landed[i]};
     game.winners = {2, 3, 2};
