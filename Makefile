@@ -87,10 +87,11 @@ test-fuzz: deps-test
 package: deps-package build
 	@cd $(BUILD_DIR) && cpack -G DEB
 
-# Mutation testing of the rules, the windows, their layout tables and the
-# music (not part of `make test`; README gives each area's time on 2 cores):
-# report in build/mutants/report.txt. AREA=game|layouts|screens|sound runs
-# one area; MUTANTS_MAX=N runs N mutants spread over the files.
+# Mutation testing of the rules, the windows, their layout tables, the sound,
+# the player's files and the one-game guard (not part of `make test`;
+# docs/testing.md gives each area's time on 2 cores): report in
+# build/mutants/report.txt. AREA=<area> runs one area (the areas are listed at
+# the head of scripts/mutants.py); MUTANTS_MAX=N runs N mutants spread over the files.
 MUTANTS_MAX ?=
 AREA ?=
 .PHONY: mutants
