@@ -36,7 +36,7 @@ void AddQtOptions(QCommandLineParser &parser)
     }
 }
 
-} // namespace
+}  // namespace
 
 CommandLine ReadCommandLine(int argc, char *argv[])
 {
@@ -66,8 +66,8 @@ CommandLine ReadCommandLine(int argc, char *argv[])
     CommandLine result;
     if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
         const QString error = parser.errorText().isEmpty()
-            ? QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst())
-            : parser.errorText();
+                                  ? QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst())
+                                  : parser.errorText();
         Print(stderr, QStringLiteral("kiramoku: %1\n").arg(error) + parser.helpText());
         result.exitStatus = UsageErrorStatus;
     } else if (parser.isSet(help)) {
@@ -84,4 +84,4 @@ CommandLine ReadCommandLine(int argc, char *argv[])
     return result;
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

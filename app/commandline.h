@@ -22,4 +22,4 @@ struct CommandLine {
 // Reads argv; prints the help, the version or the usage error itself.
 CommandLine ReadCommandLine(int argc, char *argv[]);
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -141,12 +141,12 @@ void KeepLibdbusFromAutolaunching()
         qputenv(SessionBusVariable, NoSessionBus);
 }
 
-} // namespace
+}  // namespace
 
 bool DesktopNamed(const CommandLine &commandLine)
 {
     return commandLine.platformChosen || commandLine.displayNamed || EnvironmentNames("QT_QPA_PLATFORM")
-        || EnvironmentNames("DISPLAY") || EnvironmentNames("WAYLAND_DISPLAY");
+           || EnvironmentNames("DISPLAY") || EnvironmentNames("WAYLAND_DISPLAY");
 }
 
 int ReportNoDesktop()
@@ -165,4 +165,4 @@ std::unique_ptr<QApplication> OpenDesktop(int &argc, char *argv[], const Command
     return application;
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

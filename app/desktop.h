@@ -28,4 +28,4 @@ int ReportNoDesktop();
 // would outlive the game.
 std::unique_ptr<QApplication> OpenDesktop(int &argc, char *argv[], const CommandLine &commandLine);
 
-} // namespace kiramoku
+}  // namespace kiramoku

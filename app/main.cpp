@@ -13,7 +13,7 @@
 
 namespace {
 constexpr std::chrono::seconds LastChoiceWait{2};
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

@@ -60,10 +60,10 @@ QString ServerPath(const QString &dataFolder)
     const QByteArray hash =
         QCryptographicHash::hash(QFileInfo(dataFolder).canonicalFilePath().toUtf8(), QCryptographicHash::Md5);
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/kiramoku-")
-        + QString::fromLatin1(hash.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+           + QString::fromLatin1(hash.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
 }
 
-} // namespace
+}  // namespace
 
 OneGame::OneGame()
     : lockPath_(DataFolder() + QStringLiteral("/kiramoku.lock")), lock_(lockPath_), refresher_(RefreshEndWait)
@@ -186,4 +186,4 @@ void OneGame::KeepRefreshingLock()
     refresher_.Post([] {});  // the first refresh comes a LockRefresh after it
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -65,4 +65,4 @@ private:
     Worker refresher_;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

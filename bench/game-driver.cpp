@@ -92,7 +92,8 @@ double CpuSeconds()
 // Calls `then` once, right after `widget` has painted for the first time.
 class FirstPaint : public QObject {
 public:
-    FirstPaint(QWidget *widget, std::function<void()> then) : then_(std::move(then))
+    FirstPaint(QWidget *widget, std::function<void()> then)
+        : then_(std::move(then))
     {
         widget->installEventFilter(this);
     }
@@ -395,7 +396,7 @@ int Keeping(int turns)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 // The music's SoundFont loads and the tune plays a while before M.
 constexpr std::chrono::seconds PlayBeforeKey{6};

@@ -242,8 +242,8 @@ void WriteWav(const std::string &path, const std::vector<float> &left, const std
     put(36 + frames * 4, 4);
     out.write("WAVEfmt ", 8);
     put(16, 4);
-    put(1, 2);   // PCM
-    put(2, 2);   // stereo
+    put(1, 2);  // PCM
+    put(2, 2);  // stereo
     put(Sequencer::SampleRate, 4);
     put(Sequencer::SampleRate * 4, 4);
     put(4, 2);
@@ -330,7 +330,8 @@ int Burst(int presses, std::chrono::milliseconds span, const QString &tune, bool
     std::printf("%d presses of M over %lld ms, the last asking for music %s\n", presses,
                 static_cast<long long>(span.count()), presses % 2 ? "off" : "on");
     std::printf("nothing left to do %.1f ms after the last press%s; the music %s\n", settledMs,
-                settled ? "" : " (gave up)", played ? "playing" : released ? "released" : "neither playing nor released");
+                settled ? "" : " (gave up)", played ? "playing" : released ? "released"
+                                                                           : "neither playing nor released");
     std::printf("the same presses again, then the close: %.1f ms; a thread left behind: %s\n", closeMs,
                 ThreadsLeftBehind() ? "yes" : "no");
     return 0;
@@ -434,7 +435,7 @@ int Unopened(int seconds)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

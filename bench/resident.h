@@ -37,4 +37,4 @@ inline void PrintResident(const char *when)
     std::fflush(stdout);
 }
 
-} // namespace kiramoku::bench
+}  // namespace kiramoku::bench

@@ -58,7 +58,7 @@ void CheckGame(const SavedGame &game)
         Expect(winner >= 1 && winner <= MaxPlayers, "an accepted winner who is none of the players");
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

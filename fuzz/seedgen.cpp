@@ -209,7 +209,7 @@ bool WriteSaveSeeds(const std::string &folder)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -160,7 +160,7 @@ void TearDown()
     rig.reset();  // the control first (its thread, synthesizer, SoundFont), then the application
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

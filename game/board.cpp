@@ -22,9 +22,18 @@ bool OpensIsolate(QChar::Direction d)
 bool TurnsText(QChar::Direction d)
 {
     switch (d) {
-    case QChar::DirR: case QChar::DirAL: case QChar::DirAN:
-    case QChar::DirLRE: case QChar::DirLRO: case QChar::DirRLE: case QChar::DirRLO: case QChar::DirPDF:
-    case QChar::DirLRI: case QChar::DirRLI: case QChar::DirFSI: case QChar::DirPDI:
+    case QChar::DirR:
+    case QChar::DirAL:
+    case QChar::DirAN:
+    case QChar::DirLRE:
+    case QChar::DirLRO:
+    case QChar::DirRLE:
+    case QChar::DirRLO:
+    case QChar::DirPDF:
+    case QChar::DirLRI:
+    case QChar::DirRLI:
+    case QChar::DirFSI:
+    case QChar::DirPDI:
         return true;
     default:
         return false;
@@ -52,7 +61,7 @@ QString Isolated(const QString &name)
         return name;
     return QString(unmatched + 1, FirstStrongIsolate) + name + QString(open + unmatched + 1, PopDirectionalIsolate);
 }
-} // namespace
+}  // namespace
 
 BoardRules::BoardRules(Module1 &module, Ports ports, QString tuneFile)
     : module_(module), ports_(ports), tuneFile_(std::move(tuneFile))
@@ -144,4 +153,4 @@ void BoardRules::ShowPurse(Int16 player)
     state_.Label3[player.value() - 1] = QString::number(Players[player].Money.value());
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -78,4 +78,4 @@ QString TurnAnnouncement(const QString &name);
 // A winner's line: "おめでとう。", the name, "さん", CR LF.
 QString Congratulation(const QString &name);
 
-} // namespace kiramoku
+}  // namespace kiramoku

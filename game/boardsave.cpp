@@ -89,4 +89,4 @@ void BoardRules::Resume(const SavedGame &game)
         ports_.windows.ShowWinnerWindow();
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

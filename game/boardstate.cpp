@@ -7,9 +7,8 @@ namespace kiramoku {
 namespace {
 // Where the four pieces stand when the board is created: clustered on the
 // start square, overlapping one another (twips, players 1..4).
-constexpr std::array<std::array<int, 2>, MaxPlayers> PieceStartTwips = {{
-    {480, 480}, {600, 360}, {360, 360}, {600, 600}}};
-} // namespace
+constexpr std::array<std::array<int, 2>, MaxPlayers> PieceStartTwips = {{{480, 480}, {600, 360}, {360, 360}, {600, 600}}};
+}  // namespace
 
 BoardState::BoardState()
 {
@@ -19,4 +18,4 @@ BoardState::BoardState()
     }
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -18,12 +18,12 @@ struct PiecePlace {
 };
 
 struct BoardState {
-    QString Label1;                    // the turn announcement
-    PerPlayer Label2{"Label2"};        // names
-    PerPlayer Label3{"Label3"};        // purses in decimal
-    PerPlayer Label5{"Label5"};        // last landing message
-    QString Label6;                    // the die: empty or "1".."6"
-    int Timer1Interval = 0;            // 0 stopped, RollingInterval rolling
+    QString Label1;              // the turn announcement
+    PerPlayer Label2{"Label2"};  // names
+    PerPlayer Label3{"Label3"};  // purses in decimal
+    PerPlayer Label5{"Label5"};  // last landing message
+    QString Label6;              // the die: empty or "1".."6"
+    int Timer1Interval = 0;      // 0 stopped, RollingInterval rolling
     bool Command2Enabled = false;
     CheckedArray<PiecePlace, MaxPlayers> Image4{"Image4"};
 
@@ -41,4 +41,4 @@ struct BoardState {
     BoardState();
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

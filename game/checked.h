@@ -17,7 +17,8 @@ class Checked {
 public:
     constexpr Checked() = default;
     // Every conversion into the game's numbers is range-checked.
-    constexpr Checked(long long v) : value_(narrow(v, "conversion")) {} // NOLINT: implicit on purpose
+    constexpr Checked(long long v)
+        : value_(narrow(v, "conversion")) {}  // NOLINT: implicit on purpose
 
     constexpr Rep value() const { return value_; }
 
@@ -66,7 +67,8 @@ public:
     static constexpr int first() { return First; }
     static constexpr int last() { return First + static_cast<int>(N) - 1; }
 
-    explicit CheckedArray(const char *name = "array") : name_(name) {}
+    explicit CheckedArray(const char *name = "array")
+        : name_(name) {}
 
 private:
     std::size_t slot(long long i) const
@@ -81,4 +83,4 @@ private:
     const char *name_;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

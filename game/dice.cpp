@@ -18,4 +18,4 @@ void BoardRules::Timer1_Timer()
     }
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

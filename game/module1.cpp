@@ -40,4 +40,4 @@ double ClockChance::Next()
     return static_cast<double>(z >> 11) * 0x1.0p-53;
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -13,11 +13,12 @@ namespace kiramoku {
 
 class Module1 {
 public:
-    Module1(ChanceSource &chance, TurnEffects &effects) : chance_(chance), effects_(effects) {}
+    Module1(ChanceSource &chance, TurnEffects &effects)
+        : chance_(chance), effects_(effects) {}
 
-    Int16 WinnerFlag = 0;   // 1 once a round has ended with a winner, until a restart
-    QString WinnerText;     // "おめでとう。" + name + "さん" + CR LF per winner
-    QList<int> Winners;     // the players (1..4) the winner text congratulates, in its order
+    Int16 WinnerFlag = 0;  // 1 once a round has ended with a winner, until a restart
+    QString WinnerText;    // "おめでとう。" + name + "さん" + CR LF per winner
+    QList<int> Winners;    // the players (1..4) the winner text congratulates, in its order
 
     // A die value 1..6.
     Int16 RollDie();
@@ -41,4 +42,4 @@ private:
     std::uint64_t state_ = 0x9E3779B97F4A7C15ULL;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -21,4 +21,4 @@ void RestartMusic(MusicControl &music)
     music.SetCommand(QStringLiteral("play"));
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

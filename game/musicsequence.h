@@ -10,4 +10,4 @@ void StartMusic(MusicControl &music, const QString &tuneFile);
 // from its beginning whether it was playing, paused or finished.
 void RestartMusic(MusicControl &music);
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -15,4 +15,4 @@ QString DefaultNames(Int16 player)
     return QString::fromUtf8(names[static_cast<std::size_t>(player.value())]);
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

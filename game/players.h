@@ -23,4 +23,4 @@ QString DefaultNames(Int16 player);
 // Per-player display elements are numbered 0..3: player k is element k-1.
 using PerPlayer = CheckedArray<QString, MaxPlayers>;
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -11,7 +11,7 @@ namespace kiramoku {
 class TurnEffects {
 public:
     virtual ~TurnEffects() = default;
-    virtual void Delay(int units) = 0;      // units of DelayUnit
+    virtual void Delay(int units) = 0;  // units of DelayUnit
     virtual void Beep() = 0;
 };
 
@@ -19,9 +19,9 @@ public:
 class WindowControl {
 public:
     virtual ~WindowControl() = default;
-    virtual void ShowWinnerWindow() = 0;    // not modal; loaded first if it is not
+    virtual void ShowWinnerWindow() = 0;  // not modal; loaded first if it is not
     virtual void UnloadWinnerWindow() = 0;
-    virtual void UnloadBoard() = 0;         // the board's unload closes the music
+    virtual void UnloadBoard() = 0;  // the board's unload closes the music
 };
 
 // The board window's music control: its settings and its command strings
@@ -43,16 +43,17 @@ public:
 class SelectionWindow {
 public:
     virtual ~SelectionWindow() = default;
-    virtual int ListIndex() const = 0;            // -1 when nothing is chosen, else 0..3
-    virtual void SetListIndex(int index) = 0;     // runs the list's click handler
-    virtual QString Text(int index) const = 0;    // name box 0..3, visible or not
+    virtual int ListIndex() const = 0;          // -1 when nothing is chosen, else 0..3
+    virtual void SetListIndex(int index) = 0;   // runs the list's click handler
+    virtual QString Text(int index) const = 0;  // name box 0..3, visible or not
     virtual void Hide() = 0;
     virtual void Unload() = 0;
 };
 
 // A modal Yes/No question with the information icon. Whether putting the box
 // away (Escape, the frame's close) answers No, or only Yes and No do.
-enum class Dismissal { CountsAsNo, NotAnAnswer };
+enum class Dismissal { CountsAsNo,
+                       NotAnAnswer };
 
 class Question {
 public:
@@ -67,4 +68,4 @@ public:
     virtual double Next() = 0;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -10,10 +10,11 @@ namespace kiramoku {
 
 class ProgramError : public std::runtime_error {
 public:
-    explicit ProgramError(const std::string &what) : std::runtime_error(what) {}
+    explicit ProgramError(const std::string &what)
+        : std::runtime_error(what) {}
 };
 
 // The exit status of a game stopped by a program error.
 inline constexpr int ProgramErrorExitStatus = 3;
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -135,7 +135,7 @@ QList<int> ReadWinners(const QJsonValue &value, Checker &check)
     return winners;
 }
 
-} // namespace
+}  // namespace
 
 QByteArray WriteSavedGame(const SavedGame &game)
 {
@@ -185,4 +185,4 @@ SavedGameReading ReadSavedGame(const QByteArray &bytes)
     return {SavedGameReading::Good, game, {}};
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

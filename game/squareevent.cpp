@@ -34,4 +34,4 @@ void BoardRules::ApplySquareEvent()
     }
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -52,7 +52,7 @@ constexpr std::array<Square, SquareCount> Squares = {{
 }};
 // clang-format on
 
-} // namespace
+}  // namespace
 
 const Square &SquareAt(Int16 k)
 {
@@ -97,4 +97,4 @@ float SquareTopCm(Int16 k)
     return static_cast<float>(SquareAt(k).Top / TwipsPerCm);
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -6,14 +6,19 @@
 
 namespace kiramoku {
 
-enum class SpecialMove { None, BackToStart, ShiftForward, ShiftBack };
+enum class SpecialMove { None,
+                         BackToStart,
+                         ShiftForward,
+                         ShiftBack };
 
 // Whose words a landing shows: the square's own line, the constable's, or the
 // allowance line of the moving character.
-enum class Line { Own, Constable, Allowance };
+enum class Line { Own,
+                  Constable,
+                  Allowance };
 
 struct Square {
-    int Left;          // top-left corner on the board, twips
+    int Left;  // top-left corner on the board, twips
     int Top;
     Line Kind;
     const char *Text;  // the square's own line (Line::Own only)
@@ -35,4 +40,4 @@ int LargestLoss();
 float SquareLeftCm(Int16 k);
 float SquareTopCm(Int16 k);
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -21,7 +21,7 @@ Int16 DieValue(const QString &text)
     }
     return value;
 }
-} // namespace
+}  // namespace
 
 void BoardRules::Command2_Click()
 {
@@ -115,4 +115,4 @@ void BoardRules::PlayComputerTurn()
     Command2_Click();
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

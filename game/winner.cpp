@@ -18,4 +18,4 @@ void WinnerRules::Command1_Click()
     }
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -28,4 +28,4 @@ private:
     Question &question_;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

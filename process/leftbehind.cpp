@@ -31,4 +31,4 @@ int FinishProcess(int status)
     std::_Exit(status);
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

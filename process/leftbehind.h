@@ -15,4 +15,4 @@ bool ThreadsLeftBehind();
 // once (std::_Exit); otherwise returns `status` for main to return.
 int FinishProcess(int status);
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -13,4 +13,4 @@ void UseOneHeap()
     mallopt(M_ARENA_MAX, Arenas);
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -17,4 +17,4 @@ namespace kiramoku {
 // it was given.
 void UseOneHeap();
 
-} // namespace kiramoku
+}  // namespace kiramoku

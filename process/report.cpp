@@ -19,4 +19,4 @@ bool OnceALine::Say(const QString &text)
     return true;
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -21,4 +21,4 @@ private:
     std::atomic<bool> said_{false};
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -14,7 +14,7 @@ bool RuntimeFolderUsable()
         return true;
     struct stat folder {};
     return stat(runtime, &folder) == 0 && S_ISDIR(folder.st_mode) && folder.st_uid == geteuid()
-        && access(runtime, W_OK | X_OK) == 0;
+           && access(runtime, W_OK | X_OK) == 0;
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -7,4 +7,4 @@ namespace kiramoku {
 // is not set at all, when each library finds its own place).
 bool RuntimeFolderUsable();
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -109,4 +109,4 @@ bool Worker::Settle(std::chrono::milliseconds wait)
     return line_->changed.wait_for(lock, wait, [this] { return line_->Idle(); });
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -45,4 +45,4 @@ private:
     std::function<void()> leftBehind_;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

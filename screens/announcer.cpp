@@ -15,7 +15,8 @@ namespace {
 class SpeechRow : public QWidget {
     Q_OBJECT
 public:
-    explicit SpeechRow(QWidget *parent) : QWidget(parent)
+    explicit SpeechRow(QWidget *parent)
+        : QWidget(parent)
     {
         setObjectName(QStringLiteral("SpeechRow"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -27,7 +28,8 @@ public:
 class SpeechNote : public QWidget {
     Q_OBJECT
 public:
-    explicit SpeechNote(QWidget *row) : QWidget(row)
+    explicit SpeechNote(QWidget *row)
+        : QWidget(row)
     {
         setGeometry(0, 0, 0, 0);
         hide();
@@ -66,7 +68,7 @@ QString Unpadded(const QString &text)
     return text.trimmed();
 }
 
-} // namespace
+}  // namespace
 
 Speaker::Speaker(QWidget *window)
 {
@@ -93,7 +95,8 @@ void Speaker::Say(const QString &sentence)
     note->hide();
 }
 
-Announcer::Announcer(QWidget *board) : board_(board), speaker_(board)
+Announcer::Announcer(QWidget *board)
+    : board_(board), speaker_(board)
 {
     // Found once here: a board without its squares or pieces stops at its
     // start, not in the middle of a turn.
@@ -176,6 +179,6 @@ void Announcer::NamePieces(const BoardState &board)
     }
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens
 
 #include "announcer.moc"

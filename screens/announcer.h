@@ -61,4 +61,4 @@ private:
     std::optional<BoardState> shown_;  // the board drawn before
 };
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

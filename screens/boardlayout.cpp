@@ -132,11 +132,11 @@ constexpr Element Board[] = {
     {Shape,        "Shape1",   NoIndex,  120,  120, 9975, 6735, Peach,     Default, 0,                  nullptr,           nullptr,                Plain,                   FieldBorder},
 };
 // clang-format on
-} // namespace
+}  // namespace
 
 std::span<const Element> BoardLayout()
 {
     return Board;
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -2,24 +2,24 @@
 
 #include "programerror.h"
 
-#include <QCoreApplication>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QHash>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QPointer>
-#include <QKeyEvent>
-#include <QPainter>
 #include <QSvgRenderer>
 #include <QTextOption>
 
 namespace kiramoku::screens {
 
 namespace {
-constexpr int LabelPadding = 2;      // px between a label's frame and its text
-constexpr int ButtonPadding = 3;     // px from a button's edge to its picture and caption
-constexpr qreal CornerRadius = 14;   // px of a rounded panel's corners
+constexpr int LabelPadding = 2;     // px between a label's frame and its text
+constexpr int ButtonPadding = 3;    // px from a button's edge to its picture and caption
+constexpr qreal CornerRadius = 14;  // px of a rounded panel's corners
 
 QTextOption WrappingOption(Qt::Alignment alignment)
 {
@@ -36,7 +36,7 @@ QAccessibleInterface *PictureAccessible(const QString &className, QObject *objec
     }
     return nullptr;
 }
-} // namespace
+}  // namespace
 
 QSvgRenderer *PictureRenderer(const QString &name)
 {
@@ -293,10 +293,10 @@ void CaptionButton::keyPressEvent(QKeyEvent *event)
 }
 
 QItemSelectionModel::SelectionFlags ChoiceList::selectionCommand(const QModelIndex &index,
-                                                               const QEvent *event) const
+                                                                 const QEvent *event) const
 {
     const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
     return flags.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : flags;
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

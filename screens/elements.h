@@ -123,4 +123,4 @@ protected:
                                                          const QEvent *event) const override;
 };
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -20,21 +20,43 @@ namespace kiramoku::screens {
 namespace {
 constexpr qreal MillisecondsPerSecond = 1000;
 constexpr qreal AssumedRefreshRate = 60;  // Hz, for a screen that does not say its own
-constexpr quint64 NoEventTime = 0;         // the time of an event the window system did not send
-} // namespace
+constexpr quint64 NoEventTime = 0;        // the time of an event the window system did not send
+}  // namespace
 
 // The rules' music commands go through the playback, so a game end's "Pause"
 // sounds when the last walk has been seen, not before.
 class DeferredMusic : public MusicControl {
 public:
-    DeferredMusic(MusicControl &music, Playback &playback) : music_(music), playback_(playback) {}
-    void SetNotify(bool on) override { Later([=, this] { music_.SetNotify(on); }); }
-    void SetWait(bool on) override { Later([=, this] { music_.SetWait(on); }); }
-    void SetShareable(bool on) override { Later([=, this] { music_.SetShareable(on); }); }
-    void SetDeviceType(const QString &type) override { Later([=, this] { music_.SetDeviceType(type); }); }
-    void SetFileName(const QString &path) override { Later([=, this] { music_.SetFileName(path); }); }
-    void SetFrom(qint32 position) override { Later([=, this] { music_.SetFrom(position); }); }
-    void SetCommand(const QString &command) override { Later([=, this] { music_.SetCommand(command); }); }
+    DeferredMusic(MusicControl &music, Playback &playback)
+        : music_(music), playback_(playback) {}
+    void SetNotify(bool on) override
+    {
+        Later([=, this] { music_.SetNotify(on); });
+    }
+    void SetWait(bool on) override
+    {
+        Later([=, this] { music_.SetWait(on); });
+    }
+    void SetShareable(bool on) override
+    {
+        Later([=, this] { music_.SetShareable(on); });
+    }
+    void SetDeviceType(const QString &type) override
+    {
+        Later([=, this] { music_.SetDeviceType(type); });
+    }
+    void SetFileName(const QString &path) override
+    {
+        Later([=, this] { music_.SetFileName(path); });
+    }
+    void SetFrom(qint32 position) override
+    {
+        Later([=, this] { music_.SetFrom(position); });
+    }
+    void SetCommand(const QString &command) override
+    {
+        Later([=, this] { music_.SetCommand(command); });
+    }
 
     // Runs `commands` with what they send going to the music at once.
     void AtOnce(const std::function<void()> &commands)
@@ -302,4 +324,4 @@ void Form1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

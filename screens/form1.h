@@ -99,4 +99,4 @@ private:
     std::unique_ptr<Announcer> announcer_;  // what a screen reader hears of the play
 };
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

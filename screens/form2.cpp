@@ -14,7 +14,8 @@ namespace {
 constexpr int NameBoxes = 4;
 }
 
-Form2::Form2(std::function<void()> showBoard) : showBoard_(std::move(showBoard))
+Form2::Form2(std::function<void()> showBoard)
+    : showBoard_(std::move(showBoard))
 {
     setObjectName(QStringLiteral("Form2"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -88,4 +89,4 @@ void Form2::Command1_Click()
     showBoard_();
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

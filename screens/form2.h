@@ -33,4 +33,4 @@ private:
     QListWidget *list1_;
 };
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -103,4 +103,4 @@ void Form3::closeEvent(QCloseEvent *event)
         Qt::QueuedConnection);
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -49,4 +49,4 @@ private:
     std::unique_ptr<Speaker> speaker_;  // reads the congratulations as the window comes up
 };
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -26,4 +26,4 @@ void StopOnProgramError(const char *what)
     std::_Exit(ProgramErrorExitStatus);
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

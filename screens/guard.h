@@ -19,4 +19,4 @@ void Guard(F &&handler)
     }
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

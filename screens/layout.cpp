@@ -98,8 +98,8 @@ QWidget *Create(QWidget *window, const Element &e)
 // what the picture has written on it. nullptr leaves the caption (or a
 // button's text) as the name.
 struct Spoken {
-    const char *window;  // the window's object name
-    const char *element; // the element's name without its index
+    const char *window;   // the window's object name
+    const char *element;  // the element's name without its index
     const char *name;
     const char *description;
 };
@@ -171,7 +171,7 @@ QRect Geometry(const Element &e)
     return {Pixels(e.left), Pixels(e.top), Pixels(e.width), Pixels(e.height)};
 }
 
-} // namespace
+}  // namespace
 
 QColor ColourOf(quint32 bgr)
 {
@@ -219,4 +219,4 @@ void BuildElements(QWidget *window, std::span<const Element> table)
     }
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

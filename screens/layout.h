@@ -14,12 +14,12 @@ class QColor;
 namespace kiramoku::screens {
 
 enum class Kind {
-    Picture,      // an SVG picture, stretched or at its own size
-    Square,       // a board square's picture; its corner comes from the square table
+    Picture,  // an SVG picture, stretched or at its own size
+    Square,   // a board square's picture; its corner comes from the square table
     Label,
-    Shape,        // filled rectangle with a black border
-    RoundedShape, // filled rounded rectangle with a black border
-    Line,         // black line; Left, Top, Width, Height hold X1, Y1, X2, Y2
+    Shape,         // filled rectangle with a black border
+    RoundedShape,  // filled rounded rectangle with a black border
+    Line,          // black line; Left, Top, Width, Height hold X1, Y1, X2, Y2
     Button,
     ListBox,
     TextBox,
@@ -30,32 +30,34 @@ enum class Kind {
 inline constexpr quint32 Tooltip = 0xFF000001;
 inline constexpr quint32 Transparent = 0xFF000002;
 
-enum class Face { Default, Gothic, Mincho };
+enum class Face { Default,
+                  Gothic,
+                  Mincho };
 
 enum Style : unsigned {
     Plain = 0,
     Framed = 1u << 0,
     AlignRight = 1u << 1,
     AlignCenter = 1u << 2,
-    SizedToText = 1u << 3, // the label grows with its caption
-    Stretched = 1u << 4,   // the picture fills its rectangle
+    SizedToText = 1u << 3,  // the label grows with its caption
+    Stretched = 1u << 4,    // the picture fills its rectangle
     Disabled = 1u << 5,
     Hidden = 1u << 6,
-    Graphical = 1u << 7,   // a button drawn with its own colour
+    Graphical = 1u << 7,  // a button drawn with its own colour
 };
 
 struct Element {
     Kind kind;
     const char *name;
-    int index;            // member of an element array, or NoIndex
+    int index;                     // member of an element array, or NoIndex
     int left, top, width, height;  // twips
-    quint32 colour;       // background or fill
+    quint32 colour;                // background or fill
     Face face;
-    double points;        // font size; 0 for the window's own
+    double points;  // font size; 0 for the window's own
     const char *text;
     const char *picture;  // resource name under :/pictures/, or nullptr
     unsigned style;
-    int border;           // pixels: shape border or line width
+    int border;  // pixels: shape border or line width
 };
 
 inline constexpr int NoIndex = -1;
@@ -85,4 +87,4 @@ int Pixels(int twips);
 // A 0x00BBGGRR colour, or the special Tooltip and Transparent (invalid) values.
 QColor ColourOf(quint32 bgr);
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -30,4 +30,4 @@ inline constexpr int WinnerTop = 3510;
 
 std::span<const Element> WinnerLayout();
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

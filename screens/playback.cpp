@@ -5,7 +5,8 @@
 
 namespace kiramoku::screens {
 
-Playback::Playback(QObject *parent) : QObject(parent), unit_(DelayUnit)
+Playback::Playback(QObject *parent)
+    : QObject(parent), unit_(DelayUnit)
 {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
@@ -79,4 +80,4 @@ void Playback::PlayNext()
     emit Finished();
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

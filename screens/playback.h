@@ -65,4 +65,4 @@ private:
     QTimer timer_;
 };
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

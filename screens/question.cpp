@@ -44,7 +44,7 @@ QString StandardCaption(const char *source, const char *fallback)
     const QString translated = QCoreApplication::translate("QPlatformTheme", source);
     return translated == QLatin1String(source) ? QString::fromUtf8(fallback) : translated;
 }
-} // namespace
+}  // namespace
 
 bool MessageQuestion::AskYes(const QString &text, const QString &title, bool yesIsDefault, Dismissal dismissal)
 {
@@ -59,4 +59,4 @@ bool MessageQuestion::AskYes(const QString &text, const QString &title, bool yes
     return box.exec() == QMessageBox::Yes;
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

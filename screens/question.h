@@ -9,4 +9,4 @@ public:
     bool AskYes(const QString &text, const QString &title, bool yesIsDefault, Dismissal dismissal) override;
 };
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

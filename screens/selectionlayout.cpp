@@ -29,11 +29,11 @@ constexpr Element Selection[] = {
 };
 
 // clang-format on
-} // namespace
+}  // namespace
 
 std::span<const Element> SelectionLayout()
 {
     return Selection;
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -27,7 +27,7 @@ namespace {
 const char *const ContinueQuestion = "前回の続きから遊びますか？";
 // How long the end of the desktop session waits for the game to be written.
 constexpr std::chrono::milliseconds SessionEndWait{2000};
-} // namespace
+}  // namespace
 
 void Session::Start(bool offerKept)
 {
@@ -133,4 +133,4 @@ void Session::Input(std::function<void()> action)
     }
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

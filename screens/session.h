@@ -62,4 +62,4 @@ private:
     QPointer<Form3> form3_;
 };
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -123,4 +123,4 @@ void PlaceOnPrimaryScreen(QWidget *window, int leftTwips, int topTwips)
     window->setGeometry(QRect(origin + QPoint(Pixels(leftTwips), Pixels(topTwips)), window->size()));
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -27,4 +27,4 @@ void SetUpWindow(QWidget *window, const QString &title, int widthTwips, int heig
 // primary screen, in twips, where the window system lets a program choose.
 void PlaceOnPrimaryScreen(QWidget *window, int leftTwips, int topTwips);
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

@@ -18,11 +18,11 @@ constexpr Element Winner[] = {
     {Picture, "Image2",   NoIndex, -720,    0, 5895, 2055, 0,           Default, 0,            nullptr, "balloon.svg",    Stretched,   0},
 };
 // clang-format on
-} // namespace
+}  // namespace
 
 std::span<const Element> WinnerLayout()
 {
     return Winner;
 }
 
-} // namespace kiramoku::screens
+}  // namespace kiramoku::screens

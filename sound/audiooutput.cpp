@@ -150,4 +150,4 @@ int OfflineAudioOutput::Starts() const
     return starts_;
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -118,4 +118,4 @@ private:
     int starts_ = 0;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

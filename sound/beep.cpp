@@ -33,7 +33,8 @@ bool SoundServerReachable()
 void RingWindowSystemBell()
 {
     if (QCoreApplication *app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(app, [] { QApplication::beep(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { QApplication::beep(); }, Qt::QueuedConnection);
     }
 }
 
@@ -89,7 +90,7 @@ void RingBell(ca_context *&context)
         RingWindowSystemBell();
     }
 }
-} // namespace
+}  // namespace
 
 // The beep thread's own: libcanberra's context, made on the first beep.
 struct Beeper::Bell {
@@ -124,7 +125,8 @@ struct Beeper::Bell {
     }
 };
 
-Beeper::Beeper() : bell_(std::make_shared<Bell>()), worker_(EndWait, NoteThreadLeftBehind) {}
+Beeper::Beeper()
+    : bell_(std::make_shared<Bell>()), worker_(EndWait, NoteThreadLeftBehind) {}
 
 Beeper::~Beeper()
 {
@@ -137,4 +139,4 @@ void Beeper::Play()
     worker_.Post([bell = bell_, askedAt = std::chrono::steady_clock::now()] { bell->Ring(askedAt); });
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

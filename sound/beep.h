@@ -28,4 +28,4 @@ private:
     Worker worker_;  // last: it ends before the bell goes
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

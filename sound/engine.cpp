@@ -283,4 +283,4 @@ void Engine::DeletePlayer()
     played_ = false;
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

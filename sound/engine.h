@@ -15,7 +15,8 @@ namespace kiramoku {
 
 class Engine {
 public:
-    explicit Engine(SequencerOptions options) : options_(std::move(options)) {}
+    explicit Engine(SequencerOptions options)
+        : options_(std::move(options)) {}
     ~Engine() { Release(false); }
     Engine(const Engine &) = delete;
     Engine &operator=(const Engine &) = delete;
@@ -69,4 +70,4 @@ private:
     int opens_ = 0;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

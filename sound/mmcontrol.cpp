@@ -21,7 +21,8 @@ MusicCommand ParseMusicCommand(const QString &command)
     return MusicCommand::Unknown;
 }
 
-MMControl::MMControl(QObject *parent) : MMControl(SequencerOptions{}, parent)
+MMControl::MMControl(QObject *parent)
+    : MMControl(SequencerOptions{}, parent)
 {
 }
 
@@ -149,4 +150,4 @@ QString FindTuneFile()
                            + QStringLiteral("/../share/kiramoku/kira.mid"));
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -19,7 +19,11 @@ namespace kiramoku {
 
 // The commands the control knows, read in any letter case and with any
 // surrounding spaces; anything else is Unknown and ignored.
-enum class MusicCommand { Open, Play, Pause, Close, Unknown };
+enum class MusicCommand { Open,
+                          Play,
+                          Pause,
+                          Close,
+                          Unknown };
 MusicCommand ParseMusicCommand(const QString &command);
 
 class MMControl : public QObject, public MusicControl {
@@ -100,4 +104,4 @@ private:
 // in the build tree and once installed alike. Needs the application object.
 QString FindTuneFile();
 
-} // namespace kiramoku
+}  // namespace kiramoku

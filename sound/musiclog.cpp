@@ -38,7 +38,7 @@ void GLibLog(const gchar *domain, GLogLevelFlags level, const gchar *message, gp
     qCDebug(lcMusic, "glib %s (%d): %s", domain ? domain : "-", int(level), message ? message : "");
 }
 
-} // namespace
+}  // namespace
 
 void RouteSoundLibraryLogs()
 {
@@ -64,4 +64,4 @@ void ReportNoMusic(const std::string &cause)
     line.Say(QStringLiteral("no music: ") + QString::fromStdString(cause));
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

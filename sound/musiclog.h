@@ -25,4 +25,4 @@ void ReportMusicWaits(const std::string &cause);
 // "kiramoku: no music: <cause>" to stderr, later calls are silent. Any thread.
 void ReportNoMusic(const std::string &cause);
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -25,9 +25,10 @@ bool Failed(pa_stream_state_t state)
     return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
 }
 
-} // namespace
+}  // namespace
 
-PulseStream::PulseStream(Render render) : render_(std::move(render)) {}
+PulseStream::PulseStream(Render render)
+    : render_(std::move(render)) {}
 
 PulseStream::~PulseStream()
 {
@@ -123,7 +124,7 @@ bool PulseStream::Open(int rate, int bufferFrames, int realtimePriority, std::st
         pa_stream_set_state_callback(stream_, StreamChanged, this);
         pa_stream_set_write_callback(stream_, Requested, this);
         open = pa_stream_connect_playback(stream_, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) >= 0
-            && WaitFor([](const PulseStream &me) { return pa_stream_get_state(me.stream_) == PA_STREAM_READY; });
+               && WaitFor([](const PulseStream &me) { return pa_stream_get_state(me.stream_) == PA_STREAM_READY; });
     }
     if (deadline)
         pa_threaded_mainloop_get_api(loop_)->time_free(deadline);
@@ -160,4 +161,4 @@ void PulseStream::Close()
     loop_ = nullptr;
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

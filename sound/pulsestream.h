@@ -53,4 +53,4 @@ private:
     std::atomic<bool> lost_{false};
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

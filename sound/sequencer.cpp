@@ -25,8 +25,8 @@ struct Sequencer::Wish {
     bool off = false;                    // music off
     TuneState tune = TuneState::Closed;  // Closed, Ready, Playing or Paused
     std::string path;
-    int opens = 0;                       // each Open opens the tune anew
-    int plays = 0;                       // each Play plays, from fromMs when given
+    int opens = 0;  // each Open opens the tune anew
+    int plays = 0;  // each Play plays, from fromMs when given
     std::optional<std::int64_t> fromMs;
 };
 
@@ -165,4 +165,4 @@ Sequencer::Status Sequencer::Snapshot()
     return status.wait_for(SnapshotWait) == std::future_status::ready ? status.get() : Status{};
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

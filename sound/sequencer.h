@@ -29,8 +29,8 @@ struct SequencerOptions {
 };
 
 enum class TuneState {
-    Closed,    // no tune open
-    Ready,     // open, not started
+    Closed,  // no tune open
+    Ready,   // open, not started
     Playing,
     Paused,    // stopped by Pause, keeps its position
     Finished,  // played to its end and stopped there
@@ -62,13 +62,13 @@ public:
     // For tests and measurements.
     struct Status {
         TuneState state = TuneState::Closed;
-        bool synthReady = false;     // SoundFont loaded
-        bool outputOn = false;       // the sound output is open
-        int tick = 0;                // the player's position in the tune
-        std::int64_t endTick = 0;    // the open tune's length in ticks
-        double tuneMs = 0.0;         // the open tune's length in milliseconds
-        int opens = 0;               // tunes opened so far
-        int reads = 0;               // tune files read so far
+        bool synthReady = false;   // SoundFont loaded
+        bool outputOn = false;     // the sound output is open
+        int tick = 0;              // the player's position in the tune
+        std::int64_t endTick = 0;  // the open tune's length in ticks
+        double tuneMs = 0.0;       // the open tune's length in milliseconds
+        int opens = 0;             // tunes opened so far
+        int reads = 0;             // tune files read so far
     };
     // True once the music is as last wished, waiting at most `limit`.
     bool WaitUntilIdle(std::chrono::milliseconds limit);
@@ -86,4 +86,4 @@ private:
     Worker worker_;                   // last: it ends first
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

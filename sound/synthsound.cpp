@@ -76,4 +76,4 @@ void SynthSound::ApplyFade(std::span<float> left, std::span<float> right)
     }
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -63,4 +63,4 @@ private:
     float gain_ = 1.0f;  // the output's thread only
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -10,7 +10,8 @@ namespace {
 // One chunk's bytes, read front to back; never reads outside them.
 class ByteReader {
 public:
-    ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    ByteReader(std::span<const std::uint8_t> bytes)
+        : bytes_(bytes) {}
 
     std::size_t Left() const { return bytes_.size() - pos_; }
     bool AtEnd() const { return pos_ == bytes_.size(); }
@@ -91,7 +92,7 @@ int RequiredMetaLength(std::uint8_t type)
 }
 
 struct TrackResult {
-    std::string error;      // empty when the track is good
+    std::string error;  // empty when the track is good
     std::int64_t endTick = 0;
 };
 
@@ -156,7 +157,8 @@ TrackResult ReadTrack(std::span<const std::uint8_t> chunk, int number, TuneCheck
                     return {where + "a tempo of 0", 0};
                 if (std::int64_t{1000} * check.division > MaxTuneTicksPerMs * micros)
                     return {where + "a tempo too fast (over " + std::to_string(MaxTuneTicksPerMs)
-                                + " ticks a millisecond)", 0};
+                                + " ticks a millisecond)",
+                            0};
                 check.tempos.push_back({tick, micros});
             }
             if (*type == 0x2F)
@@ -175,7 +177,7 @@ TrackResult ReadTrack(std::span<const std::uint8_t> chunk, int number, TuneCheck
     return {where + "no end-of-track event", 0};
 }
 
-} // namespace
+}  // namespace
 
 double TuneCheck::MillisecondsAt(std::int64_t tick) const
 {
@@ -290,4 +292,4 @@ TuneCheck CheckTune(std::span<const std::uint8_t> bytes)
     return check;
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -41,13 +41,13 @@ struct TempoChange {
 
 struct TuneCheck {
     bool accepted = false;
-    std::string reason;                // when refused: why, in words
-    int format = 0;                    // 0 or 1
-    int tracks = 0;                    // track chunks read
-    int division = 0;                  // ticks per quarter note
-    int notes = 0;                     // note-ons with a velocity above 0
-    std::int64_t endTick = 0;          // where the last track ends
-    std::vector<TempoChange> tempos;   // in tick order, one per tick at most
+    std::string reason;               // when refused: why, in words
+    int format = 0;                   // 0 or 1
+    int tracks = 0;                   // track chunks read
+    int division = 0;                 // ticks per quarter note
+    int notes = 0;                    // note-ons with a velocity above 0
+    std::int64_t endTick = 0;         // where the last track ends
+    std::vector<TempoChange> tempos;  // in tick order, one per tick at most
 
     // Milliseconds from the start of the tune to `tick` (0 <= tick).
     double MillisecondsAt(std::int64_t tick) const;
@@ -59,4 +59,4 @@ struct TuneCheck {
 
 TuneCheck CheckTune(std::span<const std::uint8_t> bytes);
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -62,4 +62,4 @@ void TuneFile::Forget()
     check_ = {};
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -36,4 +36,4 @@ private:
     int reads_ = 0;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

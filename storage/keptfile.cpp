@@ -126,7 +126,7 @@ int MoveAside(const QByteArray &from, const QByteArray &to, const FileSteps &ste
     return ::unlink(from.constData()) == 0 ? 0 : errno;
 }
 
-} // namespace
+}  // namespace
 
 const FileSteps SystemSteps{::write, ::fsync, ::close, std::rename, RenameNoReplace};
 
@@ -260,4 +260,4 @@ bool FileKeeper::Settle(std::chrono::milliseconds wait)
     return worker_.Settle(wait);
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -18,10 +18,12 @@
 namespace kiramoku {
 
 struct SmallFile {
-    enum Status { Absent, Read, Refused };
+    enum Status { Absent,
+                  Read,
+                  Refused };
     Status status = Absent;
-    QByteArray bytes;   // when Read
-    QString why;        // when Refused: what was found instead, in a few words
+    QByteArray bytes;  // when Read
+    QString why;       // when Refused: what was found instead, in a few words
 };
 
 // Opens without waiting (a pipe swapped in answers at once), then looks at
@@ -82,4 +84,4 @@ private:
     Worker worker_;  // last: it ends before the keeper's own goes
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

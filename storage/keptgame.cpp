@@ -16,10 +16,10 @@ constexpr std::chrono::milliseconds SetAsideWait{2000};
 QString SavedGamePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/kiramoku/saved-game.json");
+           + QStringLiteral("/kiramoku/saved-game.json");
 }
 
-} // namespace
+}  // namespace
 
 KeptGame::KeptGame()
     : file_(SavedGamePath(), QStringLiteral("could not keep the game in progress in %1 (%2)"))
@@ -32,8 +32,8 @@ std::optional<SavedGame> KeptGame::Offer()
     if (file.status == SmallFile::Absent)
         return std::nullopt;
     const SavedGameReading reading = file.status == SmallFile::Read
-        ? ReadSavedGame(file.bytes)
-        : SavedGameReading{SavedGameReading::Damaged, {}, file.why};
+                                         ? ReadSavedGame(file.bytes)
+                                         : SavedGameReading{SavedGameReading::Damaged, {}, file.why};
     if (reading.status == SavedGameReading::Newer) {
         keeping_ = false;
         Say(QStringLiteral("the game kept in %1 is from a later version of the game (%2); it is left as it is, "
@@ -48,9 +48,10 @@ std::optional<SavedGame> KeptGame::Offer()
         const QString suffix = QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
         file_.SetAside(suffix, [path = file_.Path(), why = reading.why](const QString &aside, const QString &reason) {
             return aside.isEmpty()
-                ? QStringLiteral("the game kept in %1 cannot be read (%2); it could not be set aside (%3), "
-                                 "so it is left as it is, and this game is not kept").arg(path, why, reason)
-                : QStringLiteral("the game kept in %1 cannot be read (%2); it is set aside as %3").arg(path, why, aside);
+                       ? QStringLiteral("the game kept in %1 cannot be read (%2); it could not be set aside (%3), "
+                                        "so it is left as it is, and this game is not kept")
+                             .arg(path, why, reason)
+                       : QStringLiteral("the game kept in %1 cannot be read (%2); it is set aside as %3").arg(path, why, aside);
         });
         file_.Settle(SetAsideWait);
         return std::nullopt;
@@ -82,4 +83,4 @@ void KeptGame::Forget()
         file_.Remove();
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -34,4 +34,4 @@ private:
     OnceALine tooLarge_;
 };
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -33,7 +33,7 @@ const char *const NotSaved = "could not save the music choice in %1 (%2); it hol
 QString SettingsPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/kiramoku/kiramoku.conf");
+           + QStringLiteral("/kiramoku/kiramoku.conf");
 }
 
 // Where the [music] section's `on` line stands in the file's bytes.
@@ -146,7 +146,7 @@ std::optional<bool> &ChosenThisRun()
     return chosen;
 }
 
-} // namespace
+}  // namespace
 
 bool MusicWanted()
 {
@@ -187,4 +187,4 @@ bool MusicChoiceSettled(std::chrono::milliseconds wait)
     return Keeper().Settle(wait);
 }
 
-} // namespace kiramoku
+}  // namespace kiramoku

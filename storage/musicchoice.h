@@ -19,4 +19,4 @@ void ApplyMusicOption(bool noMusicGiven);
 // True once the choices made so far are written (or failed to be), waiting at most `wait`.
 bool MusicChoiceSettled(std::chrono::milliseconds wait);
 
-} // namespace kiramoku
+}  // namespace kiramoku

@@ -29,8 +29,8 @@ struct TableError : std::runtime_error {
 
 struct Voice {
     std::string name;
-    int channel = 0;    // 0..15
-    int program = 0;    // 0..127
+    int channel = 0;  // 0..15
+    int program = 0;  // 0..127
     int volume = 100;
     int pan = 64;
     int reverb = 40;
@@ -40,7 +40,7 @@ struct Voice {
     int bars = 0;
     struct Event {
         std::int64_t tick;
-        int order;      // at one tick: settings, then note-offs, then note-ons
+        int order;  // at one tick: settings, then note-offs, then note-ons
         std::vector<std::uint8_t> bytes;
     };
     std::vector<Event> events;
@@ -144,11 +144,8 @@ void ReadBar(Voice &voice, const std::string &bar, const Table &table)
             for (std::string name; std::getline(keys, name, '+');) {
                 const auto key = static_cast<std::uint8_t>(Pitch(name));
                 const auto channel = static_cast<std::uint8_t>(voice.channel);
-                voice.events.push_back({voice.cursor, 2,
-                                        {static_cast<std::uint8_t>(0x90 | channel), key,
-                                         static_cast<std::uint8_t>(voice.velocity)}});
-                voice.events.push_back({voice.cursor + sounding, 1,
-                                        {static_cast<std::uint8_t>(0x80 | channel), key, 0}});
+                voice.events.push_back({voice.cursor, 2, {static_cast<std::uint8_t>(0x90 | channel), key, static_cast<std::uint8_t>(voice.velocity)}});
+                voice.events.push_back({voice.cursor + sounding, 1, {static_cast<std::uint8_t>(0x80 | channel), key, 0}});
             }
         }
         voice.cursor += ticks;
@@ -177,9 +174,7 @@ void ReadVoice(Table &table, const std::vector<std::string> &w)
     Voice voice;
     voice.name = w[1];
     const std::vector<std::pair<std::string, std::pair<int *, std::pair<int, int>>>> fields = {
-        {"channel", {&voice.channel, {1, 16}}}, {"program", {&voice.program, {1, 128}}},
-        {"volume", {&voice.volume, {0, 127}}},  {"pan", {&voice.pan, {0, 127}}},
-        {"reverb", {&voice.reverb, {0, 127}}},  {"gate", {&voice.gate, {1, 100}}}};
+        {"channel", {&voice.channel, {1, 16}}}, {"program", {&voice.program, {1, 128}}}, {"volume", {&voice.volume, {0, 127}}}, {"pan", {&voice.pan, {0, 127}}}, {"reverb", {&voice.reverb, {0, 127}}}, {"gate", {&voice.gate, {1, 100}}}};
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const auto &[key, target] = fields[i];
         if (w[2 + 2 * i] != key)
@@ -194,15 +189,14 @@ void ReadVoice(Table &table, const std::vector<std::string> &w)
     }
     const auto ch = static_cast<std::uint8_t>(voice.channel);
     auto control = [&](int number, int value) {
-        voice.events.push_back({0, 0, {static_cast<std::uint8_t>(0xB0 | ch), static_cast<std::uint8_t>(number),
-                                       static_cast<std::uint8_t>(value)}});
+        voice.events.push_back({0, 0, {static_cast<std::uint8_t>(0xB0 | ch), static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(value)}});
     };
     voice.events.push_back({0, 0, {static_cast<std::uint8_t>(0xC0 | ch), static_cast<std::uint8_t>(voice.program)}});
     control(7, voice.volume);
     control(10, voice.pan);
     control(11, 127);  // expression full: loudness comes from velocities
     control(91, voice.reverb);
-    control(93, 0);    // no chorus
+    control(93, 0);  // no chorus
     table.voices.push_back(std::move(voice));
 }
 
@@ -359,7 +353,7 @@ std::vector<std::uint8_t> WriteMidi(const Table &table)
     return file;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -25,7 +25,7 @@ QString ErrorOf(const Action &f)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 class TestNumbers : public QObject {
     Q_OBJECT
@@ -33,6 +33,7 @@ class TestNumbers : public QObject {
 private slots:
     void outOfRangeIsAProgramErrorNamingWhatFailed_data()
     {
+        // clang-format off
         QTest::addColumn<Action>("action");
         QTest::addColumn<QString>("error");  // the whole message; empty: no error
         QTest::newRow("16 bits: largest plus one") << Action([] { (void)(Int16(32767) + Int16(1)); })
@@ -61,6 +62,7 @@ private slots:
                                           << QStringLiteral("index out of range: Image1(%1), valid 0 to 24").arg(k);
         QTest::newRow("character 0") << Action([] { (void)DefaultNames(0); }) << "index out of range: DefaultNames(0), valid 1 to 4";
         QTest::newRow("character 4") << Action([] { QCOMPARE(DefaultNames(4), QStringLiteral("旗本の三男坊")); }) << "";
+        // clang-format on
     }
     void outOfRangeIsAProgramErrorNamingWhatFailed()
     {

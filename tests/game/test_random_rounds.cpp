@@ -18,7 +18,7 @@ namespace {
 struct Expected {
     QList<int> money{0, 1000, 1000, 1000, 1000}, start = QList<int>(MaxPlayers + 1);
     QStringList message = QStringList(MaxPlayers + 1);  // each player's last landing line
-    QString winnerText;  // a line for each player at 2500 or more at each round's end, in player order
+    QString winnerText;                                 // a line for each player at 2500 or more at each round's end, in player order
 };
 
 // One round with random faces: each human rolls and stops, and the computers'
@@ -36,7 +36,7 @@ void PlayRound(test::Table &table, Expected &want, std::mt19937 &rng, bool close
         QCOMPARE(table.board.CurrentPlayer.value(), human);
         table.Roll(face[human], human == humans ? face.mid(humans + 1) : QList<int>());
     }
-    QList<int> walk;  // every placement of the round, player after player
+    QList<int> walk;    // every placement of the round, player after player
     QStringList lines;  // the mover's message at each of them
     for (int k = 1; k <= MaxPlayers; ++k) {
         for (int step = 0; step <= face[k]; ++step) {
@@ -81,7 +81,7 @@ long long PeakResidentKiB()
     return usage.ru_maxrss;
 }
 
-} // namespace
+}  // namespace
 
 class TestRandomRounds : public QObject {
     Q_OBJECT

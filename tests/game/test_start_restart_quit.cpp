@@ -33,7 +33,7 @@ void PlayRound(test::Table &table, int face)
     table.Roll(face, QList<int>(MaxPlayers - humans, face));
 }
 
-} // namespace
+}  // namespace
 
 class TestStartRestartQuit : public QObject {
     Q_OBJECT
@@ -42,6 +42,7 @@ private slots:
     // The load hides the selection, takes its players over and discards it.
     void theLoadTakesThePlayersFromTheSelection_data()
     {
+        // clang-format off
         QTest::addColumn<int>("index");
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QStringList>("names");
@@ -52,6 +53,7 @@ private slots:
         QTest::newRow("four typed names") << 3 << QStringList{"一", "二", "三", "四"} << QStringList{"一", "二", "三", "四"};
         QTest::newRow("blanks and markup are names as typed")
             << 2 << QStringList{"   ", "<b>x</b>", "", "z"} << QStringList{"   ", "<b>x</b>", Defaults[2], Defaults[3]};
+        // clang-format on
     }
     void theLoadTakesThePlayersFromTheSelection()
     {
@@ -75,6 +77,7 @@ private slots:
     // rest of the line keeps the game's.
     void aNameNeverTurnsTheLineAroundIt_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("set");  // as the lines hold it
         const QString fsi = QStringLiteral("\u2068"), pdi = QStringLiteral("\u2069");
@@ -86,6 +89,7 @@ private slots:
         QTest::newRow("an isolate left open") << "\u2067ab" << fsi + "\u2067ab" + pdi + pdi;
         QTest::newRow("an isolate closed within") << "\u2067ab\u2069" << fsi + "\u2067ab\u2069" + pdi;
         QTest::newRow("a closing mark of its own") << "\u2069\u202Eab" << fsi + fsi + "\u2069\u202Eab" + pdi + pdi;
+        // clang-format on
     }
     void aNameNeverTurnsTheLineAroundIt()
     {
@@ -141,6 +145,7 @@ private slots:
     // The settings and commands the music control receives, in order.
     void theMusicHearsItsCommandsInOrder_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("moment");
         QTest::addColumn<QStringList>("commands");
         QTest::newRow("at the board's load") << "load" << QStringList{"Notify 0", "Wait 1", "Shareable 0", "DeviceType Sequencer",
@@ -148,6 +153,7 @@ private slots:
         QTest::newRow("at each tick") << "tick" << QStringList{"Command close", "Command open", "Command play"};
         QTest::newRow("at a game end, after the winner window") << "win" << QStringList{"ShowWinnerWindow", "Command Pause"};
         QTest::newRow("at the unload") << "unload" << QStringList{"Command close"};
+        // clang-format on
     }
     void theMusicHearsItsCommandsInOrder()
     {
@@ -203,6 +209,7 @@ private slots:
     // same game when both play on.
     void aKeptGameComesBackAsItWasAndPlaysOnAlike_data()
     {
+        // clang-format off
         QTest::addColumn<int>("humans");
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<int>("from");      // player 1's start square for the round
@@ -219,6 +226,7 @@ private slots:
         QTest::newRow("names with symbols and markup")
             << 4 << QStringList{"<b>おきく</b>", "&amp;", "   ", "名\t前"} << 0 << 6 << 1 << false << "6 6 1";
         QTest::newRow("a restart's row") << 3 << none << 0 << 6 << 2 << true << "0 0 0";
+        // clang-format on
     }
     void aKeptGameComesBackAsItWasAndPlaysOnAlike()
     {
@@ -263,6 +271,7 @@ private slots:
     // the reason a damaged file is set aside for.
     void aKeptGameIsReadOnlyWithinTheRulesLimits_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("written");  // in the hand-written kept game; empty: the whole file
         QTest::addColumn<QString>("instead");
         QTest::addColumn<int>("status");       // SavedGameReading::Status
@@ -312,6 +321,7 @@ private slots:
         QTest::newRow("a winner past the players") << "[3]" << "[5]" << damaged << "a winner is not a player from 1 to 4";
         QTest::newRow("nobody wins") << "[3]" << "[0]" << damaged << "a winner is not a player from 1 to 4";
         QTest::newRow("winners not in a list") << "[3]" << "7" << damaged << "winners is not a list";
+        // clang-format on
     }
     void aKeptGameIsReadOnlyWithinTheRulesLimits()
     {

@@ -40,6 +40,7 @@ private slots:
     // A chance outside 0 to 1 is a program error, never a seven or a nought.
     void chanceAtItsEdgesGivesOneAndSix_data()
     {
+        // clang-format off
         QTest::addColumn<double>("r");
         QTest::addColumn<int>("face");
         QTest::addColumn<QString>("error");  // instead of a face, in "die value out of range: %1, expected 0 <= r < 1"
@@ -49,13 +50,17 @@ private slots:
         QTest::newRow("just under one") << 0.9999999999 << 6 << "";
         QTest::newRow("one: no seven") << 1.0 << 0 << "chance gave 1.000000";
         QTest::newRow("below zero: no nought") << -0.01 << 0 << "chance gave -0.010000";
+        // clang-format on
     }
     void chanceAtItsEdgesGivesOneAndSix()
     {
         QFETCH(double, r);
         QFETCH(int, face);
         QFETCH(QString, error);
-        struct Fixed : ChanceSource { double r; double Next() override { return r; } } chance;
+        struct Fixed : ChanceSource {
+            double r;
+            double Next() override { return r; }
+        } chance;
         chance.r = r;
         test::Recorder ports;
         Module1 module(chance, ports);
@@ -101,6 +106,7 @@ private slots:
 
     void aWalkShowsEverySquareWithAPauseAndABeep_data()
     {
+        // clang-format off
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("die");
         QTest::addColumn<Squares>("placements");
@@ -112,6 +118,7 @@ private slots:
         QTest::newRow("1 from the start") << 0 << 1 << Squares{0, 1} << 1;
         QTest::newRow("2 from 22 as square 21 leaves it") << 22 << 2 << Squares{22, 23, 24} << 24;
         QTest::newRow("1 from 22 as square 23 leaves it, back on 23") << 22 << 1 << Squares{22, 23} << 23;
+        // clang-format on
     }
     void aWalkShowsEverySquareWithAPauseAndABeep()
     {
@@ -139,7 +146,10 @@ private slots:
         table.Roll(3, {2, 5, 6});
         const auto moment = [](int units, int player, const char *die, const QString &shows, int square) {
             return QStringLiteral("%1 units: player %2, die %3 showing \"%4\", piece on %5")
-                .arg(units).arg(player).arg(QString::fromUtf8(die), shows).arg(square);
+                .arg(units)
+                .arg(player)
+                .arg(QString::fromUtf8(die), shows)
+                .arg(square);
         };
         QStringList want;
         QString last;
@@ -157,7 +167,8 @@ private slots:
         QString before;
         int units = 0;
         for (const auto &p : table.ports.pauses) {
-            const char *die = p.rolling && p.stopEnabled ? "rolling" : !p.rolling && !p.stopEnabled ? "still" : "half";
+            const char *die = p.rolling && p.stopEnabled ? "rolling" : !p.rolling && !p.stopEnabled ? "still"
+                                                                                                    : "half";
             const QString shows = moment(0, p.mover, die, p.die, p.square);
             if (shows == before)
                 seen.removeLast();
@@ -178,11 +189,13 @@ private slots:
 
     void everyLandingShowsItsLinePaysAndSetsTheNextStart_data()
     {
+        // clang-format off
         QTest::addColumn<int>("square");
         QTest::addColumn<int>("player");
         for (int k = 0; k < int(expected::Squares.size()); ++k)
             for (int p = 1; p <= MaxPlayers; ++p)
                 QTest::addRow("square %d, player %d", k, p) << k << p;
+        // clang-format on
     }
     void everyLandingShowsItsLinePaysAndSetsTheNextStart()
     {

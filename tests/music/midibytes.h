@@ -49,4 +49,4 @@ inline QByteArray Tempo(std::uint32_t micros)
     return Bytes({0xFF, 0x51, 0x03}) + BigEndian(micros, 3);
 }
 
-} // namespace kiramoku::test
+}  // namespace kiramoku::test

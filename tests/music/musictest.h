@@ -12,12 +12,18 @@
 namespace kiramoku::test {
 
 // The tune the build wrote, where the game looks for it.
-inline QString BuiltTune() { return QStringLiteral(KIRAMOKU_DATA_DIR "/kira.mid"); }
+inline QString BuiltTune()
+{
+    return QStringLiteral(KIRAMOKU_DATA_DIR "/kira.mid");
+}
 
 // How long a test waits for the sequencer to catch up before calling it stuck.
 inline constexpr std::chrono::seconds Patience{10};
 
-inline constexpr std::size_t FramesIn(double ms) { return static_cast<std::size_t>(ms * Sequencer::SampleRate / 1000.0); }
+inline constexpr std::size_t FramesIn(double ms)
+{
+    return static_cast<std::size_t>(ms * Sequencer::SampleRate / 1000.0);
+}
 
 struct Sound {
     std::vector<float> left, right;
@@ -91,4 +97,4 @@ struct OfflineMusic {
     }
 };
 
-} // namespace kiramoku::test
+}  // namespace kiramoku::test

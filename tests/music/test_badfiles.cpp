@@ -28,6 +28,7 @@ class TestBadFiles : public QObject {
 private slots:
     void aBadTuneFileLeavesTheGameRunning_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("why");  // the reason its reading gives, %1 the path; empty: read, then refused as a tune
         QFile built(BuiltTune());
@@ -61,6 +62,7 @@ private slots:
         QTest::newRow("1 MiB") << Make(QStringLiteral("largest.mid"), noise, mebibyte) << read;
         QTest::newRow("1 MiB and a byte") << Make(QStringLiteral("larger.mid"), noise, mebibyte + 1) << tooLarge;
         QTest::newRow("a file that tells no size: read to a byte past 1 MiB, then refused") << QStringLiteral("/proc/kallsyms") << read;
+        // clang-format on
     }
 
     void aBadTuneFileLeavesTheGameRunning()

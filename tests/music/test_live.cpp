@@ -130,7 +130,10 @@ QString Pactl(const char *words)
     pactl.waitForFinished(3000);
     return QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
 }
-bool StreamListed() { return !Pactl("list short sink-inputs").isEmpty(); }
+bool StreamListed()
+{
+    return !Pactl("list short sink-inputs").isEmpty();
+}
 
 // `pactl subscribe`: the server's own word for each stream made on it and ended, a beep's for one.
 struct StreamWatch {
@@ -141,7 +144,7 @@ struct StreamWatch {
     int Count(const char *event) { return int((said += pactl.readAllStandardOutput()).count(event)); }
 };
 
-} // namespace
+}  // namespace
 
 class TestLive : public QObject {
     Q_OBJECT
@@ -149,6 +152,7 @@ class TestLive : public QObject {
 private slots:
     void theTuneNeverDropsOutRestsWhenOffAndSurvivesItsServer_data()
     {
+        // clang-format off
         QTest::addColumn<int>("recorderLatencyMs");
         // An ordinary recording client (the server's default latency): the
         // server then works two seconds ahead, and a stream newly opened (or
@@ -156,6 +160,7 @@ private slots:
         QTest::newRow("recorded at the server's default latency") << 0;
         // A quick one: the first sound shows what the game itself takes.
         QTest::newRow("recorded at 20 ms latency") << 20;
+        // clang-format on
     }
 
     void theTuneNeverDropsOutRestsWhenOffAndSurvivesItsServer()
@@ -239,7 +244,8 @@ private slots:
         const int musicStep = r.StepPercentile(resumedFrom, offFrame, MusicStepPercentile);
         const int endStep = r.StepPercentile(quietFrom - Recorder::FramesOf(FadeEndMs), quietFrom + 1, 1.0);
         std::printf("music off: largest step in the last %.0f ms before the silence %d, into it %d; the music's "
-                    "%.1fth percentile step %d\n", FadeEndMs, endStep, r.Step(quietFrom), 100 * MusicStepPercentile, musicStep);
+                    "%.1fth percentile step %d\n",
+                    FadeEndMs, endStep, r.Step(quietFrom), 100 * MusicStepPercentile, musicStep);
         const std::size_t onFrame = r.Frames();
         music.SetMusicOn(true);
         QTRY_VERIFY_WITH_TIMEOUT(r.SoundAfterSilence(onFrame), 3000);

@@ -68,6 +68,7 @@ private slots:
 
     void theTicksCloseOpenPlayStartsAgainFromTheBeginning_data()
     {
+        // clang-format off
         QTest::addColumn<int>("playedMs");
         QTest::addColumn<bool>("pauseFirst");
         QTest::newRow("at once after the start") << 0 << false;
@@ -75,6 +76,7 @@ private slots:
         QTest::newRow("at the loop point") << 22000 << false;
         QTest::newRow("long after its end") << 25000 << false;
         QTest::newRow("while a game end holds it paused") << 7000 << true;
+        // clang-format on
     }
 
     void theTicksCloseOpenPlayStartsAgainFromTheBeginning()
@@ -90,17 +92,19 @@ private slots:
         QVERIFY(music.Render(3000).StartsLike(Reference()));
         QCOMPARE(music.Status().state, TuneState::Playing);
         QCOMPARE(music.Status().opens, 2);
-        QCOMPARE(music.Status().reads, 1);  // the same file, read once
+        QCOMPARE(music.Status().reads, 1);    // the same file, read once
         QCOMPARE(music.output->Starts(), 1);  // the tick restarts inside the synthesizer
         QVERIFY(music.output->Running());
     }
 
     void aTuneFileReplacedBetweenTwoOpensIsReadAnew_data()
     {
+        // clang-format off
         QTest::addColumn<int>("change");  // 0 none, 1 written over in place, 2 another file moved over it
         QTest::newRow("the same file") << 0;
         QTest::newRow("another tune of the same size written over it") << 1;
         QTest::newRow("another tune moved over it") << 2;
+        // clang-format on
     }
 
     void aTuneFileReplacedBetweenTwoOpensIsReadAnew()
@@ -133,9 +137,11 @@ private slots:
 
     void musicOffTakesEveryCommandAndPlaysNothing_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("offBeforeTheStart");
         QTest::newRow("off before the board starts its music") << true;
         QTest::newRow("turned off while the tune plays") << false;
+        // clang-format on
     }
 
     void musicOffTakesEveryCommandAndPlaysNothing()
@@ -154,7 +160,7 @@ private slots:
         music.Tick();
         music.Command("Eject");
         QCOMPARE(music.control.CommandsHeard(), 2 + 3 + 1 + 3 + 1);  // each tick's close, open and play heard too
-        const Sound quiet = music.Render(2000);  // after at most the fade of a tune turned off
+        const Sound quiet = music.Render(2000);                      // after at most the fade of a tune turned off
         QCOMPARE(quiet.Rms(FramesIn(100)), 0.0);
         QCOMPARE(music.Status().opens, offBeforeTheStart ? 0 : 1);
         QCOMPARE(music.output->Starts(), offBeforeTheStart ? 0 : 1);
@@ -192,12 +198,14 @@ private slots:
 
     void commandsActInAnyLetterCase_data()
     {
+        // clang-format off
         QTest::addColumn<QStringList>("words");  // open, play, pause, close
         QTest::newRow("capitalised") << QStringList{"Open", "Play", "Pause", "close"};
         QTest::newRow("lower case") << QStringList{"open", "play", "pause", "close"};
         QTest::newRow("upper case") << QStringList{"OPEN", "PLAY", "PAUSE", "CLOSE"};
         QTest::newRow("mixed case") << QStringList{"oPeN", "pLAY", "pAuse", "Close"};
         QTest::newRow("with spaces around") << QStringList{" open", "play ", " Pause ", "\tclose"};
+        // clang-format on
     }
 
     // Open, play, pause, play, close, in any letter case: the pause falls silent at once, play resumes where it
@@ -237,8 +245,7 @@ private slots:
     void aTunesNotesAndControllersEndWithIt()
     {
         QTemporaryFile tune;
-        QVERIFY(tune.open() && tune.write(Header(0, 1, 480) + Track(OneNote().chopped(4) + Bytes({0x00, 0xE0, 0x00, 0x00, 0x00, 0xC1, 0x13,
-                                                                                                       0x00, 0x91, 0x45, 0x60, 0xC7, 0x20, 0xFF, 0x2F, 0x00}))));
+        QVERIFY(tune.open() && tune.write(Header(0, 1, 480) + Track(OneNote().chopped(4) + Bytes({0x00, 0xE0, 0x00, 0x00, 0x00, 0xC1, 0x13, 0x00, 0x91, 0x45, 0x60, 0xC7, 0x20, 0xFF, 0x2F, 0x00}))));
         tune.close();
         OfflineMusic music;
         music.Start(tune.fileName());
@@ -287,11 +294,13 @@ private slots:
 
     void thePositionToPlayFromServesTheNextPlayOnly_data()
     {
+        // clang-format off
         QTest::addColumn<int>("fromMs");
         QTest::addColumn<int>("expectedTick");
         QTest::newRow("the start") << 0 << 0;
         QTest::newRow("five seconds in") << 5000 << 3491;
         QTest::newRow("past the end") << 30000 << 15360;
+        // clang-format on
     }
 
     void thePositionToPlayFromServesTheNextPlayOnly()
@@ -317,6 +326,7 @@ private slots:
 
     void commandsOnAClosedDeviceAreHarmless_data()
     {
+        // clang-format off
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<bool>("sequencer");  // the device type, or another one
         QTest::newRow("play before any open") << QStringList{"Play"} << true;
@@ -327,6 +337,7 @@ private slots:
         QTest::newRow("close twice") << QStringList{"Open", "Play", "close", "close"} << true;
         QTest::newRow("a command it does not know") << QStringList{"Open", "Play", "close", "Eject", "", "play it again"} << true;
         QTest::newRow("a device other than the sequencer") << QStringList{"Open", "Play"} << false;
+        // clang-format on
     }
 
     void commandsOnAClosedDeviceAreHarmless()

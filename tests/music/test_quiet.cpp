@@ -60,7 +60,7 @@ void PlayBoardMusic(SequencerOptions options, std::chrono::milliseconds listenin
     RestartMusic(music);
     music.Device().WaitUntilIdle(Patience);
 }
-} // namespace
+}  // namespace
 
 class TestQuiet : public QObject {
     Q_OBJECT
@@ -75,7 +75,8 @@ private slots:
         // failure for good later is still told.
         const QString text = CaughtStderr([] { PlayBoardMusic(OnDriver("alsa", "kiramoku_no_such_device"), 3 * Engine::ReopenEvery); });
         QCOMPARE(text, QStringLiteral("kiramoku: the music waits for a sound server: no sound device answered (tried "
-                                      "PulseAudio, then ALSA)\n%1canary\n").arg(MissingTuneLine));
+                                      "PulseAudio, then ALSA)\n%1canary\n")
+                           .arg(MissingTuneLine));
     }
 
     void aDamagedSoundFontIsNamedAsDamaged()
@@ -113,7 +114,8 @@ private slots:
             music.Settle();
         });
         QCOMPARE(text, QStringLiteral("kiramoku: no music: the tune file %1 is not a tune we can play: not a MIDI file (no MThd "
-                                      "header)\ncanary\n").arg(notes.fileName()));
+                                      "header)\ncanary\n")
+                           .arg(notes.fileName()));
     }
 
     void beepsWithAnUnusableRuntimeFolderSayItOnce()
@@ -147,6 +149,7 @@ private slots:
 
     void theSettingsFileIsReadOnlyWhenSane_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("content");  // empty: a named pipe in its place; null: no file
         QTest::addColumn<qint64>("size");         // the file's size, grown sparse beyond its content
         QTest::addColumn<bool>("musicOn");
@@ -175,6 +178,7 @@ private slots:
                                                       << QByteArray() << QString(large);
         QTest::newRow("off, in a sparse file of 1 GB") << QByteArray("[music]\non=off\n") << (qint64(1) << 30) << true
                                                        << QByteArray() << QString(large);
+        // clang-format on
     }
 
     void theSettingsFileIsReadOnlyWhenSane()
@@ -203,7 +207,8 @@ private slots:
         QCOMPARE(after.lastModified(), before.lastModified());
 
         const QString told = why.isEmpty() ? QString() : QStringLiteral("kiramoku: could not save the music choice in %1 (%2); "
-                                                                        "it holds until the game ends\n").arg(path, why);
+                                                                        "it holds until the game ends\n")
+                                                             .arg(path, why);
         QVERIFY(PassesInAChild([&] {
             QCOMPARE(CaughtStderr([&] { RememberMusicWanted(!musicOn); }), told + QStringLiteral("canary\n"));
             QCOMPARE(CaughtStderr([&] { RememberMusicWanted(musicOn); }), QStringLiteral("canary\n"));
@@ -222,7 +227,7 @@ private slots:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         const QString folder = config.filePath(QStringLiteral("kiramoku"));
         const QString path = folder + QStringLiteral("/kiramoku.conf");
-        QVERIFY(QDir().mkpath(path + QStringLiteral(".lock")));  // a lock left as a folder: no one waits on it
+        QVERIFY(QDir().mkpath(path + QStringLiteral(".lock")));          // a lock left as a folder: no one waits on it
         QFile beside(config.filePath(QStringLiteral("kiramoku.conf")));  // where Qt's settings look too: never read
         QFile file(path);
         QVERIFY(beside.open(QIODevice::WriteOnly) && beside.write("[music]\non=false\n") > 0 && beside.flush());
@@ -245,7 +250,8 @@ private slots:
             keptAfterM(true);
         });
         QCOMPARE(text, QStringLiteral("kiramoku: could not save the music choice in %1 (cannot make its folder); "
-                                      "it holds until the game ends\ncanary\n").arg(path));
+                                      "it holds until the game ends\ncanary\n")
+                           .arg(path));
     }
 };
 

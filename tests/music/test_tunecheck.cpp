@@ -79,7 +79,7 @@ Heard PlayThrough(const QByteArray &tune)
     return heard;
 }
 
-} // namespace
+}  // namespace
 
 class TestTuneCheck : public QObject {
     Q_OBJECT
@@ -89,6 +89,7 @@ private slots:
     // refuses, with why.
     void theCheckAcceptsWhatTheSynthesizerCanPlay_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("notes");
         QTest::addColumn<QString>("reason");  // empty: accepted
@@ -151,6 +152,7 @@ private slots:
                                                    << "track 2: a system message that has no place in a file";
         QTest::newRow("a chunk named with 31") << head + "\x1FKRM" + BigEndian(0, 4) + Track(OneNote()) << -1 << "a chunk with an unreadable name";
         QTest::newRow("a chunk named with 127") << head + "KRM\x7F" + BigEndian(0, 4) + Track(OneNote()) << -1 << "a chunk with an unreadable name";
+        // clang-format on
     }
 
     void theCheckAcceptsWhatTheSynthesizerCanPlay()
@@ -167,6 +169,7 @@ private slots:
 
     void positionsConvertBetweenTicksAndMilliseconds_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<qint64>("tick");
         QTest::addColumn<double>("ms");
@@ -194,6 +197,7 @@ private slots:
         const QByteArray crossed = Header(1, 2, 480) + Track(Bytes({0x83, 0x60}) + Tempo(250000) + EndOfTrack)
                                    + Track(Bytes({0x00}) + Tempo(1000000) + Bytes({0x85, 0x50, 0xFF, 0x2F, 0x00}));
         QTest::newRow("changes in tune order, not track order") << crossed << qint64(720) << 1125.0;
+        // clang-format on
     }
 
     void positionsConvertBetweenTicksAndMilliseconds()
@@ -251,6 +255,7 @@ private slots:
     // mistake in it stops the writer with a message and no tune.
     void theNoteTableWritesTheSameTuneAndItsMistakesStopTheBuild_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("message");
@@ -260,6 +265,7 @@ private slots:
         QTest::newRow("a tempo that misses 22 s") << "tempo 687500" << "tempo 687000" << "not the promised 22000";
         QTest::newRow("a note that does not exist") << "| mf A4/4 B4/8 A4/8 " << "| mf H4/4 B4/8 A4/8 " << "not a note";
         QTest::newRow("a voice never declared") << "voice taiko " << "voice drum " << "no voice named 'taiko'";
+        // clang-format on
     }
 
     void theNoteTableWritesTheSameTuneAndItsMistakesStopTheBuild()

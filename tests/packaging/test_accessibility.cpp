@@ -84,7 +84,7 @@ QString FirstWalk(int face, int player)
     return found.captured(1);
 }
 
-} // namespace
+}  // namespace
 
 class AccessibilityTest : public QObject {
     Q_OBJECT
@@ -112,11 +112,13 @@ private slots:
 
     void theSelectionWindowReadsItsControls_data()
     {
+        // clang-format off
         Columns();
         QTest::newRow("the number of people list") << "List1" << QAccessible::List << "参加人数";
         QTest::newRow("the first name box") << "Text1(0)" << QAccessible::EditableText << "プレイヤー1の名前";
         QTest::newRow("the fourth name box") << "Text1(3)" << QAccessible::EditableText << "プレイヤー4の名前";
         QTest::newRow("the start button by its caption") << "Command1" << QAccessible::Button << "はじめる";
+        // clang-format on
     }
     void theSelectionWindowReadsItsControls()
     {
@@ -132,6 +134,7 @@ private slots:
 
     void theBoardReadsEachPlayersPanelAndTheDie_data()
     {
+        // clang-format off
         Columns();
         QTest::addColumn<Faces>("faces");  // the turns played first, two people taking turns
         QTest::newRow("the roll button by its caption") << "Command1" << QAccessible::Button << "さいころをふる" << Faces{3};
@@ -161,6 +164,7 @@ private slots:
             << "Image4(1)" << QAccessible::Graphic << "プレイヤー2 越後屋の若旦那のこま 2マス目 -50両" << Faces{5, 2};
         QTest::newRow("a piece on the square it walks on to")
             << "Image4(0)" << QAccessible::Graphic << "プレイヤー1 備前屋の若旦那のこま 9マス目 50両" << Faces{5, 2, 4};
+        // clang-format on
     }
     void theBoardReadsEachPlayersPanelAndTheDie()
     {
@@ -177,6 +181,7 @@ private slots:
     // list shared with the Orca test says.
     void theRoundIsToldOnceEachInOrder_data()
     {
+        // clang-format off
         QTest::addColumn<int>("face");
         QTest::addColumn<QStringList>("told");
         const auto turn = [](int k) { return QString::fromUtf8(expected::CharacterNames[k % MaxPlayers]) + "の番でありんすぅ"; };
@@ -187,6 +192,7 @@ private slots:
                      << QString::fromUtf8(expected::CharacterNames[k - 1]) + "、" + FirstWalk(face, k) << turn(k);
             QTest::addRow("every die showing %d", face) << face << told;
         }
+        // clang-format on
     }
     void theRoundIsToldOnceEachInOrder()
     {

@@ -71,7 +71,7 @@ QStringList BusesRunningWith(const QString &entry)
     }
     return found;
 }
-} // namespace
+}  // namespace
 
 class CommandLineTest : public QObject {
     Q_OBJECT
@@ -79,6 +79,7 @@ class CommandLineTest : public QObject {
 private slots:
     void theGameAnswersFromTheTerminal_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("arguments");  // split at spaces
         QTest::addColumn<QString>("environment");  // NAME=value, split at spaces
         QTest::addColumn<int>("exitCode");
@@ -110,6 +111,7 @@ private slots:
         QTest::newRow("a window system chosen that cannot be reached") << "-platform xcb" << "DISPLAY=:987" << 1 << none << unreachable << false;
         QTest::newRow("a window system chosen in the environment that cannot be reached")
             << "" << "DISPLAY=:987 QT_QPA_PLATFORM=xcb" << 1 << none << unreachable << false;
+        // clang-format on
     }
 
     void theGameAnswersFromTheTerminal()
@@ -124,7 +126,7 @@ private slots:
         QProcess game;
         game.setProcessEnvironment(GameEnvironment(environment));
         game.start(QStringLiteral(KIRAMOKU_GAME), arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts));
-        QVERIFY(game.waitForFinished(FinishMs));  // a hung game is killed as `game` goes
+        QVERIFY(game.waitForFinished(FinishMs));            // a hung game is killed as `game` goes
         QCOMPARE(game.exitStatus(), QProcess::NormalExit);  // not Qt's abort without a display
         QCOMPARE(game.exitCode(), exitCode);
         const QString said = QString::fromUtf8(game.readAllStandardOutput()), complained = QString::fromUtf8(game.readAllStandardError());
@@ -138,10 +140,12 @@ private slots:
 
     void aSecondStartBringsTheGameForwardOrSaysWhereItRuns_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("arguments");
         QTest::newRow("a plain start") << "";
         QTest::newRow("a start for a new game") << "--new-game";
         QTest::newRow("a start without music") << "--no-music";
+        // clang-format on
     }
 
     // On an X display with no session bus, as under a bare window manager, after a game was

@@ -14,12 +14,21 @@ using namespace kiramoku::test;
 
 namespace {
 
-double Factor() { return qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(); }
-QRect Device(QRect logical) { return QTransform::fromScale(Factor(), Factor()).mapRect(logical); }
+double Factor()
+{
+    return qEnvironmentVariable("QT_SCALE_FACTOR").toDouble();
+}
+QRect Device(QRect logical)
+{
+    return QTransform::fromScale(Factor(), Factor()).mapRect(logical);
+}
 
 // The window as the screen shows it, and drawn at 1x and scaled up smoothly:
 // what a blurry high-resolution screen would show.
-QImage Shot(QWidget *window) { return window->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+QImage Shot(QWidget *window)
+{
+    return window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
 QImage ScaledUpShot(QWidget *window)
 {
     QImage plain(window->size(), QImage::Format_RGB32);
@@ -48,7 +57,7 @@ int SharpSteps(const QImage &image, QRect area)
     return steps;
 }
 
-} // namespace
+}  // namespace
 
 class HighDpiTest : public QObject {
     Q_OBJECT

@@ -20,6 +20,7 @@ private slots:
     // (a letter: that slot; '-': none; '!': Drop()). What the thread did, in order.
     void theNewestWishReplacesOnlyTheSameSlotWaitingLast_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("posted");
         QTest::addColumn<QString>("done");
         QTest::newRow("no slots: every job, in order") << "---" << "H012";
@@ -28,6 +29,7 @@ private slots:
         QTest::newRow("a job of no slot between") << "a-a" << "H012";
         QTest::newRow("the same slot after another") << "abb" << "H02";
         QTest::newRow("dropped, then one more") << "ab!a" << "H3";
+        // clang-format on
     }
     void theNewestWishReplacesOnlyTheSameSlotWaitingLast()
     {
@@ -55,10 +57,12 @@ private slots:
     // The end waits for the jobs given; a thread held longer is left behind, and told.
     void theEndWaitsItsTimeThenLeavesTheThreadBehind_data()
     {
+        // clang-format off
         QTest::addColumn<int>("jobMs");
         QTest::addColumn<bool>("leftBehind");
         QTest::newRow("done within the wait") << 100 << false;
         QTest::newRow("held past it") << 3000 << true;
+        // clang-format on
     }
     void theEndWaitsItsTimeThenLeavesTheThreadBehind()
     {

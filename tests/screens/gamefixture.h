@@ -23,7 +23,6 @@ namespace kiramoku::test {
 using namespace kiramoku::screens;
 using namespace std::chrono_literals;
 
-
 // Every draw shows the face last set.
 class LoadedDie : public ChanceSource {
 public:
@@ -87,7 +86,10 @@ T *Find(QWidget *window, const QString &name)
     return found;
 }
 
-inline QString Caption(QWidget *window, const QString &name) { return Find<TextLabel>(window, name)->text(); }
+inline QString Caption(QWidget *window, const QString &name)
+{
+    return Find<TextLabel>(window, name)->text();
+}
 
 // The captions of one element of each player's panel, `pattern` holding %1.
 inline QStringList Captions(QWidget *window, const QString &pattern)
@@ -109,7 +111,8 @@ struct Game {
         session.Start(offerKept);
     }
     // On the board at once, `humans` people chosen (0: none, one by default).
-    explicit Game(int humans, std::chrono::milliseconds unit = 0ms) : Game(unit)
+    explicit Game(int humans, std::chrono::milliseconds unit = 0ms)
+        : Game(unit)
     {
         if (humans > 0)
             ChooseHumans(humans);
@@ -182,7 +185,10 @@ inline void EachPixel(const QRect &r, const std::function<void(int, int)> &f)
 }
 
 // Twips as logical pixels: 15 twips make one.
-inline int Px(int twips) { return qRound(twips / 15.0); }
+inline int Px(int twips)
+{
+    return qRound(twips / 15.0);
+}
 
 // A 0x00BBGGRR colour, or the desktop's tooltip background.
 inline QColor Colour(quint32 bgr)
@@ -219,5 +225,4 @@ inline void CheckPlaces(QWidget *window, const expected::Window &want)
     QCOMPARE(seen, wanted);
 }
 
-
-} // namespace kiramoku::test
+}  // namespace kiramoku::test

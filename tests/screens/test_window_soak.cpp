@@ -20,9 +20,10 @@ namespace {
 
 // The pieces of hostile names: a name is up to eight pieces of one kind.
 const std::vector<QStringList> Kinds = {
-    {" "}, {"\u3000"},  // blanks and ideographic spaces
+    {" "},
+    {"\u3000"},  // blanks and ideographic spaces
     {"<b>", "</b>", "<img src=x>", "&amp;", "&lt;", "<a href='#'>", "<br>", "名"},
-    {"שלום", "مرحبا", "\u202E", "\u202C", "abc"},  // right to left, and its marks
+    {"שלום", "مرحبا", "\u202E", "\u202C", "abc"},              // right to left, and its marks
     {"e\u0301", "\u0336", "a\u0308\u0308\u0308", "か\u3099"},  // combining marks
     {"😀", "👨‍👩‍👧", "🏯", "🎲"},
     {"\t", "\x01", "\x1B", "\x7F", "\u200B", "x"},
@@ -77,7 +78,7 @@ void Choose(Form1 *board, int humans, const QStringList &typed)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-} // namespace
+}  // namespace
 
 class TestWindowSoak : public QObject {
     Q_OBJECT
@@ -132,7 +133,7 @@ private slots:
                 QCOMPARE(Caption(game.session.Winner(), QStringLiteral("Label1")), wishes);
                 QCOMPARE(Find<TextLabel>(game.session.Winner(), QStringLiteral("Label1"))->textFormat(), Qt::PlainText);
             }
-            board->grab();  // every label paints whatever it holds
+            board->grab();              // every label paints whatever it holds
             if (game.session.Winner())  // shown after every round once someone has won
                 game.session.UnloadWinnerWindow();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

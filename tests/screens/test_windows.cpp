@@ -13,18 +13,17 @@
 
 #include <optional>
 
+#include <QAccessible>
+#include <QBitmap>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
-#include <QAccessible>
-#include <QBitmap>
 #include <QPainter>
 #include <QStandardPaths>
 #include <QSvgRenderer>
 
 using namespace kiramoku;
 using namespace kiramoku::test;
-
 
 namespace {
 
@@ -57,8 +56,7 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
         const int x = r.center().x(), y = r.center().y();
         QString rings;
         for (int d : {0, 1})
-            rings += QStringLiteral(" %1%2").arg(qGray(shot.pixel(x, r.top() + d)) > qGray(shot.pixel(x, r.bottom() - d)))
-                         .arg(qGray(shot.pixel(r.left() + d, y)) > qGray(shot.pixel(r.right() - d, y)));
+            rings += QStringLiteral(" %1%2").arg(qGray(shot.pixel(x, r.top() + d)) > qGray(shot.pixel(x, r.bottom() - d))).arg(qGray(shot.pixel(r.left() + d, y)) > qGray(shot.pixel(r.right() - d, y)));
         seen << name + QStringLiteral("raised") + rings;
         wanted << name + QStringLiteral("raised 11 11");
     }
@@ -67,8 +65,7 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
         const QFont f = w->font();
         const QString face = QString::fromUtf8(font.face);
         seen << name + QStringLiteral("%1 %2pt %3 drawn in %4").arg(f.family()).arg(f.pointSizeF()).arg(f.weight()).arg(QFontInfo(f).family());
-        wanted << name + QStringLiteral("%1 %2pt %3 drawn in %4").arg(face).arg(font.points).arg(font.weight)
-                             .arg(face.contains(QStringLiteral("明朝")) ? QStringLiteral("IPAPMincho") : QStringLiteral("IPAPGothic"));
+        wanted << name + QStringLiteral("%1 %2pt %3 drawn in %4").arg(face).arg(font.points).arg(font.weight).arg(face.contains(QStringLiteral("明朝")) ? QStringLiteral("IPAPMincho") : QStringLiteral("IPAPGothic"));
         QString text = w->property("text").toString();  // a label's, a button's or a box's
         if (auto *list = qobject_cast<QListWidget *>(w))
             for (int i = 0; i < list->count(); ++i)
@@ -78,7 +75,7 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
     }
 }
 
-} // namespace
+}  // namespace
 
 class TestWindows : public QObject {
     Q_OBJECT
@@ -98,11 +95,13 @@ private slots:
     // The board opens without a choice of players: the default names.
     void eachWindowOpensAsItsTableSays_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("window");
         QTest::addColumn<QPoint>("corner");  // the client area's on the screen, in pixels; none: the board's is open
         QTest::newRow("the selection window") << "Form2" << QPoint(417, 101);
         QTest::newRow("the board") << "Form1" << QPoint();
         QTest::newRow("the winner window, player 3 having won") << "Form3" << QPoint(274, 234);
+        // clang-format on
     }
     void eachWindowOpensAsItsTableSays()
     {
@@ -114,7 +113,7 @@ private slots:
         if (window == QLatin1String("Form1")) {
             game.Begin();
             QVERIFY(QTest::qWaitForWindowActive(game.Board()));  // in front, with the keyboard's focus
-            QTRY_VERIFY(!game.Selection());  // discarded for good
+            QTRY_VERIFY(!game.Selection());                      // discarded for good
             shown = game.Board();
             want = &expected::Board;
         } else if (window == QLatin1String("Form3")) {
@@ -347,12 +346,14 @@ private slots:
     // Only the players' own ending forgets the game kept for the next start.
     void everyWayOutEndsTheProgram_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("way");
         QTest::addColumn<bool>("kept");
         QTest::newRow("closing the selection window") << "selection" << false;
         QTest::newRow("the quit button: No, then Yes") << "quit" << false;
         QTest::newRow("the winner's No") << "winner" << false;
         QTest::newRow("closing the board mid-walk") << "close" << true;
+        // clang-format on
     }
     void everyWayOutEndsTheProgram()
     {
@@ -411,6 +412,7 @@ private slots:
     // kept game is set aside, or left alone when a later version wrote it.
     void theKeptGameIsOfferedBackAtTheStart_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("kind");     // what lies where the game is kept
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("answer");   // "yes", "escape, then yes", "no"; empty: never asked; "new game": --new-game
@@ -434,6 +436,7 @@ private slots:
         QTest::newRow("a huge sparse file") << "huge" << kept << "" << "set aside" << "larger than 16384 bytes";
         QTest::newRow("a link to a device") << "device" << kept << "" << "set aside" << notAFile;
         QTest::newRow("a file where its folder goes") << "file for folder" << kept << "" << "not set aside" << "Not a directory";
+        // clang-format on
     }
     void theKeptGameIsOfferedBackAtTheStart()
     {
@@ -446,13 +449,13 @@ private slots:
         QDir folder(QFileInfo(path).path());
         QVERIFY(folder.removeRecursively() && folder.mkpath(QStringLiteral(".")));
         QFile file(path);
-        const bool made = kind == QLatin1String("none") ? true
-            : kind == QLatin1String("pipe")   ? ::mkfifo(qPrintable(path), 0600) == 0
-            : kind == QLatin1String("folder") ? folder.mkdir(path)
-            : kind == QLatin1String("device") ? !LinkToADevice(folder, path).isEmpty()
-            : kind == QLatin1String("file for folder") ? folder.removeRecursively() && QFile(folder.path()).open(QIODevice::WriteOnly)
-                                              : file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
-                                                  && (kind != QLatin1String("huge") || file.resize(qint64(1) << 30));
+        const bool made = kind == QLatin1String("none")              ? true
+                          : kind == QLatin1String("pipe")            ? ::mkfifo(qPrintable(path), 0600) == 0
+                          : kind == QLatin1String("folder")          ? folder.mkdir(path)
+                          : kind == QLatin1String("device")          ? !LinkToADevice(folder, path).isEmpty()
+                          : kind == QLatin1String("file for folder") ? folder.removeRecursively() && QFile(folder.path()).open(QIODevice::WriteOnly)
+                                                                     : file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+                                                                           && (kind != QLatin1String("huge") || file.resize(qint64(1) << 30));
         QVERIFY(made);
         file.close();
 
@@ -462,7 +465,8 @@ private slots:
         const QStringList lines = StandardError([&] { started.emplace(0ms, !newGame); }).split('\n').filter(path);
         Game &game = *started;
         const QStringList question{"前回の続きから遊びますか？", "", "", "はい(&Y)", "いいえ(&N)"};
-        QCOMPARE(given.box, answer.isEmpty() || newGame ? QStringList() : answer.startsWith(QLatin1String("escape")) ? question + QStringList{"stayed"} : question);
+        QCOMPARE(given.box, answer.isEmpty() || newGame ? QStringList() : answer.startsWith(QLatin1String("escape")) ? question + QStringList{"stayed"}
+                                                                                                                     : question);
         QCOMPARE(bool(game.Selection()), !answer.startsWith(QLatin1String("yes")) && !answer.startsWith(QLatin1String("escape")));
         QString told;
         if (after == QLatin1String("set aside")) {
@@ -472,7 +476,8 @@ private slots:
             told = QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it is set aside as %3").arg(path, said, folder.filePath(aside[0]));
         } else if (after == QLatin1String("not set aside")) {
             told = QStringLiteral("kiramoku: the game kept in %1 cannot be read (%2); it could not be set aside "
-                                  "(Not a directory), so it is left as it is, and this game is not kept").arg(path, said);
+                                  "(Not a directory), so it is left as it is, and this game is not kept")
+                       .arg(path, said);
         } else if (!said.isEmpty()) {
             told = QStringLiteral("kiramoku: the game kept in %1 is from a later version of the game (%2); it is left as it is, and this game is not kept").arg(path, said);
         }
@@ -524,7 +529,10 @@ private slots:
                 }
             });
             QVERIFY2(QRegularExpression(QStringLiteral("^kiramoku: the game in progress is too large to keep \\(\\d+ bytes\\); "
-                                                       "the last kept game stays\n$")).match(tooLarge).hasMatch(), qPrintable(tooLarge));
+                                                       "the last kept game stays\n$"))
+                         .match(tooLarge)
+                         .hasMatch(),
+                     qPrintable(tooLarge));
             board->Rules().Players[1].Name = name;
             QTRY_COMPARE_WITH_TIMEOUT(ReadSavedGame(ReadSmallFile(path, MaxSavedGameBytes).bytes).game, ReadSavedGame(KeptGameFile).game, DiskWaitMs);
             // The player's turn, then the computers' as usual; kept again.
@@ -548,9 +556,11 @@ private slots:
 
     void anAnswerInTheWinnerWindowWaitsForTheTurnOnTheScreen_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("yesByButton");  // else the frame's close
         QTest::newRow("Yes to another game") << true;
         QTest::newRow("the frame's close") << false;
+        // clang-format on
     }
 
     void anAnswerInTheWinnerWindowWaitsForTheTurnOnTheScreen()
@@ -631,6 +641,7 @@ private slots:
 
     void buttonsArePaintedFlatInTheirOwnColours_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("button");
         QTest::addColumn<quint32>("colour");
@@ -639,6 +650,7 @@ private slots:
         QTest::newRow("quit: light cyan") << "board" << "Command3" << 0x00FFFF80u;
         QTest::newRow("start: light cyan") << "selection" << "Command1" << 0x00FFFF80u;
         QTest::newRow("the boy: light yellow") << "winner" << "Command1" << 0x00C0FFFFu;
+        // clang-format on
     }
 
     void buttonsArePaintedFlatInTheirOwnColours()
@@ -686,6 +698,7 @@ private slots:
     // frame or the edge, from the top; text that does not fit is cut off.
     void labelsDrawTheirTextInsideTheirFrames_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("alignment");
@@ -699,6 +712,7 @@ private slots:
             << int(Qt::AlignLeft) << true << expected::TooltipColour;
         QTest::newRow("a name without spaces: broken anywhere") << "Label2(0)" << QString(40, QLatin1Char('W')) << int(Qt::AlignLeft) << true << expected::White;
         QTest::newRow("the unit: sized to its text") << "Label4(0)" << "両" << int(Qt::AlignLeft) << false << expected::White;
+        // clang-format on
     }
     void labelsDrawTheirTextInsideTheirFrames()
     {
@@ -796,6 +810,7 @@ private slots:
 
     void theMKeyTurnsTheMusicOffAndOnAndTheNextStartRemembers_data()
     {
+        // clang-format off
         QTest::addColumn<bool>("noMusicGiven");
         QTest::addColumn<bool>("keptBefore");
         QTest::addColumn<bool>("onAtTheStart");
@@ -804,6 +819,7 @@ private slots:
         QTest::newRow("started with --no-music; M held") << true << true << false << "p10 R43 P43 r76 p76 R109 P109 r120";
         QTest::newRow("off kept from the last run; M held") << false << false << false << "p10 P43 r90";
         QTest::newRow("--no-music when already off; M pressed thrice") << true << false << false << "p10 r43 p44 r76 p200 r210";
+        // clang-format on
     }
 
     void theMKeyTurnsTheMusicOffAndOnAndTheNextStartRemembers()
@@ -814,7 +830,8 @@ private slots:
         QFETCH(QString, lastM);
         RememberMusicWanted(keptBefore);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                                  + QStringLiteral("/kiramoku/kiramoku.conf")), DiskWaitMs);
+                                               + QStringLiteral("/kiramoku/kiramoku.conf")),
+                                 DiskWaitMs);
         ApplyMusicOption(noMusicGiven);
 
         bool expected = onAtTheStart;

@@ -14,7 +14,10 @@ using namespace kiramoku;
 namespace {
 constexpr std::chrono::seconds Patience{30};
 // The step that fails: its calls from `from` on, `count` of them, with `error` (a write given 0 writes nothing).
-struct Fault { QByteArray step; int from = 0, count = 0, error = 0, calls = 0; } fault;
+struct Fault {
+    QByteArray step;
+    int from = 0, count = 0, error = 0, calls = 0;
+} fault;
 bool Fails(const char *step)
 {
     const int call = fault.step == step ? fault.calls++ : -1;
@@ -42,7 +45,7 @@ QString Folder()
     }
     return seen.join(QStringLiteral(", "));
 }
-} // namespace
+}  // namespace
 Q_DECLARE_METATYPE(Fault)
 
 class TestFiles : public QObject {
@@ -54,6 +57,7 @@ private slots:
 
     void aFileIsReplacedWholeOrNotAtAll_data()
     {
+        // clang-format off
         QTest::addColumn<Fault>("failing");
         QTest::addColumn<QString>("aside");        // the suffix "game" is first set aside with, if any
         QTest::addColumn<QStringList>("taken");    // names there beside "game" (folders end in /)
@@ -76,6 +80,7 @@ private slots:
         QTest::newRow("ninety-nine names taken") << Fault{"aside", 0, 99, EEXIST} << ".d" << QStringList() << "kiramoku: aside as game.d-100 ()\ngame 600 a new game, game.d-100 640 old";
         QTest::newRow("a hundred names taken: left where it is") << Fault{"aside", 0, 100, EEXIST} << ".d" << QStringList() << "kiramoku: aside as  (File exists)\n" + old;
         QTest::newRow("no right to rename it: left where it is") << Fault{"aside", 0, 1, EACCES} << ".d" << QStringList() << "kiramoku: aside as  (Permission denied)\n" + old;
+        // clang-format on
     }
     void aFileIsReplacedWholeOrNotAtAll()
     {

@@ -26,4 +26,4 @@ inline QString StandardError(const std::function<void()> &run)
     return QString::fromUtf8(caught.readAll());
 }
 
-} // namespace kiramoku::test
+}  // namespace kiramoku::test

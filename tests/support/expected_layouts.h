@@ -11,7 +11,7 @@
 
 namespace kiramoku::expected {
 
-inline constexpr quint32 NoOneColour = 0xFF000000;  // a picture, a button or a box: not checked by colour
+inline constexpr quint32 NoOneColour = 0xFF000000;    // a picture, a button or a box: not checked by colour
 inline constexpr quint32 TooltipColour = 0xFF000001;  // the desktop's tooltip background
 
 struct Font {
@@ -28,7 +28,7 @@ struct Element {
     int left, top, width, height;  // twips; width 0: sized to its text, only the corner is fixed
     quint32 colour;                // the colour most of its face shows, 0x00BBGGRR
     Font font;
-    const char *text;              // nullptr: no text of its own
+    const char *text;  // nullptr: no text of its own
 };
 
 struct Sight {  // a spot of the window and the colour a player sees there
@@ -163,4 +163,4 @@ inline const Window Winner{"", 7635, 3165, {
 }, {"Command1"}};
 // clang-format on
 
-} // namespace kiramoku::expected
+}  // namespace kiramoku::expected

@@ -11,9 +11,12 @@ namespace kiramoku::expected {
 
 inline constexpr double TwipsPerCm = 1440 / 2.54;
 inline constexpr double PieceInsetTwips = 0.4 * TwipsPerCm;    // from the square's corner
-inline constexpr double PieceStaggerTwips = 0.1 * TwipsPerCm;   // further right per player above 1
+inline constexpr double PieceStaggerTwips = 0.1 * TwipsPerCm;  // further right per player above 1
 
-enum class Then { Stays, BackToStart, OneOn, OneBack };
+enum class Then { Stays,
+                  BackToStart,
+                  OneOn,
+                  OneBack };
 
 struct Square {
     int left, top, width, height;  // twips on the board
@@ -21,13 +24,13 @@ struct Square {
     const char *samuraiLine;       // what player 4 reads instead, where it differs
     int money;                     // ryō added to the mover's purse
     Then then;
-    const char *name;              // what its picture has written on it
+    const char *name;  // what its picture has written on it
 };
 
 inline constexpr const char *ConstableLine = "八丁堀のだんな、またですかい？";
 inline constexpr const char *HeadClerkLine = "番頭さん、これ持ってくよ！";
 inline constexpr const char *OldRetainerLine = "じい、持ってくよ！[(じい)わか、どこに行かれるのじゃ！]";
-inline constexpr const char *Plus = "50両";   // the coin squares
+inline constexpr const char *Plus = "50両";  // the coin squares
 inline constexpr const char *Minus = "-50両";
 inline constexpr const char *BackToStartLine = "おいおい！そりゃあないぜ・・・なんてこったい(-700)";
 
@@ -95,4 +98,4 @@ int SquareUnder(Place piece, int player)
     return -1;
 }
 
-} // namespace kiramoku::expected
+}  // namespace kiramoku::expected

@@ -40,15 +40,15 @@ class Recorder : public TurnEffects, public WindowControl, public MusicControl, 
 public:
     struct Pause {
         int units, mover;
-        int square;          // under the mover's piece; -1 on none
-        QString message;     // the mover's message label
+        int square;       // under the mover's piece; -1 on none
+        QString message;  // the mover's message label
         bool rolling, stopEnabled;
         QString die;
     };
     QStringList log;
     QList<Pause> pauses;
     const BoardRules *board = nullptr;
-    QList<bool> answers;                 // scripted answers, Yes = true
+    QList<bool> answers;  // scripted answers, Yes = true
     QStringList questions;
 
     void Delay(int units) override
@@ -100,7 +100,11 @@ public:
     QStringList calls;
 
     int ListIndex() const override { return index; }
-    void SetListIndex(int i) override { index = i; calls << QStringLiteral("SetListIndex %1").arg(i); }
+    void SetListIndex(int i) override
+    {
+        index = i;
+        calls << QStringLiteral("SetListIndex %1").arg(i);
+    }
     QString Text(int i) const override { return texts.at(i); }
     void Hide() override { calls << QStringLiteral("Hide"); }
     void Unload() override { calls << QStringLiteral("Unload"); }
@@ -161,4 +165,4 @@ struct Table {
     const BoardState &State() const { return board.State(); }
 };
 
-} // namespace kiramoku::test
+}  // namespace kiramoku::test
