@@ -98,5 +98,12 @@ AREA ?=
 mutants: deps-test
 	@MUTANTS_MAX=$(MUTANTS_MAX) AREA=$(AREA) scripts/mutants.py
 
+# The one code style (.clang-format), applied to every source file; the
+# unit label's code_style test checks it.
+STYLED = $(shell git ls-files -- '*.cpp' '*.h' 2>/dev/null)
+.PHONY: format
+format: deps-test
+	@clang-format -i $(STYLED)
+
 clean:
 	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR)
