@@ -1,9 +1,5 @@
 #include "session.h"
 
-#include "form1.h"
-#include "form2.h"
-#include "form3.h"
-
 #include <QGuiApplication>
 
 namespace kiramoku::screens {

@@ -37,15 +37,6 @@ void Describe(QWidget *w, const QImage &shot, const expected::Element &e, QStrin
         seen << name + QColor(most->first).name();
         wanted << name + Colour(e.colour).name();
     }
-    if (qobject_cast<QPushButton *>(w)) {  // raised: its two outer rings lighter above and left than below and right
-        const QRect r = w->geometry();
-        const int x = r.center().x(), y = r.center().y();
-        QString rings;
-        for (int d : {0, 1})
-            rings += QStringLiteral(" %1%2").arg(qGray(shot.pixel(x, r.top() + d)) > qGray(shot.pixel(x, r.bottom() - d))).arg(qGray(shot.pixel(r.left() + d, y)) > qGray(shot.pixel(r.right() - d, y)));
-        seen << name + QStringLiteral("raised") + rings;
-        wanted << name + QStringLiteral("raised 11 11");
-    }
     if (e.text) {  // where the table names no font, the window's own: a 9-point gothic
         const expected::Font font = e.font.face ? e.font : expected::Font{"ＭＳ Ｐゴシック", 9, 400};
         const QFont f = w->font();
