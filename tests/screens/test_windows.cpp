@@ -175,16 +175,10 @@ private slots:
                 marks += Find(game.Selection(), QStringLiteral("%1(%2)").arg(element).arg(i))->isVisible() ? 'x' : '-';
             return marks;
         };
-        QCOMPARE(shown("Text1"), QStringLiteral("x---"));
-        game.ChooseHumans(4);
-        QCOMPARE(shown("Text1"), QStringLiteral("xxxx"));
-        game.ChooseHumans(2);
-        QCOMPARE(shown("Text1"), QStringLiteral("xx--"));
-        game.ChooseHumans(2);  // the same choice again changes nothing
-        QCOMPARE(shown("Text1") + shown("Label2"), QStringLiteral("xx--xxxx"));
-        game.ChooseHumans(1);
-        QCOMPARE(shown("Text1"), QStringLiteral("x---"));
-        game.ChooseHumans(2);
+        QString seen = shown("Text1");  // then after each choice; the same choice twice changes nothing
+        for (const int humans : {4, 2, 2, 1, 2})
+            game.ChooseHumans(humans), seen += ' ' + shown("Text1");
+        QCOMPARE(seen + ' ' + shown("Label2"), QStringLiteral("x--- xxxx xx-- xx-- x--- xx-- xxxx"));
         // Ctrl with a click or Space on the chosen count does not leave the list without a choice.
         auto *list = Find<QListWidget>(game.Selection(), QStringLiteral("List1"));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualItemRect(list->item(1)).center());
