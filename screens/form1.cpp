@@ -65,9 +65,7 @@ Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Questi
       rules_(module, {playback, windows, *deferredMusic_, question}, tuneFile),
       timer1_(new QTimer(this))
 {
-    setObjectName(QStringLiteral("Form1"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    SetUpWindow(this, QStringLiteral("きらもく"), BoardWidth, BoardHeight, BoardColour);
+    SetUpWindow(this, "Form1", QStringLiteral("きらもく"), BoardWidth, BoardHeight, BoardColour);
     BuildElements(this, BoardLayout());
 
     timer1_->setObjectName(QStringLiteral("Timer1"));

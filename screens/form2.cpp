@@ -17,9 +17,7 @@ constexpr int NameBoxes = 4;
 Form2::Form2(std::function<void()> showBoard)
     : showBoard_(std::move(showBoard))
 {
-    setObjectName(QStringLiteral("Form2"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    SetUpWindow(this, QStringLiteral("設定画面"), SelectionWidth, SelectionHeight, SelectionColour);
+    SetUpWindow(this, "Form2", QStringLiteral("設定画面"), SelectionWidth, SelectionHeight, SelectionColour);
     PlaceOnPrimaryScreen(this, SelectionLeft, SelectionTop);
     BuildElements(this, SelectionLayout());
 

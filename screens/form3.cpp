@@ -18,9 +18,7 @@ namespace kiramoku::screens {
 Form3::Form3(Module1 &module, BoardRules &board, WindowControl &windows, Question &question, InputGate &gate)
     : rules_(module, board, windows, question), gate_(gate)
 {
-    setObjectName(QStringLiteral("Form3"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    SetUpWindow(this, QString(), WinnerWidth, WinnerHeight, WinnerColour);
+    SetUpWindow(this, "Form3", QString(), WinnerWidth, WinnerHeight, WinnerColour);
     PlaceOnPrimaryScreen(this, WinnerLeft, WinnerTop);
     BuildElements(this, WinnerLayout());
     label1_ = findChild<TextLabel *>(QStringLiteral("Label1"));

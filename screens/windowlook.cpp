@@ -87,8 +87,10 @@ void InstallFontSubstitutes()
     }();
 }
 
-void SetUpWindow(QWidget *window, const QString &title, int widthTwips, int heightTwips, quint32 colour)
+void SetUpWindow(QWidget *window, const char *name, const QString &title, int widthTwips, int heightTwips, quint32 colour)
 {
+    window->setObjectName(QString::fromLatin1(name));
+    window->setAttribute(Qt::WA_DeleteOnClose);
     InstallFontSubstitutes();
     SetWindowTitleExactly(window, title);
     window->setFixedSize(Pixels(widthTwips), Pixels(heightTwips));

@@ -20,8 +20,9 @@ void InstallQtTranslation();
 // empty one.
 void SetWindowTitleExactly(QWidget *window, const QString &title);
 
-// Title, a fixed client area given in twips, and the background colour (0x00BBGGRR).
-void SetUpWindow(QWidget *window, const QString &title, int widthTwips, int heightTwips, quint32 colour);
+// The object name, the title, a fixed client area given in twips, the background colour (0x00BBGGRR); the window is
+// deleted once closed.
+void SetUpWindow(QWidget *window, const char *name, const QString &title, int widthTwips, int heightTwips, quint32 colour);
 
 // Opens the window with its client area's top-left corner at this place on the primary screen, in twips, where the
 // window system lets a program choose.
