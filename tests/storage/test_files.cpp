@@ -122,26 +122,28 @@ private slots:
         QTest::addColumn<QString>("kind");     // what lies where the game is kept
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("offered");
-        QTest::addColumn<QString>("result");   // what is said (%1 the path), then the data folder after another game is kept
+        QTest::addColumn<QString>("result");   // what the start says (%1 the path) | what is said after | the data folder after
         const QByteArray kept = test::KeptGameFile, largest = kept.chopped(1) + QByteArray(16384 - kept.size(), ' ') + '}';
         const QString aside = "kiramoku: the game kept in %1 cannot be read (%2); it is set aside as %1.damaged-TIME\n", notAFile = "not a regular file";
-        QTest::newRow("no kept game") << "none" << kept << false << "saved-game.json new";
-        QTest::newRow("a good game, then another kept over it") << "file" << kept << true << "saved-game.json new";
-        QTest::newRow("the largest kept game") << "file" << largest << true << "saved-game.json new";
-        QTest::newRow("a byte too large") << "file" << largest + ' ' << false << aside.arg("%1", "larger than 16384 bytes") + "saved-game.json new, saved-game.json.damaged-TIME 16385 bytes";
+        QTest::newRow("no kept game") << "none" << kept << false << "||saved-game.json new";
+        QTest::newRow("a good game, then another kept over it") << "file" << kept << true << "||saved-game.json new";
+        QTest::newRow("the largest kept game") << "file" << largest << true << "||saved-game.json new";
+        QTest::newRow("a byte too large") << "file" << largest + ' ' << false << aside.arg("%1", "larger than 16384 bytes") + "||saved-game.json new, saved-game.json.damaged-TIME 16385 bytes";
         QTest::newRow("a damaged game") << "file" << QByteArray(kept).replace("\"people\": 2", "\"people\": 5") << false
-                                        << aside.arg("%1", "people is not a whole number from 1 to 4") + "saved-game.json new, saved-game.json.damaged-TIME old";
+                                        << aside.arg("%1", "people is not a whole number from 1 to 4") + "||saved-game.json new, saved-game.json.damaged-TIME old";
         QTest::newRow("a later version's game") << "file" << QByteArray(kept).replace("\"format\": 1", "\"format\": 2") << false
-                                                << "kiramoku: the game kept in %1 is from a later version of the game (format 2); it is left as it is, and this game is not kept\nsaved-game.json old";
-        QTest::newRow("a named pipe") << "pipe" << kept << false << aside.arg("%1", notAFile) + "saved-game.json new, saved-game.json.damaged-TIME not a file";
-        QTest::newRow("a folder") << "folder" << kept << false << aside.arg("%1", notAFile) + "saved-game.json new, saved-game.json.damaged-TIME/";
-        QTest::newRow("a huge sparse file") << "huge" << kept << false << aside.arg("%1", "larger than 16384 bytes") + "saved-game.json new, saved-game.json.damaged-TIME 1073741824 bytes";
-        QTest::newRow("a link to a device") << "device" << kept << false << aside.arg("%1", notAFile) + "saved-game.json new, saved-game.json.damaged-TIME link";
+                                                << "kiramoku: the game kept in %1 is from a later version of the game (format 2); it is left as it is, and this game is not kept\n||saved-game.json old";
+        QTest::newRow("a named pipe") << "pipe" << kept << false << aside.arg("%1", notAFile) + "||saved-game.json new, saved-game.json.damaged-TIME not a file";
+        QTest::newRow("a folder") << "folder" << kept << false << aside.arg("%1", notAFile) + "||saved-game.json new, saved-game.json.damaged-TIME/";
+        QTest::newRow("a huge sparse file") << "huge" << kept << false << aside.arg("%1", "larger than 16384 bytes") + "||saved-game.json new, saved-game.json.damaged-TIME 1073741824 bytes";
+        QTest::newRow("a link to a device") << "device" << kept << false << aside.arg("%1", notAFile) + "||saved-game.json new, saved-game.json.damaged-TIME link";
         QTest::newRow("a file where its folder goes") << "file for folder" << kept << false
-                                                      << "kiramoku: the game kept in %1 cannot be read (Not a directory); it could not be set aside (Not a directory), so it is left as it is, and this game is not kept\nkiramoku is a file";
-        QTest::newRow("a link to a device put in its place later") << "device later" << kept << true << "kiramoku: could not keep the game in progress in %1 (not a regular file)\nsaved-game.json link";
-        QTest::newRow("a game as large as may be kept") << "largest to keep" << kept << true << "saved-game.json new";
-        QTest::newRow("games too large to read back, said once") << "too large" << kept << true << "kiramoku: the game in progress is too large to keep (N bytes); the last kept game stays\nsaved-game.json old";
+                                                      << "kiramoku: the game kept in %1 cannot be read (Not a directory); it could not be set aside (Not a directory), so it is left as it is, and this game is not kept\n||kiramoku is a file";
+        QTest::newRow("a link to a device put in its place later") << "device later" << kept << true << "|kiramoku: could not keep the game in progress in %1 (not a regular file)\n|saved-game.json link";
+        QTest::newRow("a link to nowhere put in its place later") << "nowhere later" << kept << true << "|kiramoku: could not keep the game in progress in %1 (not a regular file)\n|saved-game.json link";
+        QTest::newRow("a game as large as may be kept") << "largest to keep" << kept << true << "||saved-game.json new";
+        QTest::newRow("games too large to read back, said once") << "too large" << kept << true << "|kiramoku: the game in progress is too large to keep (N bytes); the last kept game stays\n|saved-game.json old";
+        QTest::newRow("a game forgotten twice") << "forget" << kept << true << "||";
         // clang-format on
     }
     void theKeptGameIsOfferedSetAsideOrLeftAlone()
@@ -162,19 +164,24 @@ private slots:
             QVERIFY(Put(path, bytes) && (kind != "huge" || QFile(path).resize(qint64(1) << 30)));
         SavedGame other = ReadSavedGame(test::KeptGameFile).game;  // as kept, but for the die
         other.die = 1;
+        const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
         std::optional<KeptGame> keeper;
-        QString said = test::StandardError([&] {
-            const std::optional<SavedGame> game = keeper.emplace().Offer();
-            QCOMPARE(game.has_value(), offered);
-            QVERIFY(!game || *game == ReadSavedGame(bytes).game);
-            if (kind == "device later")
-                QVERIFY(QFile::remove(path) && !(device = LinkToADevice(path)).isEmpty());
-            // Too large: each name alone larger than a file read back; the largest: a name that fills the file up.
-            const QString fill(int(MaxSavedGameBytes - WriteSavedGame(other).size()), u'a');
-            for (const QString &name : kind == "too large" ? QStringList{QString(6000, u'長'), QString(6000, u'永'), QString(6000, u'久')} : QStringList{kind == "largest to keep" ? fill : ""})
-                other.players[1].name += name, keeper->Keep(other);
-            keeper.reset();  // waits for the write
-        });
+        std::optional<SavedGame> game;
+        QString said = test::StandardError([&] { game = keeper.emplace().Offer(); }) + '|';  // a line of the start comes before it ends
+        QCOMPARE(game.has_value(), offered);
+        QVERIFY(!game || *game == ReadSavedGame(bytes).game);
+        if (kind.endsWith("later"))
+            QVERIFY(QFile::remove(path) && (kind == "nowhere later" ? QFile::link("/nonexistent/game", path) : !(device = LinkToADevice(path)).isEmpty()));
+        said += test::StandardError([&] {
+                    // Too large: each name alone larger than a file read back; the largest: a name that fills the file up.
+                    const QString fill(int(MaxSavedGameBytes - WriteSavedGame(other).size()), u'a');
+                    for (const QString &name : kind == "too large" ? QStringList{QString(6000, u'長'), QString(6000, u'永'), QString(6000, u'久')} : QStringList{kind == "largest to keep" ? fill : ""})
+                        other.players[1].name += name, keeper->Keep(other);
+                    if (kind == "forget")
+                        keeper->Forget(), keeper->Forget();  // the second finds nothing to remove
+                    keeper.reset();                          // waits for the write
+                })
+                + '|';
         said.replace(QRegularExpression("\\d{8}-\\d{6}-\\d{3}"), "TIME").replace(QRegularExpression("\\(\\d+ bytes\\)"), "(N bytes)");
         QStringList folder;
         for (const QFileInfo &entry : QDir("kiramoku").entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
@@ -188,7 +195,8 @@ private slots:
                                                                                        : QString(" %1 bytes").arg(entry.size()));
         }
         QCOMPARE(said + (QFileInfo("kiramoku").isFile() ? "kiramoku is a file" : folder.join(", ")), QString(result).replace("%1", path));
-        QVERIFY(device.isEmpty() || !QFileInfo(device).isFile());  // the device stays as it was
+        QVERIFY(device.isEmpty() || !QFileInfo(device).isFile());              // the device stays as it was
+        QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);  // none left open
     }
 
     void aFullDiskLeavesTheOldFile()
