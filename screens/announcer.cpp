@@ -38,56 +38,40 @@ public:
 
 QAccessibleInterface *SpeechAccessible(const QString &className, QObject *object)
 {
-    if (!object || !object->isWidgetType()) {
+    if (!object || !object->isWidgetType())
         return nullptr;
-    }
     auto *widget = static_cast<QWidget *>(object);
-    if (className == QLatin1String(SpeechRow::staticMetaObject.className())) {
+    if (className == QLatin1String(SpeechRow::staticMetaObject.className()))
         return new QAccessibleWidget(widget, QAccessible::StatusBar);
-    }
-    if (className == QLatin1String(SpeechNote::staticMetaObject.className())) {
+    if (className == QLatin1String(SpeechNote::staticMetaObject.className()))
         return new QAccessibleWidget(widget, QAccessible::Notification);
-    }
     return nullptr;
 }
 
 // A piece moved, or a name changed: the pieces' names are due.
 bool PiecesChanged(const BoardState &before, const BoardState &board)
 {
-    for (int i = 0; i < MaxPlayers; ++i) {
-        if (!(before.Image4[i] == board.Image4[i]) || before.Label2[i] != board.Label2[i]) {
+    for (int i = 0; i < MaxPlayers; ++i)
+        if (!(before.Image4[i] == board.Image4[i]) || before.Label2[i] != board.Label2[i])
             return true;
-        }
-    }
     return false;
-}
-
-// The turn announcement is padded with spaces on the board; not for the ear.
-QString Unpadded(const QString &text)
-{
-    return text.trimmed();
 }
 
 }  // namespace
 
 Speaker::Speaker(QWidget *window)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(SpeechAccessible);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    [[maybe_unused]] static const bool installed = (QAccessible::installFactory(SpeechAccessible), true);
 
     auto *row = new SpeechRow(window);
-    for (QWidget *&note : notes_) {
+    for (QWidget *&note : notes_)
         note = new SpeechNote(row);
-    }
 }
 
 void Speaker::Say(const QString &sentence)
 {
-    // Showing the note is the news; it is hidden again at once, so no note
-    // is ever showing when the window itself is shown again later.
+    // Showing the note is the news; it is hidden again at once, so no note is ever showing when the window itself is
+    // shown again later.
     QWidget *note = notes_[size_t(nextNote_)];
     nextNote_ = (nextNote_ + 1) % NoteCount;
     note->setAccessibleName(sentence);
@@ -98,14 +82,11 @@ void Speaker::Say(const QString &sentence)
 Announcer::Announcer(QWidget *board)
     : board_(board), speaker_(board)
 {
-    // Found once here: a board without its squares or pieces stops at its
-    // start, not in the middle of a turn.
-    for (int k = 0; k < SquareCount; ++k) {
+    // Found once here: a board without its squares or pieces stops at its start, not in the middle of a turn.
+    for (int k = 0; k < SquareCount; ++k)
         squares_[size_t(k)] = BoardElement(board, ElementName("Image1", k));
-    }
-    for (int i = 0; i < MaxPlayers; ++i) {
+    for (int i = 0; i < MaxPlayers; ++i)
         pieces_[size_t(i)] = BoardElement(board, ElementName("Image4", i));
-    }
 }
 
 void Announcer::Present(const BoardState &board)
@@ -113,23 +94,18 @@ void Announcer::Present(const BoardState &board)
     if (shown_) {
         const BoardState &before = *shown_;
         // The die stops: the number it shows is the roll.
-        if (before.Timer1Interval != 0 && board.Timer1Interval == 0 && !board.Label6.isEmpty()) {
+        if (before.Timer1Interval != 0 && board.Timer1Interval == 0 && !board.Label6.isEmpty())
             speaker_.Say(QStringLiteral("さいころの目は") + board.Label6);
-        }
-        if (board.LastLanding.Count != before.LastLanding.Count) {
+        if (board.LastLanding.Count != before.LastLanding.Count)
             speaker_.Say(LandingSentence(board));
-        }
-        if (board.Turns != before.Turns) {
-            speaker_.Say(Unpadded(board.Label1));
-        }
+        if (board.Turns != before.Turns)  // the turn line without the board's padding spaces
+            speaker_.Say(board.Label1.trimmed());
     } else if (board.Turns > 0) {
-        // The board is drawn once before it is shown: whose turn it is, is
-        // said when the window has come up.
-        QTimer::singleShot(0, board_, [this, turn = Unpadded(board.Label1)] { speaker_.Say(turn); });
+        // The board is drawn once before it is shown: whose turn it is, is said when the window has come up.
+        QTimer::singleShot(0, board_, [this, turn = board.Label1.trimmed()] { speaker_.Say(turn); });
     }
-    if (!shown_ || PiecesChanged(*shown_, board)) {
+    if (!shown_ || PiecesChanged(*shown_, board))
         NamePieces(board);
-    }
     shown_ = board;
 }
 
@@ -137,12 +113,10 @@ QString Announcer::LandingSentence(const BoardState &board) const
 {
     const int i = board.LastLanding.Player - 1;
     QStringList parts{board.Label2[i], SquareName(board.LastLanding.Square)};
-    if (!board.Label5[i].isEmpty()) {
+    if (!board.Label5[i].isEmpty())
         parts << board.Label5[i];
-    }
-    if (!shown_ || shown_->Label3[i] != board.Label3[i]) {
+    if (!shown_ || shown_->Label3[i] != board.Label3[i])
         parts << QStringLiteral("所持金%1両").arg(board.Label3[i]);
-    }
     return parts.join(QStringLiteral("、"));
 }
 
@@ -154,11 +128,9 @@ QString Announcer::SquareName(int square) const
 int Announcer::SquareUnder(const QWidget *piece) const
 {
     // A piece stands on the square its top-left corner lies in.
-    for (int k = 0; k < SquareCount; ++k) {
-        if (squares_[size_t(k)]->geometry().contains(piece->pos())) {
+    for (int k = 0; k < SquareCount; ++k)
+        if (squares_[size_t(k)]->geometry().contains(piece->pos()))
             return k;
-        }
-    }
     return -1;
 }
 
@@ -170,12 +142,10 @@ void Announcer::NamePieces(const BoardState &board)
         QString name = whose.isEmpty() ? QStringLiteral("プレイヤー%1のこま").arg(i + 1)
                                        : QStringLiteral("プレイヤー%1 %2のこま").arg(QString::number(i + 1), whose);
         const int square = SquareUnder(piece);
-        if (square >= 0) {
+        if (square >= 0)
             name += QLatin1Char(' ') + SquareName(square);
-        }
-        if (piece->accessibleName() != name) {
+        if (piece->accessibleName() != name)
             piece->setAccessibleName(name);
-        }
     }
 }
 

@@ -102,8 +102,8 @@ constexpr Element Board[] = {
     {RoundedShape, "Shape2",    2,   10200, 3960, 3375, 1935, LightYellow, Default, 0,                nullptr,           nullptr,                Plain,                   PanelBorder},
     {RoundedShape, "Shape2",    1,   10200, 2040, 3375, 1935, Pink,      Default, 0,                  nullptr,           nullptr,                Plain,                   PanelBorder},
     {RoundedShape, "Shape2",    0,   10200,  120, 3375, 1935, White,     Default, 0,                  nullptr,           nullptr,                Plain,                   PanelBorder},
-    // The squares: each corner comes from the square table; width and height here,
-    // and in the text column what the square's picture has written on it.
+    // The squares: each corner comes from the square table; width and height here, and in the text column what the
+    // square's picture has written on it.
     {Square,       "Image1",   24,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},
     {Square,       "Image1",   23,  0, 0, 2175, 975, 0, Default, 0, "町娘をからかい岡っ引きに袖の下", "panel-machimusume.svg",  Stretched, 0},
     {Square,       "Image1",   22,  0, 0,  975, 975, 0, Default, 0, Plus, "coin-plus.svg",          Stretched, 0},

@@ -31,9 +31,8 @@ QTextOption WrappingOption(Qt::Alignment alignment)
 // Qt would present a plain widget as a client area; a picture is a graphic.
 QAccessibleInterface *PictureAccessible(const QString &className, QObject *object)
 {
-    if (className == QLatin1String(Picture::staticMetaObject.className()) && object && object->isWidgetType()) {
+    if (className == QLatin1String(Picture::staticMetaObject.className()) && object && object->isWidgetType())
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Graphic);
-    }
     return nullptr;
 }
 }  // namespace
@@ -43,11 +42,10 @@ QSvgRenderer *PictureRenderer(const QString &name)
     // Loaded once and shared by every window; they go with the application.
     static QHash<QString, QPointer<QSvgRenderer>> renderers;
     QPointer<QSvgRenderer> &renderer = renderers[name];
-    if (!renderer) {
+    if (!renderer)
         renderer = new QSvgRenderer(QStringLiteral(":/pictures/") + name, QCoreApplication::instance());
-    }
-    // The pictures are built into the program: one that does not load is a
-    // misspelt name in a window's table, never a player's doing.
+    // The pictures are built into the program: one that does not load is a misspelt name in a window's table, never a
+    // player's doing.
     if (!renderer->isValid())
         throw ProgramError("picture missing: " + name.toStdString());
     return renderer;
@@ -57,25 +55,22 @@ TextLabel::TextLabel(QWidget *parent, bool sizedToText, bool framed, const QColo
     : QLabel(parent), sizedToText_(sizedToText), framed_(framed), background_(background)
 {
     setTextFormat(Qt::PlainText);
-    // A label with a background covers its whole rectangle: what lies under
-    // it need not be drawn again when its text changes (the rolling die).
+    // A label with a background covers its whole rectangle: what lies under it need not be drawn again when its text
+    // changes (the rolling die).
     setAttribute(Qt::WA_OpaquePaintEvent, background.isValid());
 }
 
 void TextLabel::SetCaption(const QString &text)
 {
-    if (text == this->text()) {
+    if (text == this->text())
         return;
-    }
     setText(text);
     updateSpokenName();
     if (sizedToText_) {
-        // Grows right and down from its corner; lines break only at the
-        // caption's own line breaks.
+        // Grows right and down from its corner; lines break only at the caption's own line breaks.
         const QSize extent = fontMetrics().size(0, shown());
         resize(extent.width() + 2 * LabelPadding, extent.height());
     }
-    update();
 }
 
 void TextLabel::SetSpokenForm(const QString &form)
@@ -86,9 +81,8 @@ void TextLabel::SetSpokenForm(const QString &form)
 
 void TextLabel::updateSpokenName()
 {
-    if (spokenForm_.isEmpty()) {
+    if (spokenForm_.isEmpty())
         return;
-    }
     // Setting the name tells assistive technologies that it changed.
     const QString caption = text();
     setAccessibleName(caption.isEmpty() ? spokenForm_.section(QStringLiteral("%1"), 0, 0).trimmed()
@@ -97,17 +91,14 @@ void TextLabel::updateSpokenName()
 
 QString TextLabel::shown() const
 {
-    QString s = text();
-    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return s;
+    return text().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 void TextLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    if (background_.isValid()) {
+    if (background_.isValid())
         painter.fillRect(rect(), background_);
-    }
     QRect inside = rect();
     if (framed_) {
         painter.setPen(QColor(0x40, 0x40, 0x40));
@@ -117,28 +108,23 @@ void TextLabel::paintEvent(QPaintEvent *)
     painter.setClipRect(inside);
     painter.setPen(palette().color(QPalette::WindowText));
     const QRectF textArea = inside.adjusted(LabelPadding, 0, -LabelPadding, 0);
-    if (sizedToText_) {
+    if (sizedToText_)
         painter.drawText(textArea, alignment() | Qt::AlignTop, shown());
-    } else {
+    else
         painter.drawText(textArea, shown(), WrappingOption(alignment() | Qt::AlignTop));
-    }
 }
 
 Picture::Picture(QWidget *parent, const QString &picture, bool stretched)
     : QWidget(parent), picture_(picture), stretched_(stretched)
 {
     PictureRenderer(picture);
-    static const bool installed = [] {
-        QAccessible::installFactory(PictureAccessible);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    [[maybe_unused]] static const bool installed = (QAccessible::installFactory(PictureAccessible), true);
 }
 
 QPixmap PictureAt(const QString &name, QSize size, qreal ratio)
 {
-    // Drawn once per picture, size and screen resolution, at full resolution;
-    // every later paint (a piece walking over a square repaints it) only copies.
+    // Drawn once per picture, size and screen resolution, at full resolution; every later paint (a piece walking over a
+    // square repaints it) only copies.
     const QString key = QStringLiteral("kiramoku/%1/%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(ratio);
     QPixmap pixmap;
     if (!QPixmapCache::find(key, &pixmap)) {
@@ -176,11 +162,10 @@ void Shape::paintEvent(QPaintEvent *)
     // The border lies inside the shape's rectangle.
     const qreal half = border_ / 2.0;
     const QRectF box = QRectF(rect()).adjusted(half, half, -half, -half);
-    if (rounded_) {
+    if (rounded_)
         painter.drawRoundedRect(box, CornerRadius, CornerRadius);
-    } else {
+    else
         painter.drawRect(box);
-    }
 }
 
 Line::Line(QWidget *parent, QPointF from, QPointF to, int width)
@@ -223,20 +208,17 @@ void CaptionButton::paintEvent(QPaintEvent *)
     QRectF area = QRectF(rect()).adjusted(ButtonPadding + shift, ButtonPadding + shift, -ButtonPadding + shift,
                                           -ButtonPadding + shift);
     if (!picture_.isEmpty()) {
-        // At its own size, centred on a face without a caption even where it
-        // reaches into the padding.
+        // At its own size, centred on a face without a caption even where it reaches into the padding.
         const QSize size = PictureRenderer(picture_)->defaultSize();
         const QPoint corner(qRound(area.center().x() - size.width() / 2.0),
                             qRound(text().isEmpty() ? area.center().y() - size.height() / 2.0 : area.top()));
         painter.drawPixmap(corner, PictureAt(picture_, size, devicePixelRatioF()));
         area.setTop(corner.y() + size.height());
     }
-    if (!text().isEmpty()) {
+    if (!text().isEmpty())
         PaintCaption(painter, area);
-    }
     if (hasFocus()) {
         painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
-        painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect().adjusted(FocusInset, FocusInset, -FocusInset - 1, -FocusInset - 1));
     }
 }
@@ -244,17 +226,13 @@ void CaptionButton::paintEvent(QPaintEvent *)
 void CaptionButton::PaintBevel(QPainter &painter, bool sunken) const
 {
     // Raised: light above and left, shadow below and right; pressed, the other way round.
-    const QColor outerLight = sunken ? QColor(Qt::black) : QColor(Qt::white);
-    const QColor outerDark = sunken ? QColor(Qt::white) : QColor(Qt::black);
-    const QColor innerLight = sunken ? QColor(0x80, 0x80, 0x80) : QColor(0xe0, 0xe0, 0xe0);
-    const QColor innerDark = sunken ? QColor(0xe0, 0xe0, 0xe0) : QColor(0x80, 0x80, 0x80);
-    const QRect r = rect();
+    const QColor light[BevelWidth] = {Qt::white, QColor(0xe0, 0xe0, 0xe0)}, dark[BevelWidth] = {Qt::black, QColor(0x80, 0x80, 0x80)};
     for (int i = 0; i < BevelWidth; ++i) {
-        const QRect ring = r.adjusted(i, i, -i, -i);
-        painter.setPen(i == 0 ? outerLight : innerLight);
+        const QRect ring = rect().adjusted(i, i, -i, -i);
+        painter.setPen(sunken ? dark[i] : light[i]);
         painter.drawLine(ring.topLeft(), ring.topRight());
         painter.drawLine(ring.topLeft(), ring.bottomLeft());
-        painter.setPen(i == 0 ? outerDark : innerDark);
+        painter.setPen(sunken ? light[i] : dark[i]);
         painter.drawLine(ring.bottomLeft(), ring.bottomRight());
         painter.drawLine(ring.topRight(), ring.bottomRight());
     }
@@ -265,9 +243,8 @@ void CaptionButton::PaintCaption(QPainter &painter, const QRectF &area) const
     // Measure the wrapped caption and centre the block in what is left.
     const QRectF needed = painter.boundingRect(area, text(), WrappingOption(Qt::AlignHCenter));
     QRectF block = area;
-    if (needed.height() < area.height()) {
+    if (needed.height() < area.height())
         block.setTop(area.top() + (area.height() - needed.height()) / 2);
-    }
     const QTextOption option = WrappingOption(Qt::AlignHCenter | Qt::AlignTop);
     if (isEnabled()) {
         painter.setPen(Qt::black);
@@ -284,9 +261,8 @@ void CaptionButton::PaintCaption(QPainter &painter, const QRectF &area) const
 void CaptionButton::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (isEnabled()) {
+        if (isEnabled())
             click();
-        }
         return;
     }
     QPushButton::keyPressEvent(event);

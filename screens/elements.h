@@ -14,19 +14,17 @@ QSvgRenderer *PictureRenderer(const QString &name);
 // That picture drawn at `size` (logical pixels) for a screen of `ratio`.
 QPixmap PictureAt(const QString &name, QSize size, qreal ratio);
 
-// A caption that is always plain text: whatever a player typed shows exactly
-// as typed. Text breaks at the label's width (between any two characters of
-// Japanese, at spaces or anywhere in a long word otherwise) and what does not
-// fit is cut off; a label sized to its text grows instead.
+// A caption that is always plain text: whatever a player typed shows exactly as typed. Text breaks at the label's width
+// (between any two characters of Japanese, at spaces or anywhere in a long word otherwise) and what does not fit is cut
+// off; a label sized to its text grows instead.
 class TextLabel : public QLabel {
     Q_OBJECT
 public:
     TextLabel(QWidget *parent, bool sizedToText, bool framed, const QColor &background);
     void SetCaption(const QString &text);
-    // What a screen reader reads for the label, kept up with every caption:
-    // `form` with "%1" standing for the caption ("さいころの目 %1"); with no
-    // caption, only the words before "%1". An empty form (the default) reads
-    // the caption alone.
+    // What a screen reader reads for the label, kept up with every caption: `form` with "%1" standing for the caption
+    // ("さいころの目 %1"); with no caption, only the words before "%1". An empty form (the default) reads the caption
+    // alone.
     void SetSpokenForm(const QString &form);
 
 protected:
@@ -41,8 +39,8 @@ private:
     QString spokenForm_;
 };
 
-// A picture drawn from its vector source at the screen's full resolution.
-// Assistive technologies see it as a graphic, named by its accessible name.
+// A picture drawn from its vector source at the screen's full resolution. Assistive technologies see it as a graphic,
+// named by its accessible name.
 class Picture : public QWidget {
     Q_OBJECT
 public:
@@ -86,11 +84,9 @@ private:
     int width_;
 };
 
-// A push button painted flat in exactly its own colour, with a bevel that
-// sinks while it is pressed, a dotted focus mark, an optional picture above
-// the caption, and a caption that breaks over two lines when it is too wide.
-// Disabled, it keeps its colour and its caption is greyed and embossed.
-// Space and Enter press it when it has the focus.
+// A push button painted flat in exactly its own colour, with a bevel that sinks while it is pressed, a dotted focus
+// mark, an optional picture above the caption, and a caption that breaks over two lines when it is too wide. Disabled,
+// it keeps its colour and its caption is greyed and embossed. Space and Enter press it when it has the focus.
 class CaptionButton : public QPushButton {
     Q_OBJECT
 public:
@@ -111,8 +107,8 @@ private:
     QColor colour_;
 };
 
-// A list of which one entry is chosen: once an entry is chosen, Ctrl with a
-// click or Space on it does not leave the list without a choice.
+// A list of which one entry is chosen: once an entry is chosen, Ctrl with a click or Space on it does not leave the
+// list without a choice.
 class ChoiceList : public QListWidget {
     Q_OBJECT
 public:

@@ -23,40 +23,19 @@ constexpr qreal AssumedRefreshRate = 60;  // Hz, for a screen that does not say 
 constexpr quint64 NoEventTime = 0;        // the time of an event the window system did not send
 }  // namespace
 
-// The rules' music commands go through the playback, so a game end's "Pause"
-// sounds when the last walk has been seen, not before.
+// The rules' music commands go through the playback, so a game end's "Pause" sounds when the last walk has been seen,
+// not before.
 class DeferredMusic : public MusicControl {
 public:
     DeferredMusic(MusicControl &music, Playback &playback)
         : music_(music), playback_(playback) {}
-    void SetNotify(bool on) override
-    {
-        Later([=, this] { music_.SetNotify(on); });
-    }
-    void SetWait(bool on) override
-    {
-        Later([=, this] { music_.SetWait(on); });
-    }
-    void SetShareable(bool on) override
-    {
-        Later([=, this] { music_.SetShareable(on); });
-    }
-    void SetDeviceType(const QString &type) override
-    {
-        Later([=, this] { music_.SetDeviceType(type); });
-    }
-    void SetFileName(const QString &path) override
-    {
-        Later([=, this] { music_.SetFileName(path); });
-    }
-    void SetFrom(qint32 position) override
-    {
-        Later([=, this] { music_.SetFrom(position); });
-    }
-    void SetCommand(const QString &command) override
-    {
-        Later([=, this] { music_.SetCommand(command); });
-    }
+    void SetNotify(bool on) override { Later(&MusicControl::SetNotify, on); }
+    void SetWait(bool on) override { Later(&MusicControl::SetWait, on); }
+    void SetShareable(bool on) override { Later(&MusicControl::SetShareable, on); }
+    void SetDeviceType(const QString &type) override { Later(&MusicControl::SetDeviceType, type); }
+    void SetFileName(const QString &path) override { Later(&MusicControl::SetFileName, path); }
+    void SetFrom(qint32 position) override { Later(&MusicControl::SetFrom, position); }
+    void SetCommand(const QString &command) override { Later(&MusicControl::SetCommand, command); }
 
     // Runs `commands` with what they send going to the music at once.
     void AtOnce(const std::function<void()> &commands)
@@ -66,7 +45,13 @@ public:
     }
 
 private:
-    void Later(std::function<void()> action) { atOnce_ ? action() : playback_.Defer(std::move(action)); }
+    // Sends `command` with `value` to the music now, or when the playback comes to it.
+    template <typename Value, typename Given>
+    void Later(void (MusicControl::*command)(Value), const Given &value)
+    {
+        std::function<void()> send = [this, command, value] { (music_.*command)(value); };
+        atOnce_ ? send() : playback_.Defer(std::move(send));
+    }
     MusicControl &music_;
     Playback &playback_;
     bool atOnce_ = false;
@@ -80,9 +65,7 @@ Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Questi
       rules_(module, {playback, windows, *deferredMusic_, question}, tuneFile),
       timer1_(new QTimer(this))
 {
-    setObjectName(QStringLiteral("Form1"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    SetUpWindow(this, QStringLiteral("きらもく"), BoardWidth, BoardHeight, BoardColour);
+    SetUpWindow(this, "Form1", QStringLiteral("きらもく"), BoardWidth, BoardHeight, BoardColour);
     BuildElements(this, BoardLayout());
 
     timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -100,17 +83,17 @@ Form1::Form1(Module1 &module, Playback &playback, WindowControl &windows, Questi
             label5_[size_t(i)] = BoardElement<TextLabel>(this, ElementName("Label5", i));
             pieces_[size_t(i)] = BoardElement<QWidget>(this, ElementName("Image4", i));
         }
-        auto *command1 = BoardElement<QPushButton>(this, QStringLiteral("Command1"));
-        auto *command2 = BoardElement<QPushButton>(this, QStringLiteral("Command2"));
-        auto *command3 = BoardElement<QPushButton>(this, QStringLiteral("Command3"));
-        command1_ = command1;
-        command2_ = command2;
-        connect(command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-        connect(command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-        connect(command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-        setTabOrder(command1, command2);
-        setTabOrder(command2, command3);
-        command1->setFocus();
+        // Each button's click goes to the rules' handler of its name.
+        const auto button = [this](const char *name, Handler click) {
+            auto *found = BoardElement<QPushButton>(this, QString::fromLatin1(name));
+            connect(found, &QPushButton::clicked, this, [this, click] { Act(click); });
+            return found;
+        };
+        command1_ = button("Command1", &BoardRules::Command1_Click);
+        command2_ = button("Command2", &BoardRules::Command2_Click);
+        setTabOrder(command1_, command2_);
+        setTabOrder(command2_, button("Command3", &BoardRules::Command3_Click));
+        command1_->setFocus();
         announcer_ = std::make_unique<Announcer>(this);
     });
 
@@ -137,26 +120,10 @@ void Form1::Resume(const SavedGame &game)
     Render(rules_.State());
 }
 
-void Form1::Command1_Click()
-{
-    Act(&BoardRules::Command1_Click);
-}
-
-void Form1::Command2_Click()
-{
-    Act(&BoardRules::Command2_Click);
-}
-
-void Form1::Command3_Click()
-{
-    Act(&BoardRules::Command3_Click);
-}
-
 void Form1::Timer1_Timer()
 {
-    // The die does not tick while a turn plays back. A tick changes nothing
-    // but the die, so only the die is drawn, and at once: the value a stop
-    // takes is the one on the screen.
+    // The die does not tick while a turn plays back. A tick changes nothing but the die, so only the die is drawn, and
+    // at once: the value a stop takes is the one on the screen.
     if (!playback_.Busy() && !unloaded_) {
         Guard([this] { rules_.Timer1_Timer(); });
         label6_->SetCaption(rules_.State().Label6);
@@ -166,10 +133,9 @@ void Form1::Timer1_Timer()
 
 void Form1::MMControl1_StatusUpdate()
 {
-    // The tune loops on while the computers' turns play back and while the
-    // quit question waits for its answer: a tick is the music's, not a move
-    // on the board, so it does not wait behind them. What the turns send the
-    // music (a game end's pause) still comes at its moment, after it.
+    // The tune loops on while the computers' turns play back and while the quit question waits for its answer: a tick
+    // is the music's, not a move on the board, so it does not wait behind them. What the turns send the music (a game
+    // end's pause) still comes at its moment, after it.
     if (playback_.Busy() && !unloaded_) {
         deferredMusic_->AtOnce([this] { Guard([this] { rules_.MMControl1_StatusUpdate(); }); });
         return;
@@ -184,9 +150,8 @@ void Form1::Act(Handler handler)
 
 void Form1::Input(std::function<void()> action)
 {
-    if (unloaded_) {
+    if (unloaded_)
         return;
-    }
     if (playback_.Busy()) {
         pending_.push_back(std::move(action));
         return;
@@ -197,9 +162,8 @@ void Form1::Input(std::function<void()> action)
 void Form1::Run(Handler handler)
 {
     // A click kept from a playback may find its button disabled by now.
-    if (handler == &BoardRules::Command2_Click && !rules_.State().Command2Enabled) {
+    if (handler == &BoardRules::Command2_Click && !rules_.State().Command2Enabled)
         return;
-    }
     timer1_->stop();
     playback_.Begin();
     Guard([&] { (rules_.*handler)(); });
@@ -211,11 +175,10 @@ void Form1::Run(Handler handler)
 
 void Form1::TellWhenARollComesNext()
 {
-    // Decided from the rules as this turn left them, not from what the window
-    // does next: a click made during the walk may play the next turn at once.
-    if (rules_.AwaitingRoll()) {
+    // Decided from the rules as this turn left them, not from what the window does next: a click made during the walk
+    // may play the next turn at once.
+    if (rules_.AwaitingRoll())
         playback_.Defer([this, game = rules_.Snapshot()] { emit RollComesNext(game); });
-    }
 }
 
 void Form1::OnFinished()
@@ -227,34 +190,28 @@ void Form1::OnFinished()
         pending_.pop_front();
         next();
     }
-    if (!playback_.Busy() && !unloaded_) {
-        emit Settled();
-    }
 }
 
 void Form1::Refresh()
 {
     // A playback in progress draws the live board when it ends.
-    if (!playback_.Busy()) {
+    if (!playback_.Busy())
         Render(rules_.State());
-    }
 }
 
 void Form1::SyncTimer()
 {
     // The rules ask for the fastest die (an interval of 1) or none (0).
-    if (rules_.State().Timer1Interval == 0 || playback_.Busy() || unloaded_) {
+    if (rules_.State().Timer1Interval == 0 || playback_.Busy() || unloaded_)
         timer1_->stop();
-    } else if (!timer1_->isActive()) {
+    else if (!timer1_->isActive())
         timer1_->start(FrameInterval());
-    }
 }
 
 std::chrono::milliseconds Form1::FrameInterval() const
 {
-    // One refresh of the board's screen, rounded up: a value drawn between
-    // two refreshes would never be seen, so the die takes at most one a frame
-    // and every value it takes stays on the screen for a whole frame.
+    // One refresh of the board's screen, rounded up: a value drawn between two refreshes would never be seen, so the
+    // die takes at most one a frame and every value it takes stays on the screen for a whole frame.
     const qreal rate = screen()->refreshRate();
     return std::chrono::milliseconds(qCeil(MillisecondsPerSecond / (rate > 0 ? rate : AssumedRefreshRate)));
 }
@@ -270,11 +227,10 @@ void Form1::Render(const BoardState &board)
         const PiecePlace place = board.Image4[i];
         pieces_[size_t(i)]->move(Pixels(qRound(place.Left * TwipsPerCm)), Pixels(qRound(place.Top * TwipsPerCm)));
     }
-    // Qt would send the focus of a stop button being disabled on to the quit
-    // button, where a Space during the walk asks to quit; the roll comes next.
-    if (!board.Command2Enabled && focusWidget() == command2_) {
+    // Qt would send the focus of a stop button being disabled on to the quit button, where a Space during the walk asks
+    // to quit; the roll comes next.
+    if (!board.Command2Enabled && focusWidget() == command2_)
         command1_->setFocus(Qt::OtherFocusReason);
-    }
     command2_->setEnabled(board.Command2Enabled);
     announcer_->Present(board);
 }
@@ -295,25 +251,23 @@ void Form1::keyPressEvent(QKeyEvent *event)
 
 void Form1::keyReleaseEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_M) {
+    if (event->key() == Qt::Key_M)
         lastMRelease_ = event->timestamp();
-    }
     QWidget::keyReleaseEvent(event);
 }
 
 bool Form1::RepeatOfHeldM(const QKeyEvent &press) const
 {
-    // The X server repeats a held key as a release and a press at one and
-    // the same time, and Qt marks only some of these presses as repeats.
-    // An event made up by a program carries no time (0): each is a press.
+    // The X server repeats a held key as a release and a press at one and the same time, and Qt marks only some of
+    // these presses as repeats. An event made up by a program carries no time (0): each is a press.
     return press.isAutoRepeat() || (press.timestamp() != NoEventTime && press.timestamp() == lastMRelease_);
 }
 
-void Form1::closeEvent(QCloseEvent *event)
+void Form1::closeEvent(QCloseEvent *)
 {
     if (!unloaded_) {
-        // However the board closes (quit, the winner's No, the frame), the
-        // turn being played back is dropped and the music is closed.
+        // However the board closes (quit, the winner's No, the frame), the turn being played back is dropped and the
+        // music is closed.
         unloaded_ = true;
         playback_.Abort();
         timer1_->stop();
@@ -321,7 +275,6 @@ void Form1::closeEvent(QCloseEvent *event)
         Guard([this] { rules_.Form_Unload(); });
         emit Unloaded();
     }
-    event->accept();
 }
 
 }  // namespace kiramoku::screens

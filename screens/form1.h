@@ -1,6 +1,6 @@
 #pragma once
-// The board window: draws the rules' board and forwards clicks and ticks.
-// Input that arrives while a turn plays back waits until it ends, in order.
+// The board window: draws the rules' board and forwards clicks and ticks. Input that arrives while a turn plays back
+// waits until it ends, in order.
 #include "board.h"
 #include "playback.h"
 
@@ -21,8 +21,8 @@ class Announcer;
 class DeferredMusic;
 class TextLabel;
 
-// Where input to the game's windows waits while a turn plays back: the
-// board's own clicks and ticks and the winner window's button and close.
+// Where input to the game's windows waits while a turn plays back: the board's own clicks and ticks and the winner
+// window's button and close.
 class InputGate {
 public:
     virtual ~InputGate() = default;
@@ -50,23 +50,19 @@ public:
     void Input(std::function<void()> action) override;
 
 public slots:
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
     void Timer1_Timer();
     void MMControl1_StatusUpdate();
 
 signals:
     void Unloaded();  // the board is closing; the winner window goes with it
-    void Settled();   // a turn has been played back and nothing waits
-    // A person's roll comes next: the game as the turn left it, told once its
-    // walk has been seen, however many clicks wait behind it.
+    // A person's roll comes next: the game as the turn left it, told once its walk has been seen, however many clicks
+    // wait behind it.
     void RollComesNext(const kiramoku::SavedGame &game);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    // M turns the music off or on, and the choice is kept for the next start.
-    // A held M is one press: its repeats change nothing.
+    // M turns the music off or on, and the choice is kept for the next start. A held M is one press: its repeats change
+    // nothing.
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
 

@@ -17,21 +17,18 @@ constexpr int NameBoxes = 4;
 Form2::Form2(std::function<void()> showBoard)
     : showBoard_(std::move(showBoard))
 {
-    setObjectName(QStringLiteral("Form2"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    SetUpWindow(this, QStringLiteral("設定画面"), SelectionWidth, SelectionHeight, SelectionColour);
+    SetUpWindow(this, "Form2", QStringLiteral("設定画面"), SelectionWidth, SelectionHeight, SelectionColour);
     PlaceOnPrimaryScreen(this, SelectionLeft, SelectionTop);
     BuildElements(this, SelectionLayout());
 
     list1_ = findChild<QListWidget *>(QStringLiteral("List1"));
     auto *command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
     connect(list1_, &QListWidget::itemSelectionChanged, this, &Form2::List1_Click);
-    connect(command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(command1, &QPushButton::clicked, this, [this] { showBoard_(); });
 
     // Tab order: the name boxes, the start button, the list; labels take no focus.
-    for (int i = 0; i + 1 < NameBoxes; ++i) {
+    for (int i = 0; i + 1 < NameBoxes; ++i)
         setTabOrder(box(i), box(i + 1));
-    }
     setTabOrder(box(NameBoxes - 1), command1);
     setTabOrder(command1, list1_);
     box(0)->setFocus();
@@ -40,9 +37,8 @@ Form2::Form2(std::function<void()> showBoard)
 QLineEdit *Form2::box(int index) const
 {
     auto *found = findChild<QLineEdit *>(ElementName("Text1", index));
-    if (!found) {
+    if (!found)
         StopOnProgramError(("name box missing: Text1(" + std::to_string(index) + ")").c_str());
-    }
     return found;
 }
 
@@ -75,18 +71,11 @@ void Form2::Unload()
 
 void Form2::List1_Click()
 {
-    for (int i = 1; i < NameBoxes; ++i) {
+    for (int i = 1; i < NameBoxes; ++i)
         box(i)->hide();
-    }
     const int chosen = ListIndex();
-    for (int i = 1; i <= chosen; ++i) {
+    for (int i = 1; i <= chosen; ++i)
         box(i)->show();
-    }
-}
-
-void Form2::Command1_Click()
-{
-    showBoard_();
 }
 
 }  // namespace kiramoku::screens

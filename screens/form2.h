@@ -25,7 +25,6 @@ public:
 
 public slots:
     void List1_Click();
-    void Command1_Click();
 
 private:
     QLineEdit *box(int index) const;

@@ -18,9 +18,7 @@ namespace kiramoku::screens {
 Form3::Form3(Module1 &module, BoardRules &board, WindowControl &windows, Question &question, InputGate &gate)
     : rules_(module, board, windows, question), gate_(gate)
 {
-    setObjectName(QStringLiteral("Form3"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    SetUpWindow(this, QString(), WinnerWidth, WinnerHeight, WinnerColour);
+    SetUpWindow(this, "Form3", QString(), WinnerWidth, WinnerHeight, WinnerColour);
     PlaceOnPrimaryScreen(this, WinnerLeft, WinnerTop);
     BuildElements(this, WinnerLayout());
     label1_ = findChild<TextLabel *>(QStringLiteral("Label1"));
@@ -37,8 +35,7 @@ void Form3::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
-        // Read once the window is up; one line per winner on the window, one
-        // sentence for the ear.
+        // Read once the window is up; one line per winner on the window, one sentence for the ear.
         QTimer::singleShot(0, this, [this] {
             speaker_->Say(label1_->text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).join(QLatin1Char(' ')));
         });
@@ -62,9 +59,8 @@ void Form3::BringForward()
 void Form3::Command1_Click()
 {
     gate_.Input([self = QPointer(this)] {
-        if (self && !self->unloading_) {
+        if (self && !self->unloading_)
             self->Answer();
-        }
     });
 }
 
@@ -82,22 +78,18 @@ void Form3::Unload()
 
 void Form3::closeEvent(QCloseEvent *event)
 {
-    if (unloading_) {
-        event->accept();
+    if (unloading_)
         return;
-    }
-    // The frame's close: the window goes once the turn on the screen has
-    // been played back; the board and the game stay as they are.
-    // Asked from the next turn of the event loop: the close in progress
-    // cannot be repeated from inside itself.
+    // The frame's close: the window goes once the turn on the screen has been played back; the board and the game stay
+    // as they are. Asked from the next turn of the event loop: the close in progress cannot be repeated from inside
+    // itself.
     event->ignore();
     QMetaObject::invokeMethod(
         this,
         [this] {
             gate_.Input([self = QPointer(this)] {
-                if (self) {
+                if (self)
                     self->Unload();
-                }
             });
         },
         Qt::QueuedConnection);

@@ -12,9 +12,8 @@ class InputGate;
 class Speaker;
 class TextLabel;
 
-// Its button and its frame's close wait, like the board's own input, until
-// the turn being played back has been seen: an answer never restarts or ends
-// a game whose round is still on the screen.
+// Its button and its frame's close wait, like the board's own input, until the turn being played back has been seen: an
+// answer never restarts or ends a game whose round is still on the screen.
 class Form3 : public QWidget {
     Q_OBJECT
 public:
@@ -22,8 +21,8 @@ public:
     ~Form3() override;
 
     void Form_Load();
-    // Shows the window in front with the focus on its button, at every round
-    // end with a winner, whether it is new or already open.
+    // Shows the window in front with the focus on its button, at every round end with a winner, whether it is new or
+    // already open.
     void BringForward();
     // Unloads the window at once (the rules' decision, or the board closing).
     void Unload();

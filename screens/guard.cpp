@@ -20,8 +20,8 @@ void StopOnProgramError(const char *what)
         box.setTextFormat(Qt::PlainText);
         box.exec();
     }
-    // The music's and the beep's threads are running: end here, without the
-    // static destructors that would run under them.
+    // The music's and the beep's threads are running: end here, without the static destructors that would run under
+    // them.
     std::fflush(nullptr);
     std::_Exit(ProgramErrorExitStatus);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Runs a handler of the rules; a program error stops the game with a message
-// naming what failed, and never crosses the event loop.
+// Runs a handler of the rules; a program error stops the game with a message naming what failed, and never crosses the
+// event loop.
 #include "programerror.h"
 
 #include <utility>

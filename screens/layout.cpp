@@ -17,43 +17,28 @@ namespace {
 QFont FontOf(const QWidget *window, const Element &e)
 {
     QFont font = window->font();
-    switch (e.face) {
-    case Face::Default:
-        break;
-    case Face::Gothic:
-        font = QFont(QStringLiteral("ＭＳ Ｐゴシック"));
+    if (e.face != Face::Default) {
+        font = QFont(e.face == Face::Gothic ? QStringLiteral("ＭＳ Ｐゴシック") : QStringLiteral("ＭＳ Ｐ明朝"));
         font.setBold(true);
-        break;
-    case Face::Mincho:
-        font = QFont(QStringLiteral("ＭＳ Ｐ明朝"));
-        font.setBold(true);
-        break;
     }
-    if (e.points > 0) {
+    if (e.points > 0)
         font.setPointSizeF(e.points);
-    }
     return font;
 }
 
 Qt::Alignment AlignmentOf(const Element &e)
 {
-    if (e.style & AlignRight) {
+    if (e.style & AlignRight)
         return Qt::AlignRight;
-    }
-    if (e.style & AlignCenter) {
+    if (e.style & AlignCenter)
         return Qt::AlignHCenter;
-    }
     return Qt::AlignLeft;
 }
 
-QString Text(const Element &e)
+// A table's text or picture name; nullptr is none.
+QString Utf8(const char *text)
 {
-    return e.text ? QString::fromUtf8(e.text) : QString();
-}
-
-QString PictureName(const Element &e)
-{
-    return e.picture ? QString::fromUtf8(e.picture) : QString();
+    return text ? QString::fromUtf8(text) : QString();
 }
 
 QWidget *Create(QWidget *window, const Element &e)
@@ -61,7 +46,7 @@ QWidget *Create(QWidget *window, const Element &e)
     switch (e.kind) {
     case Kind::Picture:
     case Kind::Square:
-        return new Picture(window, PictureName(e), e.style & Stretched);
+        return new Picture(window, Utf8(e.picture), e.style & Stretched);
     case Kind::Label: {
         auto *label = new TextLabel(window, e.style & SizedToText, e.style & Framed, ColourOf(e.colour));
         label->setAlignment(AlignmentOf(e));
@@ -74,14 +59,14 @@ QWidget *Create(QWidget *window, const Element &e)
         return new Line(window, QPointF(e.left, e.top) / TwipsPerPixel, QPointF(e.width, e.height) / TwipsPerPixel,
                         e.border);
     case Kind::Button:
-        return new CaptionButton(window, Text(e), PictureName(e), ColourOf(e.colour));
+        return new CaptionButton(window, Utf8(e.text), Utf8(e.picture), ColourOf(e.colour));
     case Kind::ListBox: {
         auto *list = new ChoiceList(window);
-        list->addItems(Text(e).split(QLatin1Char('|')));
+        list->addItems(Utf8(e.text).split(QLatin1Char('|')));
         return list;
     }
     case Kind::TextBox: {
-        auto *box = new QLineEdit(Text(e), window);
+        auto *box = new QLineEdit(Utf8(e.text), window);
         box->setMaxLength(std::numeric_limits<int>::max());  // a name may be of any length
         return box;
     }
@@ -89,14 +74,11 @@ QWidget *Create(QWidget *window, const Element &e)
     return nullptr;
 }
 
-// What assistive technologies are told about the elements a player needs,
-// where the element's own caption does not say it: a picture button, a bare
-// number, whose panel a caption belongs to, a square. In `name` and
-// `description`, "{n}" is the player's number (the element's index + 1) and
-// "{i}" the index itself (a square's number). A label's name is a spoken form,
-// "%1" standing for its caption as it changes; in a picture's name "%1" is
-// what the picture has written on it. nullptr leaves the caption (or a
-// button's text) as the name.
+// What assistive technologies are told about the elements a player needs, where the element's own caption does not say
+// it: a picture button, a bare number, whose panel a caption belongs to, a square. In `name` and `description`, "{n}"
+// is the player's number (the element's index + 1) and "{i}" the index itself (a square's number). A label's name is a
+// spoken form, "%1" standing for its caption as it changes; in a picture's name "%1" is what the picture has written on
+// it. nullptr leaves the caption (or a button's text) as the name.
 struct Spoken {
     const char *window;   // the window's object name
     const char *element;  // the element's name without its index
@@ -131,56 +113,45 @@ constexpr Spoken SpokenElements[] = {
 const Spoken *SpokenFor(const QWidget *window, const Element &e)
 {
     const QByteArray windowName = window->objectName().toUtf8();
-    for (const Spoken &s : SpokenElements) {
-        if (windowName == s.window && qstrcmp(e.name, s.element) == 0) {
+    for (const Spoken &s : SpokenElements)
+        if (windowName == s.window && qstrcmp(e.name, s.element) == 0)
             return &s;
-        }
-    }
     return nullptr;
 }
 
 void Describe(QWidget *window, const Element &e, QWidget *widget)
 {
     const Spoken *spoken = SpokenFor(window, e);
-    if (!spoken) {
+    if (!spoken)
         return;
-    }
-    const QString player = QString::number(e.index + 1);
-    const QString index = QString::number(e.index);
-    const auto fill = [&](const char *text) {
-        return QString::fromUtf8(text).replace(QStringLiteral("{n}"), player).replace(QStringLiteral("{i}"), index);
+    const auto fill = [&e](const char *text) {
+        return Utf8(text).replace(QStringLiteral("{n}"), QString::number(e.index + 1)).replace(QStringLiteral("{i}"), QString::number(e.index));
     };
     widget->setAccessibleDescription(fill(spoken->description));
-    if (!spoken->name) {
+    if (!spoken->name)
         return;
-    }
-    if (auto *label = qobject_cast<TextLabel *>(widget)) {
-        label->SetSpokenForm(fill(spoken->name));
-    } else {
-        const QString name = fill(spoken->name);
-        widget->setAccessibleName(name.contains(QStringLiteral("%1")) ? name.arg(Text(e)) : name);
-    }
+    const QString name = fill(spoken->name);
+    if (auto *label = qobject_cast<TextLabel *>(widget))
+        label->SetSpokenForm(name);
+    else
+        widget->setAccessibleName(name.contains(QStringLiteral("%1")) ? name.arg(Utf8(e.text)) : name);
 }
 
 QRect Geometry(const Element &e)
 {
-    if (e.kind == Kind::Square) {
-        const Square &square = SquareAt(e.index);
-        return {Pixels(square.Left), Pixels(square.Top), Pixels(e.width), Pixels(e.height)};
-    }
-    return {Pixels(e.left), Pixels(e.top), Pixels(e.width), Pixels(e.height)};
+    const bool square = e.kind == Kind::Square;
+    const int left = square ? SquareAt(e.index).Left : e.left, top = square ? SquareAt(e.index).Top : e.top;
+    return {Pixels(left), Pixels(top), Pixels(e.width), Pixels(e.height)};
 }
 
 }  // namespace
 
 QColor ColourOf(quint32 bgr)
 {
-    if (bgr == Transparent) {
+    if (bgr == Transparent)
         return {};
-    }
-    if (bgr == Tooltip) {
+    if (bgr == Tooltip)
         return QPalette().color(QPalette::ToolTipBase);
-    }
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
@@ -206,13 +177,11 @@ void BuildElements(QWidget *window, std::span<const Element> table)
     for (const Element &e : std::views::reverse(table)) {
         QWidget *widget = Create(window, e);
         widget->setObjectName(ElementName(e));
-        if (e.kind != Kind::Line) {
+        if (e.kind != Kind::Line)
             widget->setGeometry(Geometry(e));
-        }
         widget->setFont(FontOf(window, e));
-        if (auto *label = qobject_cast<TextLabel *>(widget)) {
-            label->SetCaption(Text(e));
-        }
+        if (auto *label = qobject_cast<TextLabel *>(widget))
+            label->SetCaption(Utf8(e.text));
         Describe(window, e, widget);
         widget->setEnabled(!(e.style & Disabled));
         widget->setVisible(!(e.style & Hidden));

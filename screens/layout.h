@@ -1,6 +1,6 @@
 #pragma once
-// A window as data: one row per element, front to back as the window stacks
-// them. One builder turns a table into widgets.
+// A window as data: one row per element, front to back as the window stacks them. One builder turns a table into
+// widgets.
 #include "programerror.h"
 
 #include <QString>
@@ -25,8 +25,7 @@ enum class Kind {
     TextBox,
 };
 
-// Colours are 0x00BBGGRR; two special values stand for the desktop's tooltip
-// background and for no background at all.
+// Colours are 0x00BBGGRR; two special values stand for the desktop's tooltip background and for no background at all.
 inline constexpr quint32 Tooltip = 0xFF000001;
 inline constexpr quint32 Transparent = 0xFF000002;
 
@@ -66,19 +65,18 @@ inline constexpr int NoIndex = -1;
 QString ElementName(const char *name, int index = NoIndex);
 QString ElementName(const Element &e);
 
-// Builds every element of `table` on `window`, back to front, so the first
-// row ends up in front. Twips become logical pixels (15 twips each).
+// Builds every element of `table` on `window`, back to front, so the first row ends up in front. Twips become logical
+// pixels (15 twips each).
 void BuildElements(QWidget *window, std::span<const Element> table);
 
-// The element named `name` that the builder put on the board window; a board
-// without it was built wrong, which stops the game with its name.
+// The element named `name` that the builder put on the board window; a board without it was built wrong, which stops
+// the game with its name.
 template <typename T = QWidget>
 T *BoardElement(QWidget *window, const QString &name)
 {
     T *element = window->findChild<T *>(name, Qt::FindDirectChildrenOnly);
-    if (!element) {
+    if (!element)
         throw ProgramError("board element missing: " + name.toStdString());
-    }
     return element;
 }
 

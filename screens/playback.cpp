@@ -29,11 +29,10 @@ void Playback::End()
 
 void Playback::Defer(std::function<void()> action)
 {
-    if (Busy()) {
+    if (Busy())
         queue_.push_back({std::nullopt, 0, std::move(action)});
-    } else {
+    else
         action();
-    }
 }
 
 void Playback::Abort()
@@ -52,9 +51,8 @@ void Playback::Delay(int units)
 void Playback::Beep()
 {
     queue_.push_back({std::nullopt, 0, [this] {
-                          if (beep_) {
+                          if (beep_)
                               beep_();
-                          }
                       }});
 }
 
@@ -65,14 +63,12 @@ void Playback::PlayNext()
         queue_.pop_front();
         if (step.action) {
             step.action();
-            if (!playing_) {
+            if (!playing_)
                 return;  // the action closed the board
-            }
             continue;
         }
-        if (step.board) {
+        if (step.board)
             emit Show(*step.board);
-        }
         timer_.start(unit_ * step.units);
         return;
     }

@@ -1,8 +1,7 @@
 #pragma once
-// Plays a turn back in real time. The rules resolve a whole stop click at
-// once and hand over, in order, each pause (with the board as it stood), each
-// beep and each deferred action (the winner window, the music); this plays
-// them on a timer, so the window repaints and answers throughout.
+// Plays a turn back in real time. The rules resolve a whole stop click at once and hand over, in order, each pause
+// (with the board as it stood), each beep and each deferred action (the winner window, the music); this plays them on a
+// timer, so the window repaints and answers throughout.
 #include "boardstate.h"
 #include "ports.h"
 

@@ -11,8 +11,7 @@
 namespace kiramoku::screens {
 
 namespace {
-// A box that only a chosen button answers: Escape and the frame's close
-// leave it open.
+// A box that only a chosen button answers: Escape and the frame's close leave it open.
 class AnswerOnlyBox : public QMessageBox {
 public:
     using QMessageBox::QMessageBox;
@@ -37,8 +36,7 @@ protected:
     }
 };
 
-// An answer button's caption as Qt's installed Japanese translation words
-// it, else the plain Japanese word.
+// An answer button's caption as Qt's installed Japanese translation words it, else the plain Japanese word.
 QString StandardCaption(const char *source, const char *fallback)
 {
     const QString translated = QCoreApplication::translate("QPlatformTheme", source);

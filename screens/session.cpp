@@ -1,9 +1,5 @@
 #include "session.h"
 
-#include "form1.h"
-#include "form2.h"
-#include "form3.h"
-
 #include <QGuiApplication>
 
 namespace kiramoku::screens {
@@ -35,8 +31,7 @@ void Session::Start(bool offerKept)
     // Read even for a new game: a later version's game is never written over.
     const std::optional<SavedGame> saved = kept_.Offer();
     if (offerKept && saved) {
-        // Only a chosen answer counts: a stray Escape must not throw an
-        // evening's game away.
+        // Only a chosen answer counts: a stray Escape must not throw an evening's game away.
         if (question_.AskYes(QString::fromUtf8(ContinueQuestion), QString(), true, Dismissal::NotAnAnswer)) {
             ResumeBoard(*saved);
             return;
@@ -58,18 +53,16 @@ Form1 *Session::NewBoard()
     form1_ = new Form1(module_, playback_, *this, question_, tuneFile_);
     connect(form1_, &Form1::Unloaded, this, &Session::UnloadWinnerWindow);
     connect(form1_, &Form1::RollComesNext, this, [this](const SavedGame &game) {
-        if (!endedOnPurpose_) {
+        if (!endedOnPurpose_)
             kept_.Keep(game);
-        }
     });
     return form1_;
 }
 
 void Session::ShowBoard()
 {
-    if (form1_ || !form2_) {
+    if (form1_ || !form2_)
         return;
-    }
     NewBoard()->Load(*form2_);
     form1_->show();
     form1_->activateWindow();
@@ -86,18 +79,16 @@ void Session::ResumeBoard(const SavedGame &game)
 
 void Session::KeepGame(bool always)
 {
-    if (form1_ && !endedOnPurpose_ && !playback_.Busy() && form1_->Rules().AwaitingRoll()) {
+    if (form1_ && !endedOnPurpose_ && !playback_.Busy() && form1_->Rules().AwaitingRoll())
         kept_.Keep(form1_->Rules().Snapshot(), always);
-    }
 }
 
 void Session::ShowWinnerWindow()
 {
     // Shown once the round's last walk has been seen.
     playback_.Defer([this] {
-        if (!form1_) {
+        if (!form1_)
             return;
-        }
         if (!form3_) {
             form3_ = new Form3(module_, form1_->Rules(), *this, question_, *this);
             form3_->Form_Load();
@@ -110,27 +101,24 @@ void Session::ShowWinnerWindow()
 
 void Session::UnloadWinnerWindow()
 {
-    if (form3_) {
+    if (form3_)
         form3_->Unload();
-    }
 }
 
 void Session::UnloadBoard()
 {
-    // Only the players' own ending (the quit button's Yes, the winner's No)
-    // forgets the kept game; any other close keeps it for the next start.
+    // Only the players' own ending (the quit button's Yes, the winner's No) forgets the kept game; any other close
+    // keeps it for the next start.
     endedOnPurpose_ = true;
     kept_.Forget();
-    if (form1_) {
+    if (form1_)
         form1_->close();
-    }
 }
 
 void Session::Input(std::function<void()> action)
 {
-    if (form1_) {
+    if (form1_)
         form1_->Input(std::move(action));
-    }
 }
 
 }  // namespace kiramoku::screens

@@ -1,6 +1,6 @@
 #pragma once
-// One run of the game: the process-wide data and the three windows, each
-// created when first needed and gone when unloaded.
+// One run of the game: the process-wide data and the three windows, each created when first needed and gone when
+// unloaded.
 #include "beep.h"
 #include "form1.h"
 #include "form2.h"
@@ -21,14 +21,14 @@ public:
     explicit Session(QString tuneFile, ChanceSource *chance = nullptr, Question *question = nullptr);
     ~Session() override;
 
-    // Offers the kept game back, when there is one and `offerKept`;
-    // otherwise shows the selection window, the first window of a run.
+    // Offers the kept game back, when there is one and `offerKept`; otherwise shows the selection window, the first
+    // window of a run.
     void Start(bool offerKept = true);
-    // Keeps the game when a person is about to roll (`always`: even when
-    // nothing changed since the last time, as the desktop session ends).
+    // Keeps the game when a person is about to roll (`always`: even when nothing changed since the last time, as the
+    // desktop session ends).
     void KeepGame(bool always = false);
-    // The desktop session ends: the game is kept at once, and written before
-    // the session manager goes on. Connected to the application's commitDataRequest.
+    // The desktop session ends: the game is kept at once, and written before the session manager goes on. Connected to
+    // the application's commitDataRequest.
     void KeepAsTheDesktopSessionEnds();
 
     void ShowWinnerWindow() override;

@@ -15,8 +15,7 @@
 
 #include <cstdlib>
 
-// The pictures live in this static library: their resource must be
-// registered by name, or the linker drops it.
+// The pictures live in this static library: their resource must be registered by name, or the linker drops it.
 static void InitPictures()
 {
     Q_INIT_RESOURCE(pictures);
@@ -30,13 +29,11 @@ constexpr double DefaultPoints = 9;  // the controls without a font of their own
 
 void SetUpApplication()
 {
-    // No display name: X11 would add it to every window's title ("設定画面 — …")
-    // and put it on the untitled ones. The window class and the launcher's
-    // name below keep the windows grouped under the game's icon.
+    // No display name: X11 would add it to every window's title ("設定画面 — …") and put it on the untitled ones. The
+    // window class and the launcher's name below keep the windows grouped under the game's icon.
     QApplication::setApplicationName(QStringLiteral("kiramoku"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
-    // The launcher's name without ".desktop": docks and task switchers find
-    // the game's icon and name through it.
+    // The launcher's name without ".desktop": docks and task switchers find the game's icon and name through it.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kiramoku.Kiramoku"));
     // One look on every desktop: the buttons' own colours need a style that paints them.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -47,31 +44,26 @@ void SetUpApplication()
 
 void InstallQtTranslation()
 {
-    // Qt's own words (the question boxes' buttons, the name boxes' menu) in
-    // Japanese whatever the user's locale, like every other text of the game.
+    // Qt's own words (the question boxes' buttons, the name boxes' menu) in Japanese whatever the user's locale, like
+    // every other text of the game.
     auto *translator = new QTranslator(QCoreApplication::instance());
-    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
-    } else {
+    else
         delete translator;  // the question boxes fall back to their own captions
-    }
 }
 
 void SetWindowTitleExactly(QWidget *window, const QString &title)
 {
     window->setWindowTitle(title);
-    // On X11, Qt shows an untitled window under the application's name;
-    // the game's untitled windows stay untitled in the title bar too. (The
-    // older WM_NAME Qt writes from the title itself, with nothing added.)
+    // On X11, Qt shows an untitled window under the application's name; the game's untitled windows stay untitled in
+    // the title bar too. (The older WM_NAME Qt writes from the title itself, with nothing added.)
     auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb")) {
+    if (!x11 || QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
-    }
     xcb_connection_t *connection = x11->connection();
     const auto id = static_cast<xcb_window_t>(window->winId());
     const QByteArray utf8 = title.toUtf8();
-    const QByteArray atomName("_NET_WM_NAME");
-    const QByteArray typeName("UTF8_STRING");
     const auto intern = [connection](const QByteArray &name) {
         xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
             connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.constData()), nullptr);
@@ -79,30 +71,26 @@ void SetWindowTitleExactly(QWidget *window, const QString &title)
         std::free(reply);
         return atom;
     };
-    const xcb_atom_t netWmName = intern(atomName);
-    const xcb_atom_t utf8String = intern(typeName);
-    const auto length = static_cast<uint32_t>(utf8.size());
-    if (netWmName != XCB_ATOM_NONE && utf8String != XCB_ATOM_NONE) {
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, netWmName, utf8String, 8, length, utf8.constData());
-    }
+    const xcb_atom_t netWmName = intern("_NET_WM_NAME"), utf8String = intern("UTF8_STRING");
+    if (netWmName != XCB_ATOM_NONE && utf8String != XCB_ATOM_NONE)
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, netWmName, utf8String, 8, uint32_t(utf8.size()), utf8.constData());
     xcb_flush(connection);
 }
 
 void InstallFontSubstitutes()
 {
-    static const bool installed = [] {
+    [[maybe_unused]] static const bool installed = [] {
         InitPictures();
-        const QString gothic = QStringLiteral("IPAPGothic");
-        const QString mincho = QStringLiteral("IPAPMincho");
-        QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), gothic);
-        QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐ明朝"), mincho);
+        QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+        QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐ明朝"), QStringLiteral("IPAPMincho"));
         return true;
     }();
-    Q_UNUSED(installed);
 }
 
-void SetUpWindow(QWidget *window, const QString &title, int widthTwips, int heightTwips, quint32 colour)
+void SetUpWindow(QWidget *window, const char *name, const QString &title, int widthTwips, int heightTwips, quint32 colour)
 {
+    window->setObjectName(QString::fromLatin1(name));
+    window->setAttribute(Qt::WA_DeleteOnClose);
     InstallFontSubstitutes();
     SetWindowTitleExactly(window, title);
     window->setFixedSize(Pixels(widthTwips), Pixels(heightTwips));
@@ -117,8 +105,8 @@ void SetUpWindow(QWidget *window, const QString &title, int widthTwips, int heig
 
 void PlaceOnPrimaryScreen(QWidget *window, int leftTwips, int topTwips)
 {
-    // The geometry, unlike move(), places the client area and not the frame
-    // around it; on X11 the window manager keeps the client where it is put.
+    // The geometry, unlike move(), places the client area and not the frame around it; on X11 the window manager keeps
+    // the client where it is put.
     const QPoint origin = QGuiApplication::primaryScreen()->geometry().topLeft();
     window->setGeometry(QRect(origin + QPoint(Pixels(leftTwips), Pixels(topTwips)), window->size()));
 }

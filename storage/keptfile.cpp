@@ -22,8 +22,7 @@ namespace {
 constexpr std::chrono::milliseconds LastWriteWait{2000};
 // How many names a file set aside tries, the first one without a number.
 constexpr int AsideNames = 100;
-// The new contents are written beside the file, under its name and this
-// (mkostemp's pattern), before they replace it.
+// The new contents are written beside the file, under its name and this (mkostemp's pattern), before they replace it.
 const QByteArray NewContentsPattern = QByteArrayLiteral(".XXXXXX");
 // A file written where there was none is the player's alone.
 constexpr mode_t NewFileMode = S_IRUSR | S_IWUSR;
@@ -33,8 +32,7 @@ QString Reason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Only a regular file is read or written over: a pipe may hang, a device may
-// be replaced.
+// Only a regular file is read or written over: a pipe may hang, a device may be replaced.
 const QString NotARegularFile = QStringLiteral("not a regular file");
 
 SmallFile Refused(QString why)
@@ -55,8 +53,7 @@ SmallFile ReadOpened(int fd, qint64 maxBytes)
     return {SmallFile::Read, bytes, {}};
 }
 
-// Writes all of `bytes`, going on where a short or interrupted write
-// stopped: 0, or the error that ended it.
+// Writes all of `bytes`, going on where a short or interrupted write stopped: 0, or the error that ended it.
 int WriteAll(int fd, const QByteArray &bytes, const FileSteps &steps)
 {
     for (qsizetype done = 0; done < bytes.size();) {
@@ -83,9 +80,8 @@ int SyncFolder(const QByteArray &name, const FileSteps &steps)
     return error;
 }
 
-// Replaces the file `name` by one holding `contents`, written beside it,
-// synced, closed, and only then renamed over it: on any failure the old
-// file stays as it was and the new one is removed. 0, or the first error.
+// Replaces the file `name` by one holding `contents`, written beside it, synced, closed, and only then renamed over it:
+// on any failure the old file stays as it was and the new one is removed. 0, or the first error.
 int ReplaceWhole(const QByteArray &name, const QByteArray &contents, mode_t mode, const FileSteps &steps)
 {
     QByteArray written = name + NewContentsPattern;
@@ -100,16 +96,10 @@ int ReplaceWhole(const QByteArray &name, const QByteArray &contents, mode_t mode
         error = errno;
     if (error == 0 && steps.rename(written.constData(), name.constData()) != 0)
         error = errno;
-    if (error != 0) {
-        ::unlink(written.constData());
-        return error;
-    }
-    return SyncFolder(name, steps);
-}
-
-int RenameNoReplace(const char *from, const char *to)
-{
-    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+    if (error == 0)
+        return SyncFolder(name, steps);
+    ::unlink(written.constData());
+    return error;
 }
 
 // Gives `from` the name `to` unless `to` is taken: 0, or the error (EEXIST: taken).
@@ -119,8 +109,8 @@ int MoveAside(const QByteArray &from, const QByteArray &to, const FileSteps &ste
         return 0;
     if (errno != EINVAL)
         return errno;
-    // A file system that cannot rename without replacing: a second name
-    // (which is never taken over), then the first one removed.
+    // A file system that cannot rename without replacing: a second name (which is never taken over), then the first one
+    // removed.
     if (::link(from.constData(), to.constData()) != 0)
         return errno;
     return ::unlink(from.constData()) == 0 ? 0 : errno;
@@ -128,7 +118,9 @@ int MoveAside(const QByteArray &from, const QByteArray &to, const FileSteps &ste
 
 }  // namespace
 
-const FileSteps SystemSteps{::write, ::fsync, ::close, std::rename, RenameNoReplace};
+const FileSteps SystemSteps{::write, ::fsync, ::close, std::rename, [](const char *from, const char *to) {
+                                return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+                            }};
 
 QString LargerThan(qint64 maxBytes)
 {
@@ -154,8 +146,7 @@ SmallFile ReadSmallFile(const QString &path, qint64 maxBytes)
     return result;
 }
 
-// The worker's side of the keeper; it outlives a keeper whose last write
-// hangs on the disk.
+// The worker's side of the keeper; it outlives a keeper whose last write hangs on the disk.
 struct FileKeeper::Work {
     QString path;
     QString failureLine;
@@ -167,8 +158,8 @@ struct FileKeeper::Work {
     {
         if (!QDir().mkpath(QFileInfo(path).absolutePath()))
             return QStringLiteral("cannot make its folder");
-        // A write replaces what a link in the file's place leads to, and run
-        // as root that may be a device: only a regular file is written over.
+        // A write replaces what a link in the file's place leads to, and run as root that may be a device: only a
+        // regular file is written over.
         const QByteArray name = QFile::encodeName(path);
         struct stat there {};
         const bool found = ::stat(name.constData(), &there) == 0;
@@ -185,8 +176,8 @@ struct FileKeeper::Work {
         return QFile::remove(path) || !QFileInfo::exists(path) ? QString() : QStringLiteral("cannot remove it");
     }
 
-    // Under the first name not yet taken, never over another file; then says so.
-    void SetAside(const QString &suffix, const AsideLine &line)
+    // Under the first name not yet taken, never over another file; then says so itself.
+    QString SetAside(const QString &suffix, const AsideLine &line)
     {
         const QByteArray from = QFile::encodeName(path);
         int error = EEXIST;
@@ -197,30 +188,19 @@ struct FileKeeper::Work {
         }
         held = error != 0;
         Say(held ? line(QString(), Reason(error)) : line(aside, QString()));
-    }
-
-    // Runs one of the keeper's jobs, unless the file is held, and tells its failure.
-    void Do(const std::function<QString(Work &)> &job)
-    {
-        if (held)
-            return;
-        if (const QString why = job(*this); !why.isEmpty())
-            Tell(why);
+        return {};
     }
 
     void Tell(const QString &why) { failure.Say(failureLine.arg(path, why)); }
 };
 
 FileKeeper::FileKeeper(QString path, QString failureLine, const FileSteps &steps)
-    : work_(std::make_shared<Work>()), worker_(LastWriteWait)
+    : work_(new Work{std::move(path), std::move(failureLine), steps}), worker_(LastWriteWait)
 {
-    work_->path = std::move(path);
-    work_->failureLine = std::move(failureLine);
-    work_->steps = steps;
 }
 
-// The worker's end waits a moment for the last write; a disk that hangs
-// longer is left to it, and the game does not wait on it.
+// The worker's end waits a moment for the last write; a disk that hangs longer is left to it, and the game does not
+// wait on it.
 FileKeeper::~FileKeeper() = default;
 
 const QString &FileKeeper::Path() const
@@ -233,31 +213,30 @@ void FileKeeper::Fail(const QString &reason)
     work_->Tell(reason);
 }
 
+void FileKeeper::Post(std::function<QString(Work &)> job, int slot)
+{
+    // Each job runs unless the file is held, and tells its failure.
+    auto run = [work = work_, job = std::move(job)] {
+        if (const QString why = work->held ? QString() : job(*work); !why.isEmpty())
+            work->Tell(why);
+    };
+    worker_.Post(std::move(run), slot);
+}
+
 void FileKeeper::Write(QByteArray contents)
 {
     // A write not yet begun is out of date once a newer one comes.
-    worker_.Post([work = work_, contents = std::move(contents)] { work->Do([&](Work &w) { return w.WriteFile(contents); }); },
-                 Writing);
+    Post([contents = std::move(contents)](Work &w) { return w.WriteFile(contents); }, Writing);
 }
 
 void FileKeeper::Remove()
 {
-    worker_.Post([work = work_] { work->Do([](Work &w) { return w.Remove(); }); });
+    Post([](Work &w) { return w.Remove(); });
 }
 
 void FileKeeper::SetAside(QString suffix, AsideLine line)
 {
-    worker_.Post([work = work_, suffix = std::move(suffix), line = std::move(line)] {
-        work->Do([&](Work &w) {
-            w.SetAside(suffix, line);
-            return QString();
-        });
-    });
-}
-
-bool FileKeeper::Settle(std::chrono::milliseconds wait)
-{
-    return worker_.Settle(wait);
+    Post([suffix = std::move(suffix), line = std::move(line)](Work &w) { return w.SetAside(suffix, line); });
 }
 
 }  // namespace kiramoku

@@ -9,8 +9,8 @@ namespace kiramoku {
 
 namespace {
 
-// How long the start waits at most for a damaged file to be set aside, so
-// that the line about it comes before the first window.
+// How long the start waits at most for a damaged file to be set aside, so that the line about it comes before the first
+// window.
 constexpr std::chrono::milliseconds SetAsideWait{2000};
 
 QString SavedGamePath()
@@ -42,9 +42,8 @@ std::optional<SavedGame> KeptGame::Offer()
         return std::nullopt;
     }
     if (reading.status == SavedGameReading::Damaged) {
-        // Said once the worker has tried, with the name the file really took.
-        // One that cannot be set aside is still the player's, perhaps to mend
-        // by hand or to send in: nothing of this run is kept over it.
+        // Said once the worker has tried, with the name the file really took. One that cannot be set aside is still the
+        // player's, perhaps to mend by hand or to send in: nothing of this run is kept over it.
         const QString suffix = QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
         file_.SetAside(suffix, [path = file_.Path(), why = reading.why](const QString &aside, const QString &reason) {
             return aside.isEmpty()
@@ -67,8 +66,8 @@ void KeptGame::Keep(const SavedGame &game, bool always)
     last_ = game;
     const QByteArray bytes = WriteSavedGame(game);
     if (bytes.size() > MaxSavedGameBytes) {
-        // Only names of more than a thousand characters come near it; such a file
-        // would not be read back, so the last one that fits stays.
+        // Only names of more than a thousand characters come near it; such a file would not be read back, so the last
+        // one that fits stays.
         tooLarge_.Say(QStringLiteral("the game in progress is too large to keep (%1 bytes); the last kept game stays")
                           .arg(bytes.size()));
         return;

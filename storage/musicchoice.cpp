@@ -56,8 +56,7 @@ qsizetype EndOfLine(const QByteArray &bytes, qsizetype start)
     return end < 0 ? bytes.size() : end;
 }
 
-// The first [music] section's `on` line; comment lines never match, as their
-// key starts with the comment sign.
+// The first [music] section's `on` line; comment lines never match, as their key starts with the comment sign.
 OnLine FindOnLine(const QByteArray &bytes)
 {
     OnLine found;
@@ -103,9 +102,8 @@ QByteArray Terminated(QByteArray bytes, const QByteArray &lineEnd)
     return bytes;
 }
 
-// The file with only its `on` line changed, or the section or key added
-// where missing, in the file's own line ends: the player's own lines stay
-// as they were.
+// The file with only its `on` line changed, or the section or key added where missing, in the file's own line ends: the
+// player's own lines stay as they were.
 QByteArray WithMusicOn(const QByteArray &bytes, bool on)
 {
     const QByteArray onLine = OnKey + KeySeparator + (on ? OnWritten : OffWritten);
@@ -118,18 +116,13 @@ QByteArray WithMusicOn(const QByteArray &bytes, bool on)
     return Terminated(bytes, lineEnd) + MusicSection + lineEnd + onLine + lineEnd;
 }
 
-// The settings file as this run knows it: as last read, then as last
-// written, so that M never reads it again.
-std::optional<SmallFile> &Known()
-{
-    static std::optional<SmallFile> known;
-    return known;
-}
+// The settings file as this run knows it: as last read, then as last written, so that M never reads it again.
+std::optional<SmallFile> known;
 
 const SmallFile &ReadSettings()
 {
-    Known() = ReadSmallFile(SettingsPath(), MaxSettingsBytes);
-    return *Known();
+    known = ReadSmallFile(SettingsPath(), MaxSettingsBytes);
+    return *known;
 }
 
 FileKeeper &Keeper()
@@ -138,41 +131,30 @@ FileKeeper &Keeper()
     return keeper;
 }
 
-// The choice made in this run (--no-music, the M key), which holds even
-// where the file cannot keep it.
-std::optional<bool> &ChosenThisRun()
-{
-    static std::optional<bool> chosen;
-    return chosen;
-}
+// The choice made in this run (--no-music, the M key), which holds even where the file cannot keep it.
+std::optional<bool> chosenThisRun;
 
 }  // namespace
 
 bool MusicWanted()
 {
-    if (ChosenThisRun())
-        return *ChosenThisRun();
+    if (chosenThisRun)
+        return *chosenThisRun;
     const SmallFile &file = ReadSettings();
     return file.status != SmallFile::Read || ReadsAsOn(FindOnLine(file.bytes).value);
 }
 
 void RememberMusicWanted(bool on)
 {
-    ChosenThisRun() = on;
-    const SmallFile &known = Known() ? *Known() : ReadSettings();
-    if (known.status == SmallFile::Refused) {
-        Keeper().Fail(known.why);  // and the file is left as it is
+    chosenThisRun = on;
+    const SmallFile &file = known ? *known : ReadSettings();
+    QByteArray bytes = WithMusicOn(file.bytes, on);
+    // A file refused is left as it is, and so is one that the next start would refuse.
+    if (file.status == SmallFile::Refused || bytes.size() > MaxSettingsBytes)
+        return Keeper().Fail(file.status == SmallFile::Refused ? file.why : LargerThan(MaxSettingsBytes));
+    if (file.status == SmallFile::Read && bytes == file.bytes)
         return;
-    }
-    QByteArray bytes = WithMusicOn(known.bytes, on);
-    if (known.status == SmallFile::Read && bytes == known.bytes)
-        return;
-    if (bytes.size() > MaxSettingsBytes) {
-        // The next start would refuse it: the file is left as it is.
-        Keeper().Fail(LargerThan(MaxSettingsBytes));
-        return;
-    }
-    Known() = SmallFile{SmallFile::Read, bytes, {}};
+    known = SmallFile{SmallFile::Read, bytes, {}};
     Keeper().Write(std::move(bytes));
 }
 

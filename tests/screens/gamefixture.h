@@ -1,6 +1,6 @@
 #pragma once
-// A whole game on the real windows (offscreen), with shortened pauses and a
-// loaded die, and the small helpers that find and read its elements.
+// A whole game on the real windows (offscreen), with shortened pauses and a loaded die, and the small helpers that find
+// and read its elements.
 #include "elements.h"
 #include "expected_layouts.h"
 #include "fakes.h"
@@ -31,8 +31,8 @@ public:
     double Next() override { return ++draws, (face - 0.5) / DieFaces; }
 };
 
-// The title the window system shows for `window`: on X11 the _NET_WM_NAME
-// the window manager reads, as xprop prints it; elsewhere the native window's title.
+// The title the window system shows for `window`: on X11 the _NET_WM_NAME the window manager reads, as xprop prints it;
+// elsewhere the native window's title.
 inline QString SystemTitle(QWidget *window)
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
@@ -46,10 +46,9 @@ inline QString SystemTitle(QWidget *window)
     return title.hasMatch() ? title.captured(1) : said;
 }
 
-// Answers the next modal message box with `button` once it appears. `box`
-// holds what it showed: text, title, title on screen, Yes and No captions;
-// with `putAwayFirst`, Escape and the frame's close are tried first, and
-// "stayed" or "went" is added; before them, what `whileOpen` tells.
+// Answers the next modal message box with `button` once it appears. `box` holds what it showed: text, title, title on
+// screen, Yes and No captions; with `putAwayFirst`, Escape and the frame's close are tried first, and "stayed" or
+// "went" is added; before them, what `whileOpen` tells.
 struct Answer {
     QStringList box;
     QTimer poll;
@@ -149,8 +148,7 @@ struct Game {
         Click("Command2");
         WaitUntilStill();
     }
-    // Player `winner` holds 2600 ryō and a round of 1s is played: the
-    // winner window comes up (null if it did not).
+    // Player `winner` holds 2600 ryō and a round of 1s is played: the winner window comes up (null if it did not).
     QWidget *PlayRoundWonBy(int winner)
     {
         Board()->Rules().Players[winner].Money = 2600;
@@ -197,9 +195,9 @@ inline QColor Colour(quint32 bgr)
                                           : QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
-// Every element of the hand-written table stands where it says, in logical
-// pixels (only the corner of one sized to its text); the board's squares too,
-// and each join of the ring, spanning its two ends with the line's 5 px (75 twips) round them.
+// Every element of the hand-written table stands where it says, in logical pixels (only the corner of one sized to its
+// text); the board's squares too, and each join of the ring, spanning its two ends with the line's 5 px (75 twips)
+// round them.
 inline void CheckPlaces(QWidget *window, const expected::Window &want)
 {
     QStringList seen, wanted;

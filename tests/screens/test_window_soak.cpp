@@ -1,10 +1,7 @@
-// Two hundred rounds on the real windows with random dice and every mix of
-// people and computer characters, each round after a fresh choice of players
-// whose names come from a generator of hostile text: ten thousand names, a
-// few of 100 000 characters. Every name shows exactly as typed, as plain text,
-// on the board, in each turn's announcement and in the winner's balloon;
-// nothing crashes, and the windows hold no more widgets at the end than at
-// the start.
+// Two hundred rounds on the real windows with random dice and every mix of people and computer characters, each round
+// after a fresh choice of players whose names come from a generator of hostile text: ten thousand names, a few of 100
+// 000 characters. Every name shows exactly as typed, as plain text, on the board, in each turn's announcement and in
+// the winner's balloon; nothing crashes, and the windows hold no more widgets at the end than at the start.
 #include "form2.h"
 #include "gamefixture.h"
 #include "windowlook.h"
@@ -40,8 +37,8 @@ QString HostileName(std::mt19937 &rng)
     return name;
 }
 
-// A name as the turn line and the congratulation hold it: set apart as an
-// isolated run (FSI … PDI) where it holds right-to-left letters or marks.
+// A name as the turn line and the congratulation hold it: set apart as an isolated run (FSI … PDI) where it holds
+// right-to-left letters or marks.
 QString Set(const QString &name)
 {
     static const QRegularExpression turning(QStringLiteral("[\u05D0-\u05EA\u0600-\u06FF\u202C\u202E]"));
@@ -53,9 +50,8 @@ QString Announcement(Form1 *board)
     return QStringLiteral("   ") + Set(board->Rules().Players[board->Rules().CurrentPlayer].Name) + QStringLiteral("の番でありんすぅ");
 }
 
-// A new selection window with `humans` people named `typed` in its boxes,
-// loaded into the board: the computers and the emptied boxes keep the
-// characters' names, every other name is shown as typed.
+// A new selection window with `humans` people named `typed` in its boxes, loaded into the board: the computers and the
+// emptied boxes keep the characters' names, every other name is shown as typed.
 void Choose(Form1 *board, int humans, const QStringList &typed)
 {
     auto *selection = new Form2([] {});

@@ -1,13 +1,16 @@
-// A failing disk never costs the player a file: the old one stays byte for byte, nothing is
-// left beside it, one line a run says why; a file set aside never takes another's place.
+// A failing disk never costs the player a file: the old one stays byte for byte, nothing is left beside it, one line a
+// run says why; a file set aside never takes another's place.
 #include "caught.h"
-#include "keptfile.h"
+#include "fakes.h"
+#include "keptgame.h"
 
 #include <QtTest>
 
 #include <optional>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace kiramoku;
 
@@ -44,6 +47,14 @@ QString Folder()
         seen << (S_ISDIR(there.st_mode) ? name + '/' : QString::asprintf("%s %o ", qPrintable(name), there.st_mode & 0777) + (file.open(QIODevice::ReadOnly) ? file.readAll() : "?"));
     }
     return seen.join(QStringLiteral(", "));
+}
+// A link at `path` to a device, which it names (empty when none was made). As root a device of the current folder's
+// own: a fault that wrote through the link must not replace /dev/zero.
+QString LinkToADevice(const QString &path)
+{
+    const QString device = geteuid() ? QStringLiteral("/dev/zero") : QDir().absoluteFilePath(QStringLiteral("zero"));
+    const bool made = geteuid() || ::mknod(qPrintable(device), S_IFCHR | 0666, makedev(1, 5)) == 0;
+    return made && QFile::link(device, path) ? device : QString();
 }
 }  // namespace
 Q_DECLARE_METATYPE(Fault)
@@ -100,6 +111,91 @@ private slots:
                 keeper.Write("a new game"), keeper.Settle(Patience), fault.calls = 0;
         });
         QCOMPARE(said + Folder(), result);
+        QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);  // none left open
+    }
+
+    // What lies where the game is kept at the start: a good game is offered; anything else is set aside and said once,
+    // or, where it cannot be, left as it is with nothing of this run kept over it, as is a later version's game.
+    void theKeptGameIsOfferedSetAsideOrLeftAlone_data()
+    {
+        // clang-format off
+        QTest::addColumn<QString>("kind");     // what lies where the game is kept
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("offered");
+        QTest::addColumn<QString>("result");   // what the start says (%1 the path) | what is said after | the data folder after
+        const QByteArray kept = test::KeptGameFile, largest = kept.chopped(1) + QByteArray(16384 - kept.size(), ' ') + '}';
+        const QString aside = "kiramoku: the game kept in %1 cannot be read (%2); it is set aside as %1.damaged-TIME\n", notAFile = "not a regular file";
+        QTest::newRow("no kept game") << "none" << kept << false << "||saved-game.json new";
+        QTest::newRow("a good game, then another kept over it") << "file" << kept << true << "||saved-game.json new";
+        QTest::newRow("the largest kept game") << "file" << largest << true << "||saved-game.json new";
+        QTest::newRow("a byte too large") << "file" << largest + ' ' << false << aside.arg("%1", "larger than 16384 bytes") + "||saved-game.json new, saved-game.json.damaged-TIME 16385 bytes";
+        QTest::newRow("a damaged game") << "file" << QByteArray(kept).replace("\"people\": 2", "\"people\": 5") << false
+                                        << aside.arg("%1", "people is not a whole number from 1 to 4") + "||saved-game.json new, saved-game.json.damaged-TIME old";
+        QTest::newRow("a later version's game") << "file" << QByteArray(kept).replace("\"format\": 1", "\"format\": 2") << false
+                                                << "kiramoku: the game kept in %1 is from a later version of the game (format 2); it is left as it is, and this game is not kept\n||saved-game.json old";
+        QTest::newRow("a named pipe") << "pipe" << kept << false << aside.arg("%1", notAFile) + "||saved-game.json new, saved-game.json.damaged-TIME not a file";
+        QTest::newRow("a folder") << "folder" << kept << false << aside.arg("%1", notAFile) + "||saved-game.json new, saved-game.json.damaged-TIME/";
+        QTest::newRow("a huge sparse file") << "huge" << kept << false << aside.arg("%1", "larger than 16384 bytes") + "||saved-game.json new, saved-game.json.damaged-TIME 1073741824 bytes";
+        QTest::newRow("a link to a device") << "device" << kept << false << aside.arg("%1", notAFile) + "||saved-game.json new, saved-game.json.damaged-TIME link";
+        QTest::newRow("a file where its folder goes") << "file for folder" << kept << false
+                                                      << "kiramoku: the game kept in %1 cannot be read (Not a directory); it could not be set aside (Not a directory), so it is left as it is, and this game is not kept\n||kiramoku is a file";
+        QTest::newRow("a link to a device put in its place later") << "device later" << kept << true << "|kiramoku: could not keep the game in progress in %1 (not a regular file)\n|saved-game.json link";
+        QTest::newRow("a link to nowhere put in its place later") << "nowhere later" << kept << true << "|kiramoku: could not keep the game in progress in %1 (not a regular file)\n|saved-game.json link";
+        QTest::newRow("a game as large as may be kept") << "largest to keep" << kept << true << "||saved-game.json new";
+        QTest::newRow("games too large to read back, said once") << "too large" << kept << true << "|kiramoku: the game in progress is too large to keep (N bytes); the last kept game stays\n|saved-game.json old";
+        QTest::newRow("a game forgotten twice") << "forget" << kept << true << "||";
+        // clang-format on
+    }
+    void theKeptGameIsOfferedSetAsideOrLeftAlone()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, offered);
+        QFETCH(QString, result);
+        qputenv("XDG_DATA_HOME", QFile::encodeName(QDir::currentPath()));
+        const QString path = QDir().absoluteFilePath(QStringLiteral("kiramoku/saved-game.json"));
+        QString device;
+        QVERIFY(kind == "file for folder" ? Put("kiramoku", bytes) : QDir().mkdir("kiramoku"));
+        if (kind == "pipe" || kind == "folder")
+            QVERIFY(kind == "pipe" ? ::mkfifo(qPrintable(path), 0600) == 0 : QDir().mkdir(path));
+        else if (kind == "device")
+            QVERIFY(!(device = LinkToADevice(path)).isEmpty());
+        else if (kind != "none" && kind != "file for folder")
+            QVERIFY(Put(path, bytes) && (kind != "huge" || QFile(path).resize(qint64(1) << 30)));
+        SavedGame other = ReadSavedGame(test::KeptGameFile).game;  // as kept, but for the die
+        other.die = 1;
+        const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
+        std::optional<KeptGame> keeper;
+        std::optional<SavedGame> game;
+        QString said = test::StandardError([&] { game = keeper.emplace().Offer(); }) + '|';  // a line of the start comes before it ends
+        QCOMPARE(game.has_value(), offered);
+        QVERIFY(!game || *game == ReadSavedGame(bytes).game);
+        if (kind.endsWith("later"))
+            QVERIFY(QFile::remove(path) && (kind == "nowhere later" ? QFile::link("/nonexistent/game", path) : !(device = LinkToADevice(path)).isEmpty()));
+        said += test::StandardError([&] {
+                    // Too large: each name alone larger than a file read back; the largest: a name that fills the file up.
+                    const QString fill(int(MaxSavedGameBytes - WriteSavedGame(other).size()), u'a');
+                    for (const QString &name : kind == "too large" ? QStringList{QString(6000, u'長'), QString(6000, u'永'), QString(6000, u'久')} : QStringList{kind == "largest to keep" ? fill : ""})
+                        other.players[1].name += name, keeper->Keep(other);
+                    if (kind == "forget")
+                        keeper->Forget(), keeper->Forget();  // the second finds nothing to remove
+                    keeper.reset();                          // waits for the write
+                })
+                + '|';
+        said.replace(QRegularExpression("\\d{8}-\\d{6}-\\d{3}"), "TIME").replace(QRegularExpression("\\(\\d+ bytes\\)"), "(N bytes)");
+        QStringList folder;
+        for (const QFileInfo &entry : QDir("kiramoku").entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+            QFile file(entry.filePath());
+            const QByteArray read = entry.isFile() && entry.size() <= MaxSavedGameBytes && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            folder << entry.fileName().replace(QRegularExpression("\\d{8}-\\d{6}-\\d{3}"), "TIME")
+                          + (entry.isSymLink() ? " link" : entry.isDir()               ? "/"
+                                                       : !entry.isFile()               ? " not a file"
+                                                       : read == bytes                 ? " old"
+                                                       : read == WriteSavedGame(other) ? " new"
+                                                                                       : QString(" %1 bytes").arg(entry.size()));
+        }
+        QCOMPARE(said + (QFileInfo("kiramoku").isFile() ? "kiramoku is a file" : folder.join(", ")), QString(result).replace("%1", path));
+        QVERIFY(device.isEmpty() || !QFileInfo(device).isFile());              // the device stays as it was
         QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);  // none left open
     }
 

@@ -1,8 +1,7 @@
 #pragma once
-// The three windows as a player sees them when they open, written out by hand
-// and never read from the game's own layout tables: each element's rectangle
-// (twips), the colour on its face, its font and text; each window's title,
-// size, colours at chosen spots, and the order the Tab key visits.
+// The three windows as a player sees them when they open, written out by hand and never read from the game's own layout
+// tables: each element's rectangle (twips), the colour on its face, its font and text; each window's title, size,
+// colours at chosen spots, and the order the Tab key visits.
 #include "expected_squares.h"
 
 #include <QStringList>
@@ -148,8 +147,8 @@ inline const Window Winner{"", 7635, 3165, {
     {"Image2",    -720,    0, 5895, 2055, NoOneColour, Own, nullptr},
 }, {
     {200, 2700, 0x00C0C0C0, "the grey window below the balloon"},
-    // The whole balloon shows: its white spans about 340 to 4846 across and
-    // 247 to 1916 down, and lies under the label's corner.
+    // The whole balloon shows: its white spans about 340 to 4846 across and 247 to 1916 down, and lies under the
+    // label's corner.
     {450, 450, 0x00FFFFFF, "the balloon under the label's corner"},
     {75, 1050, 0x00C0C0C0, "grey left of the balloon"},
     {255, 1050, 0x00C0C0C0, "grey just left of the balloon's outline"},
