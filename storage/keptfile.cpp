@@ -195,7 +195,7 @@ struct FileKeeper::Work {
 };
 
 FileKeeper::FileKeeper(QString path, QString failureLine, const FileSteps &steps)
-    : work_(new Work{std::move(path), std::move(failureLine), steps}), worker_(LastWriteWait)
+    : work_(new Work{std::move(path), std::move(failureLine), steps, {}}), worker_(LastWriteWait)
 {
 }
 
