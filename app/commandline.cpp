@@ -19,18 +19,11 @@ void Print(std::FILE *stream, const QString &text)
 // Qt's own options, which QApplication reads from the same argv later: a
 // session manager restarting the game adds -session, and -platform or
 // -display choose where the windows go. Taken here so they are no error.
-const QStringList &QtValueOptions()
-{
-    static const QStringList names{QStringLiteral("platform"), QStringLiteral("display"),
-                                   QStringLiteral("session"), QStringLiteral("style")};
-    return names;
-}
-
 void AddQtOptions(QCommandLineParser &parser)
 {
-    for (const QString &name : QtValueOptions()) {
-        QCommandLineOption option(name);
-        option.setValueName(name);
+    for (const char *name : {"platform", "display", "session", "style"}) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setValueName(QString::fromLatin1(name));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
