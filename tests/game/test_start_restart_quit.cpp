@@ -175,33 +175,29 @@ private slots:
         QCOMPARE(heard, commands);
     }
 
-    // Yes plays again with the same players; No unloads both windows.
+    // Yes plays again with the same players, and the next game's window
+    // shows only its own winners; No unloads both windows.
     void theWinnerWindowsYesPlaysAgainWithTheSamePlayersAndNoEndsTheGame()
     {
         test::Table table;
-        table.Player(1).Money = 2550;
-        table.Round(2);  // the constable takes 50
-        WinnerRules winner(table.module, table.board, table.ports, table.ports);
-        winner.Form_Load();
-        QCOMPARE(winner.Label1, QStringLiteral("おめでとう。備前屋の若旦那さん\r\n"));
-        table.ports.log.clear();
-        table.ports.answers = {true};
-        winner.Command1_Click();
-        QCOMPARE(table.ports.questions.last(), QStringLiteral("もう一回やる？|きらもく|1"));
-        QCOMPARE(table.ports.log, QStringList{QStringLiteral("UnloadWinnerWindow")});
+        const auto win = [&table](int player, int purse, int face, const QString &shown, bool again) {
+            table.Player(player).Money = purse;
+            table.Round(face);
+            WinnerRules winner(table.module, table.board, table.ports, table.ports);
+            winner.Form_Load();
+            QCOMPARE(winner.Label1, shown);
+            table.ports.log.clear();
+            table.ports.answers = {again};
+            winner.Command1_Click();
+        };
+        win(1, 2550, 2, "おめでとう。備前屋の若旦那さん\r\n", true);  // the constable takes 50
+        QCOMPARE(table.ports.questions, QStringList{"もう一回やる？|きらもく|1"});
+        QCOMPARE(table.ports.log, QStringList{"UnloadWinnerWindow"});
         QCOMPARE(table.module.WinnerFlag.value(), 0);
         QVERIFY(table.module.WinnerText.isEmpty());
-        QCOMPARE(table.State().Label3[0], QStringLiteral("1000"));
-        // The next game's window shows only the new game's winners.
-        table.Player(2).Money = 2600;
-        table.Round(1);
-        WinnerRules next(table.module, table.board, table.ports, table.ports);
-        next.Form_Load();
-        QCOMPARE(next.Label1, QStringLiteral("おめでとう。越後屋の若旦那さん\r\n"));
-        table.ports.log.clear();
-        table.ports.answers = {false};
-        next.Command1_Click();
-        QCOMPARE(table.ports.log, (QStringList{QStringLiteral("UnloadWinnerWindow"), QStringLiteral("UnloadBoard")}));
+        QCOMPARE(table.State().Label3[0], "1000");
+        win(2, 2600, 1, "おめでとう。越後屋の若旦那さん\r\n", false);
+        QCOMPARE(table.ports.log, (QStringList{"UnloadWinnerWindow", "UnloadBoard"}));
     }
 
     // Kept when player 1 is about to roll again after a round of `face`s,
