@@ -24,15 +24,6 @@ QStringList Seen(const test::Table &table)
     return seen;
 }
 
-// A round from player 1 on: each person rolls `face`, and so do the computers after them.
-void PlayRound(test::Table &table, int face)
-{
-    const int humans = table.board.HumanPlayers.value();
-    for (int h = 1; h < humans; ++h)
-        table.Roll(face);
-    table.Roll(face, QList<int>(MaxPlayers - humans, face));
-}
-
 }  // namespace
 
 class TestStartRestartQuit : public QObject {
@@ -238,7 +229,7 @@ private slots:
         if (rich > 0)
             table.Player(rich).Money = 5000;
         if (face > 0)
-            PlayRound(table, face);
+            table.Round(face);
         if (restart) {
             table.ports.answers = {true};
             WinnerRules(table.module, table.board, table.ports, table.ports).Command1_Click();
@@ -254,8 +245,8 @@ private slots:
         again.board.Resume(read.game);
         QCOMPARE(Seen(again), Seen(table));
         QCOMPARE(again.ports.log, again.loadLog + (restart || !rich ? QStringList() : QStringList{"ShowWinnerWindow"}));
-        PlayRound(table, 2);
-        PlayRound(again, 2);
+        table.Round(2);
+        again.Round(2);
         QCOMPARE(Seen(again), Seen(table));
         // Nobody is about to roll while the die rolls, or on a computer's turn.
         table.board.Command1_Click();
