@@ -72,12 +72,13 @@ class CheckedArray {
 public:
     explicit CheckedArray(const char *name)
         : name_(name) {}
-    T &operator[](long long i) { return items_[CheckedIndex(name_, i, 0, int(N) - 1)]; }
-    const T &operator[](long long i) const { return items_[CheckedIndex(name_, i, 0, int(N) - 1)]; }
-    T &operator[](Int16 i) { return (*this)[static_cast<long long>(i.value())]; }
-    const T &operator[](Int16 i) const { return (*this)[static_cast<long long>(i.value())]; }
+    T &operator[](long long i) { return items_[slot(i)]; }
+    const T &operator[](long long i) const { return items_[slot(i)]; }
+    T &operator[](Int16 i) { return items_[slot(i.value())]; }
+    const T &operator[](Int16 i) const { return items_[slot(i.value())]; }
 
 private:
+    std::size_t slot(long long i) const { return CheckedIndex(name_, i, 0, int(N) - 1); }
     std::array<T, N> items_{};
     const char *name_;
 };

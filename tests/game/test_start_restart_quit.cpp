@@ -242,6 +242,7 @@ private slots:
         QCOMPARE(read.status, SavedGameReading::Good);
 
         test::Table again(1);
+        again.module.WinnerText = QStringLiteral("おめでとう。前の勝者さん\r\n");  // a text from before gives way
         again.board.Resume(read.game);
         QCOMPARE(Seen(again), Seen(table));
         QCOMPARE(again.ports.log, again.loadLog + (restart || !rich ? QStringList() : QStringList{"ShowWinnerWindow"}));
