@@ -20,7 +20,7 @@ struct Worker::Line {
     bool ending = false;
     bool ended = false;
     std::thread thread;
-    std::chrono::milliseconds idleEvery{0};
+    std::chrono::milliseconds idleEvery{};
     std::function<bool()> idleLook;
 
     static void Run(const std::shared_ptr<Line> &self)
