@@ -19,18 +19,11 @@ void Print(std::FILE *stream, const QString &text)
 // Qt's own options, which QApplication reads from the same argv later: a
 // session manager restarting the game adds -session, and -platform or
 // -display choose where the windows go. Taken here so they are no error.
-const QStringList &QtValueOptions()
-{
-    static const QStringList names{QStringLiteral("platform"), QStringLiteral("display"),
-                                   QStringLiteral("session"), QStringLiteral("style")};
-    return names;
-}
-
 void AddQtOptions(QCommandLineParser &parser)
 {
-    for (const QString &name : QtValueOptions()) {
-        QCommandLineOption option(name);
-        option.setValueName(name);
+    for (const char *name : {"platform", "display", "session", "style"}) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setValueName(QString::fromLatin1(name));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
@@ -50,17 +43,12 @@ CommandLine ReadCommandLine(int argc, char *argv[])
         "きらもく (Kiramoku): an Edo-period dice race board game for one to four people, in Japanese."));
     // Qt's options are single-dash words (-platform), not bundles of letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
-    const QCommandLineOption noMusic(QStringLiteral("no-music"),
-                                     QStringLiteral("Start with the background music off; M on the board "
-                                                    "turns it on and off; the choice is remembered."));
-    const QCommandLineOption newGame(QStringLiteral("new-game"),
-                                     QStringLiteral("Start a new game without offering the kept one back; "
-                                                    "the kept game is replaced once the new one is kept."));
-    parser.addOptions({help, version, noMusic, newGame});
+    parser.addOptions({
+        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")},
+        {{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version and exit.")},
+        {QStringLiteral("no-music"), QStringLiteral("Start with the background music off; M on the board turns it on and off; the choice is remembered.")},
+        {QStringLiteral("new-game"), QStringLiteral("Start a new game without offering the kept one back; the kept game is replaced once the new one is kept.")},
+    });
     AddQtOptions(parser);
 
     CommandLine result;
@@ -70,15 +58,15 @@ CommandLine ReadCommandLine(int argc, char *argv[])
                                   : parser.errorText();
         Print(stderr, QStringLiteral("kiramoku: %1\n").arg(error) + parser.helpText());
         result.exitStatus = UsageErrorStatus;
-    } else if (parser.isSet(help)) {
+    } else if (parser.isSet(QStringLiteral("help"))) {
         Print(stdout, parser.helpText());
         result.exitStatus = 0;
-    } else if (parser.isSet(version)) {
+    } else if (parser.isSet(QStringLiteral("version"))) {
         Print(stdout, QStringLiteral("kiramoku %1\n").arg(QStringLiteral(KIRAMOKU_VERSION)));
         result.exitStatus = 0;
     }
-    result.noMusic = parser.isSet(noMusic);
-    result.newGame = parser.isSet(newGame);
+    result.noMusic = parser.isSet(QStringLiteral("no-music"));
+    result.newGame = parser.isSet(QStringLiteral("new-game"));
     result.platformChosen = parser.isSet(QStringLiteral("platform"));
     result.displayNamed = parser.isSet(QStringLiteral("display"));
     return result;

@@ -1,8 +1,11 @@
 #include "desktop.h"
 
+#include "report.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -11,14 +14,9 @@ namespace kiramoku {
 
 namespace {
 
-constexpr char NoDesktopLine[] =
-    "kiramoku: the game needs a graphical desktop (an X11 or Wayland session) and found none\n";
-
-constexpr char NoPluginLine[] =
-    "kiramoku: the window system plugin asked for (-platform or QT_QPA_PLATFORM) is missing\n";
-
-constexpr char UnreachableLine[] =
-    "kiramoku: the window system asked for (-platform or QT_QPA_PLATFORM) could not be reached\n";
+const char *const NoDesktopLine = "the game needs a graphical desktop (an X11 or Wayland session) and found none";
+const char *const NoPluginLine = "the window system plugin asked for (-platform or QT_QPA_PLATFORM) is missing";
+const char *const UnreachableLine = "the window system asked for (-platform or QT_QPA_PLATFORM) could not be reached";
 
 // Where libdbus looks for the session bus: the variable, else this socket in
 // XDG_RUNTIME_DIR, else it autolaunches a bus of its own on the X display.
@@ -44,25 +42,11 @@ struct HeldMessage {
     QString text;
 };
 
-std::vector<HeldMessage> &HeldMessages()
-{
-    static std::vector<HeldMessage> held;
-    return held;
-}
-
+std::vector<HeldMessage> held;
 // The window system was named (-platform or QT_QPA_PLATFORM): then one that
 // cannot be reached is told apart from finding no desktop at all.
-bool &PlatformChosen()
-{
-    static bool chosen = false;
-    return chosen;
-}
-
-QtMessageHandler &PassOnTo()
-{
-    static QtMessageHandler handler = nullptr;
-    return handler;
-}
+bool platformChosen = false;
+QtMessageHandler passOnTo = nullptr;
 
 const char *OrNull(const QByteArray &bytes)
 {
@@ -71,29 +55,26 @@ const char *OrNull(const QByteArray &bytes)
 
 void PassOnHeldMessages()
 {
-    for (const HeldMessage &held : HeldMessages()) {
-        const QMessageLogContext context(OrNull(held.file), held.line, OrNull(held.function),
-                                         OrNull(held.category));
-        PassOnTo()(held.type, context, held.text);
+    for (const HeldMessage &message : held) {
+        const QMessageLogContext context(OrNull(message.file), message.line, OrNull(message.function),
+                                         OrNull(message.category));
+        passOnTo(message.type, context, message.text);
     }
-    HeldMessages().clear();
+    held.clear();
 }
 
 // Qt found no plugin of the window system's name, as against a plugin that
 // could not reach its display.
 bool PluginMissing()
 {
-    for (const HeldMessage &held : HeldMessages()) {
-        if (held.text.contains(QStringLiteral("Could not find the Qt platform plugin")))
-            return true;
-    }
-    return false;
+    return std::ranges::any_of(held, [](const HeldMessage &message) {
+        return message.text.contains(QStringLiteral("Could not find the Qt platform plugin"));
+    });
 }
 
 int Report(const char *line)
 {
-    std::fputs(line, stderr);
-    std::fflush(stderr);
+    Say(QString::fromLatin1(line));
     return NoDesktopStatus;
 }
 
@@ -107,7 +88,7 @@ int Report(const char *line)
         std::fprintf(stderr, "%s\n", qPrintable(qtsLastWords));
         std::_Exit(Report(NoPluginLine));
     }
-    if (PlatformChosen()) {
+    if (platformChosen) {
         // Its plugin is there but could not connect; Qt's held lines give
         // the reason. Its last words, to reinstall, would mislead here.
         PassOnHeldMessages();
@@ -120,15 +101,9 @@ void HoldWhileConnecting(QtMsgType type, const QMessageLogContext &context, cons
 {
     if (type == QtFatalMsg && text.contains(QStringLiteral("platform plugin")))
         GiveUpConnecting(text);
-    HeldMessages().push_back({type, context.file, context.line, context.function, context.category, text});
+    held.push_back({type, context.file, context.line, context.function, context.category, text});
     if (type == QtFatalMsg)
         PassOnHeldMessages();  // any other fatal error is Qt's own to report
-}
-
-bool UserBusThere()
-{
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + UserBusSocket));
 }
 
 // With no session bus to be found, Qt's accessibility would make libdbus
@@ -137,7 +112,9 @@ bool UserBusThere()
 // listens on a bus that only the game would be on.
 void KeepLibdbusFromAutolaunching()
 {
-    if (!EnvironmentNames(SessionBusVariable) && !UserBusThere())
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const bool userBusThere = !runtime.isEmpty() && QFileInfo::exists(QString::fromLocal8Bit(runtime + UserBusSocket));
+    if (!EnvironmentNames(SessionBusVariable) && !userBusThere)
         qputenv(SessionBusVariable, NoSessionBus);
 }
 
@@ -156,11 +133,11 @@ int ReportNoDesktop()
 
 std::unique_ptr<QApplication> OpenDesktop(int &argc, char *argv[], const CommandLine &commandLine)
 {
-    PlatformChosen() = commandLine.platformChosen || EnvironmentNames("QT_QPA_PLATFORM");
+    platformChosen = commandLine.platformChosen || EnvironmentNames("QT_QPA_PLATFORM");
     KeepLibdbusFromAutolaunching();
-    PassOnTo() = qInstallMessageHandler(HoldWhileConnecting);
+    passOnTo = qInstallMessageHandler(HoldWhileConnecting);
     auto application = std::make_unique<QApplication>(argc, argv);
-    qInstallMessageHandler(PassOnTo());
+    qInstallMessageHandler(passOnTo);
     PassOnHeldMessages();
     return application;
 }

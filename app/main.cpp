@@ -11,10 +11,6 @@
 
 #include <QApplication>
 
-namespace {
-constexpr std::chrono::seconds LastChoiceWait{2};
-}  // namespace
-
 int main(int argc, char *argv[])
 {
     kiramoku::UseOneHeap();
@@ -43,6 +39,7 @@ int main(int argc, char *argv[])
     }
     // The music choice is written by a worker; a process that ends at once
     // below would not wait for its last write.
+    constexpr std::chrono::seconds LastChoiceWait{2};
     kiramoku::MusicChoiceSettled(LastChoiceWait);
     // A sound server that hangs may hold a thread of ours: then the process
     // ends here, at once, rather than wait for it or run down under it.

@@ -1,5 +1,7 @@
 #include "onegame.h"
 
+#include "report.h"
+
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -14,7 +16,6 @@
 #include <utime.h>
 
 #include <chrono>
-#include <cstdio>
 
 namespace kiramoku {
 
@@ -40,12 +41,6 @@ constexpr auto OtherComputerGone = RefreshesMissed * LockRefresh;
 // How long the end waits for a refresh under way; a home folder on a network
 // disk that stalls it is left to it.
 constexpr std::chrono::milliseconds RefreshEndWait{500};
-
-void Say(const QString &line)
-{
-    std::fprintf(stderr, "kiramoku: %s\n", qPrintable(line));
-    std::fflush(stderr);
-}
 
 QString DataFolder()
 {
@@ -73,8 +68,6 @@ OneGame::OneGame()
     // (its process is gone); one on another computer, by HolderGoneFromAnotherComputer.
     lock_.setStaleLockTime(std::chrono::milliseconds::zero());
 }
-
-OneGame::~OneGame() = default;
 
 bool OneGame::Claim()
 {
@@ -147,11 +140,6 @@ void OneGame::Answer()
             caller->write(Raised);
         });
     }
-}
-
-void OneGame::BringForwardOnRequest(Windows windows)
-{
-    windows_ = std::move(windows);
 }
 
 void OneGame::BringForward(const QByteArray &activationToken)

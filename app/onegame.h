@@ -30,7 +30,7 @@ public:
 
     OneGame();
     // Closes the socket, then lets go of the lock, for the next start.
-    ~OneGame() override;
+    ~OneGame() override = default;
 
     // True when this start is the player's game, which holds the lock from
     // now on; also when the data folder cannot hold a lock at all (the game
@@ -42,7 +42,7 @@ public:
     bool Claim();
     // What a later start brings to the front: a question box that is open,
     // else the first of `windows` on screen; every one of them comes up.
-    void BringForwardOnRequest(Windows windows);
+    void BringForwardOnRequest(Windows windows) { windows_ = std::move(windows); }
 
 private:
     bool TakeLock();

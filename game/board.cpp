@@ -1,8 +1,13 @@
-// Start, restart and quit of the board, and its music.
+// Start, restart and quit of the board, its music, and the winner window's
+// question.
 #include "board.h"
 
 #include "musicsequence.h"
 #include "squares.h"
+#include "winner.h"
+
+#include <algorithm>
+#include <array>
 
 namespace kiramoku {
 
@@ -13,32 +18,9 @@ const char *const QuitQuestion = "本当によいですか？";
 constexpr QChar FirstStrongIsolate{0x2068};
 constexpr QChar PopDirectionalIsolate{0x2069};
 
-bool OpensIsolate(QChar::Direction d)
-{
-    return d == QChar::DirLRI || d == QChar::DirRLI || d == QChar::DirFSI;
-}
-
 // Right-to-left letters, or a control of the text's direction.
-bool TurnsText(QChar::Direction d)
-{
-    switch (d) {
-    case QChar::DirR:
-    case QChar::DirAL:
-    case QChar::DirAN:
-    case QChar::DirLRE:
-    case QChar::DirLRO:
-    case QChar::DirRLE:
-    case QChar::DirRLO:
-    case QChar::DirPDF:
-    case QChar::DirLRI:
-    case QChar::DirRLI:
-    case QChar::DirFSI:
-    case QChar::DirPDI:
-        return true;
-    default:
-        return false;
-    }
-}
+constexpr std::array TextTurners{QChar::DirR, QChar::DirAL, QChar::DirAN, QChar::DirLRE, QChar::DirLRO, QChar::DirRLE,
+                                 QChar::DirRLO, QChar::DirPDF, QChar::DirLRI, QChar::DirRLI, QChar::DirFSI, QChar::DirPDI};
 
 // A typed name as it stands inside one of the game's lines: as typed, and,
 // where it could turn the text around it, set apart as an isolated run. A
@@ -51,8 +33,8 @@ QString Isolated(const QString &name)
     bool turns = false;
     for (const char32_t c : name.toUcs4()) {
         const QChar::Direction d = QChar::direction(c);
-        turns = turns || TurnsText(d);
-        if (OpensIsolate(d))
+        turns = turns || std::ranges::find(TextTurners, d) != TextTurners.end();
+        if (d == QChar::DirLRI || d == QChar::DirRLI || d == QChar::DirFSI)
             ++open;
         else if (d == QChar::DirPDI)
             open > 0 ? --open : ++unmatched;
@@ -83,24 +65,37 @@ void BoardRules::Form_Load(SelectionWindow &selection)
     selection.Hide();
     StartMusic(ports_.music, tuneFile_);
     CurrentPlayer = 1;
-    if (selection.ListIndex() == NoSelection) {
+    if (selection.ListIndex() == NoSelection)
         selection.SetListIndex(0);
-    }
     HumanPlayers = Int16(selection.ListIndex()) + 1;
     for (Int16 k = 1; k <= MaxPlayers; k += 1) {
-        PlayerRecord &player = Players[k];
         const QString typed = k <= HumanPlayers ? selection.Text(k.value() - 1) : QString();
         // Only an empty box falls back to the character's name; blanks are a name.
-        player.Name = typed.isEmpty() ? DefaultNames(k) : typed;
-        player.Money = StartMoney;
-        player.Position = 0;
-    }
-    for (Int16 k = 1; k <= MaxPlayers; k += 1) {
+        Players[k] = {typed.isEmpty() ? DefaultNames(k) : typed, StartMoney, 0};
         state_.Label2[k.value() - 1] = Players[k].Name;
         ShowPurse(k);
     }
     selection.Unload();
     AnnounceTurn();
+}
+
+void StartMusic(MusicControl &music, const QString &tuneFile)
+{
+    music.SetNotify(false);
+    music.SetWait(true);
+    music.SetShareable(false);
+    music.SetDeviceType(QStringLiteral("Sequencer"));
+    music.SetFileName(tuneFile);
+    music.SetCommand(QStringLiteral("Open"));
+    music.SetFrom(0);
+    music.SetCommand(QStringLiteral("Play"));
+}
+
+void RestartMusic(MusicControl &music)
+{
+    music.SetCommand(QStringLiteral("close"));
+    music.SetCommand(QStringLiteral("open"));
+    music.SetCommand(QStringLiteral("play"));
 }
 
 void BoardRules::MMControl1_StatusUpdate()
@@ -116,8 +111,7 @@ void BoardRules::Form_Unload()
 void BoardRules::AllClear()
 {
     for (Int16 k = 1; k <= MaxPlayers; k += 1) {
-        Players[k].Position = 0;
-        Players[k].Money = StartMoney;
+        Players[k] = {Players[k].Name, StartMoney, 0};
         state_.Label2[k.value() - 1] = Players[k].Name;
         ShowPurse(k);
         state_.Image4[k.value() - 1] = PlaceInRow(k);
@@ -137,9 +131,23 @@ PiecePlace BoardRules::PlaceInRow(Int16 player)
 
 void BoardRules::Command3_Click()
 {
-    if (ports_.question.AskYes(QString::fromUtf8(QuitQuestion), QString(), true, Dismissal::CountsAsNo)) {
+    if (ports_.question.AskYes(QString::fromUtf8(QuitQuestion), QString(), true, Dismissal::CountsAsNo))
         ports_.windows.UnloadBoard();
-    }
+}
+
+void WinnerRules::Command1_Click()
+{
+    // No ends the program, so only a chosen Yes or No answers; a box put
+    // away with Escape stays until one of them is.
+    const bool again = question_.AskYes(QString::fromUtf8("もう一回やる？"), QString::fromUtf8("きらもく"), true,
+                                        Dismissal::NotAnAnswer);
+    if (again)
+        board_.AllClear();
+    windows_.UnloadWinnerWindow();
+    if (again)
+        module_.WinnerFlag = 0;
+    else
+        windows_.UnloadBoard();
 }
 
 void BoardRules::AnnounceTurn()

@@ -25,14 +25,12 @@ int BoardRules::PieceStand(Int16 player) const
 {
     // A square first: player 1's place in the restart's row is also its place on square 0.
     const PiecePlace shown = state_.Image4[player.value() - 1];
-    for (int piece = 0; piece < SquareCount; ++piece) {
+    for (int piece = 0; piece < SquareCount; ++piece)
         if (PlaceFor(player, piece) == shown)
             return piece;
-    }
-    for (int piece : {PieceInRow, PieceInCluster}) {
+    for (int piece : {PieceInRow, PieceInCluster})
         if (PlaceFor(player, piece) == shown)
             return piece;
-    }
     throw ProgramError("piece " + std::to_string(player.value()) + " stands where no square or start place puts it");
 }
 
@@ -41,10 +39,9 @@ int BoardRules::LineShown(Int16 player) const
     const QString &line = state_.Label5[player.value() - 1];
     if (line.isEmpty())
         return NoLanding;
-    for (int square = 0; square < SquareCount; ++square) {
+    for (int square = 0; square < SquareCount; ++square)
         if (SquareMessage(square, player) == line)
             return square;
-    }
     throw ProgramError("panel " + std::to_string(player.value()) + " shows a line of no square");
 }
 

@@ -38,7 +38,14 @@ struct BoardState {
     Landing LastLanding;
     int Turns = 0;  // turn announcements made; Label1 alone may repeat a name
 
-    BoardState();
+    BoardState()
+    {
+        // Where the pieces stand when the board is created: clustered on the
+        // start square, overlapping one another (twips, players 1..4).
+        constexpr int StartTwips[MaxPlayers][2] = {{480, 480}, {600, 360}, {360, 360}, {600, 600}};
+        for (int i = 0; i < MaxPlayers; ++i)
+            Image4[i] = {static_cast<float>(StartTwips[i][0] / TwipsPerCm), static_cast<float>(StartTwips[i][1] / TwipsPerCm)};
+    }
 };
 
 }  // namespace kiramoku

@@ -55,30 +55,30 @@ using Int16 = Checked<std::int16_t>;
 // in practice, and still checked.
 using Int32 = Checked<std::int32_t>;
 
-// A fixed array whose every access checks the index against First..First+N-1.
-template <typename T, std::size_t N, int First = 0>
+// Index i of the element `name` checked against first..last; outside it, a
+// program error: "index out of range: name(i), valid first to last".
+inline std::size_t CheckedIndex(const char *name, long long i, int first, int last)
+{
+    if (i < first || i > last) {
+        throw ProgramError("index out of range: " + std::string(name) + "(" + std::to_string(i) + "), valid "
+                           + std::to_string(first) + " to " + std::to_string(last));
+    }
+    return static_cast<std::size_t>(i - first);
+}
+
+// A fixed array, indexed from 0, whose every access checks the index.
+template <typename T, std::size_t N>
 class CheckedArray {
 public:
+    explicit CheckedArray(const char *name)
+        : name_(name) {}
     T &operator[](long long i) { return items_[slot(i)]; }
     const T &operator[](long long i) const { return items_[slot(i)]; }
-    T &operator[](Int16 i) { return (*this)[static_cast<long long>(i.value())]; }
-    const T &operator[](Int16 i) const { return (*this)[static_cast<long long>(i.value())]; }
-
-    static constexpr int first() { return First; }
-    static constexpr int last() { return First + static_cast<int>(N) - 1; }
-
-    explicit CheckedArray(const char *name = "array")
-        : name_(name) {}
+    T &operator[](Int16 i) { return items_[slot(i.value())]; }
+    const T &operator[](Int16 i) const { return items_[slot(i.value())]; }
 
 private:
-    std::size_t slot(long long i) const
-    {
-        if (i < First || i > last()) {
-            throw ProgramError("index out of range: " + std::string(name_) + "(" + std::to_string(i)
-                               + "), valid " + std::to_string(First) + " to " + std::to_string(last()));
-        }
-        return static_cast<std::size_t>(i - First);
-    }
+    std::size_t slot(long long i) const { return CheckedIndex(name_, i, 0, int(N) - 1); }
     std::array<T, N> items_{};
     const char *name_;
 };

@@ -18,16 +18,6 @@ Int16 Module1::RollDie()
     return static_cast<long long>(face);
 }
 
-void Module1::Delay(int units)
-{
-    effects_.Delay(units);
-}
-
-void Module1::Beep()
-{
-    effects_.Beep();
-}
-
 double ClockChance::Next()
 {
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();

@@ -24,8 +24,8 @@ public:
     Int16 RollDie();
     // A pause of `units` fixed units (see DelayUnit); it is handed to the
     // board window, which shows the board as it stands for that long.
-    void Delay(int units);
-    void Beep();
+    void Delay(int units) { effects_.Delay(units); }
+    void Beep() { effects_.Beep(); }
 
 private:
     ChanceSource &chance_;

@@ -1,5 +1,5 @@
 #pragma once
-// The two command sequences the board sends its music control.
+// The two command sequences the board sends its music control (board.cpp).
 #include "ports.h"
 
 namespace kiramoku {

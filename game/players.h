@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <array>
+
 namespace kiramoku {
 
 struct PlayerRecord {
@@ -18,7 +20,11 @@ using PlayerTable = CheckedArray<PlayerRecord, MaxPlayers + 1>;
 
 // The characters' names for players 1..4: the names of players whose box was
 // left empty and of every computer-driven player.
-QString DefaultNames(Int16 player);
+inline QString DefaultNames(Int16 player)
+{
+    static const std::array<const char *, MaxPlayers> names = {"備前屋の若旦那", "越後屋の若旦那", "錠前屋の若旦那", "旗本の三男坊"};
+    return QString::fromUtf8(names[CheckedIndex("DefaultNames", player.value(), 1, MaxPlayers)]);
+}
 
 // Per-player display elements are numbered 0..3: player k is element k-1.
 using PerPlayer = CheckedArray<QString, MaxPlayers>;

@@ -63,11 +63,9 @@ public:
     int Number(const QJsonObject &object, const char *key, qint64 low, qint64 high, const QString &where)
     {
         const std::optional<qint64> number = Whole(object.value(QLatin1String(key)), low, high);
-        if (!number) {
+        if (!number)
             Fail(where + QLatin1String(key) + QStringLiteral(" is not a whole number from %1 to %2").arg(low).arg(high));
-            return int(low);
-        }
-        return int(*number);
+        return int(number.value_or(low));
     }
 
     int Piece(const QJsonValue &value, const QString &where)

@@ -56,35 +56,27 @@ constexpr std::array<Square, SquareCount> Squares = {{
 
 const Square &SquareAt(Int16 k)
 {
-    if (k < 0 || k >= SquareCount) {
-        throw ProgramError("index out of range: Image1(" + std::to_string(k.value())
-                           + "), valid 0 to 24");
-    }
-    return Squares[static_cast<std::size_t>(k.value())];
+    return Squares[CheckedIndex("Image1", k.value(), 0, SquareCount - 1)];
 }
 
 QString SquareMessage(Int16 k, Int16 player)
 {
     const Square &square = SquareAt(k);
-    switch (square.Kind) {
-    case Own:
+    if (square.Kind == Own)
         return QString::fromUtf8(square.Text);
-    case Constable:
+    if (square.Kind == Constable)
         return QString::fromUtf8(ConstableLine);
-    case Allowance:
-        break;
-    }
     return QString::fromUtf8(player == SamuraiPlayer ? SamuraiAllowanceLine : MerchantAllowanceLine);
 }
 
 int LargestGain()
 {
-    return std::max_element(Squares.begin(), Squares.end(), [](const Square &a, const Square &b) { return a.Money < b.Money; })->Money;
+    return std::ranges::max(Squares, {}, &Square::Money).Money;
 }
 
 int LargestLoss()
 {
-    return std::min_element(Squares.begin(), Squares.end(), [](const Square &a, const Square &b) { return a.Money < b.Money; })->Money;
+    return std::ranges::min(Squares, {}, &Square::Money).Money;
 }
 
 float SquareLeftCm(Int16 k)

@@ -1,4 +1,5 @@
-// The stop button: one whole turn, and the computer's turns that follow it.
+// A turn: the die, the stop button's walk and landing, and the computer's
+// turns that follow it.
 #include "board.h"
 
 #include "squares.h"
@@ -23,30 +24,40 @@ Int16 DieValue(const QString &text)
 }
 }  // namespace
 
+void BoardRules::Command1_Click()
+{
+    state_.Timer1Interval = RollingInterval;
+    state_.Command2Enabled = true;
+}
+
+void BoardRules::Timer1_Timer()
+{
+    // A tick already queued when the stop button halted the die must not
+    // replace the value the turn has just taken.
+    if (state_.Timer1Interval != 0)
+        state_.Label6 = QString::number(module_.RollDie().value());
+}
+
 void BoardRules::Command2_Click()
 {
     // No die value shown yet (the very first roll, stopped before its first
     // tick): the stop is ignored and the die keeps rolling.
-    if (state_.Label6.isEmpty()) {
+    if (state_.Label6.isEmpty())
         return;
-    }
     state_.Timer1Interval = 0;
     const Int16 die = DieValue(state_.Label6);
     state_.Command2Enabled = false;
 
     const Int16 mover = CurrentPlayer;
     Walk(mover, die);
-    state_.Label5[mover.value() - 1].clear();
     ApplySquareEvent();
 
     CurrentPlayer += 1;
-    if (CurrentPlayer == MaxPlayers + 1) {
+    if (CurrentPlayer == MaxPlayers + 1)
         EndOfRound();
-    }
     AnnounceTurn();
-    if (CurrentPlayer > HumanPlayers) {
+    if (CurrentPlayer > HumanPlayers)
         PlayComputerTurn();
-    }
 }
 
 // Places the piece on its own square and on each of the next `steps` squares,
@@ -55,27 +66,12 @@ void BoardRules::Command2_Click()
 void BoardRules::Walk(Int16 player, Int16 steps)
 {
     PlayerRecord &record = Players[player];
-    Int16 stepsToGo = steps;
-    Int16 taken = 0;
-    Int16 square = record.Position;
-    for (;;) {
-        if (square >= SquareCount) {
-            // Past square 24: count on from the start square.
-            record.Position = 0;
-            stepsToGo -= taken;
-            square = 0;
-            taken = 0;
-        }
-        PlacePiece(player, square);
+    for (int taken = 0; taken <= steps.value(); ++taken) {
+        PlacePiece(player, (record.Position.value() + taken) % SquareCount);
         module_.Delay(StepPause);
         module_.Beep();
-        if (taken == stepsToGo) {
-            break;
-        }
-        taken += 1;
-        square += 1;
     }
-    record.Position += stepsToGo;
+    record.Position = (record.Position.value() + steps.value()) % SquareCount;
 }
 
 void BoardRules::PlacePiece(Int16 player, Int16 square)
@@ -87,6 +83,29 @@ PiecePlace BoardRules::PlaceOnSquare(Int16 player, Int16 square)
 {
     return {static_cast<float>(SquareLeftCm(square) + PieceInset + PieceStagger * (player.value() - 1)),
             static_cast<float>(SquareTopCm(square) + PieceInset)};
+}
+
+void BoardRules::ApplySquareEvent()
+{
+    const Int16 mover = CurrentPlayer;
+    PlayerRecord &record = Players[mover];
+    const Square &square = SquareAt(record.Position);
+
+    state_.LastLanding = {state_.LastLanding.Count + 1, mover.value(), record.Position.value()};
+    state_.Label5[mover.value() - 1] = SquareMessage(record.Position, mover);
+    record.Money += square.Money;
+    ShowPurse(mover);
+
+    // Back to the start square at once, without its event, pause or beep; a
+    // shift leaves the piece, and the next walk starts a square on or back.
+    if (square.Move == SpecialMove::BackToStart) {
+        record.Position = 0;
+        PlacePiece(mover, 0);
+    } else if (square.Move == SpecialMove::ShiftForward) {
+        record.Position += 1;
+    } else if (square.Move == SpecialMove::ShiftBack) {
+        record.Position -= 1;
+    }
 }
 
 void BoardRules::EndOfRound()

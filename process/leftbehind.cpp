@@ -8,9 +8,7 @@
 
 namespace kiramoku {
 
-namespace {
-std::atomic<int> leftBehind{0};
-}
+static std::atomic<int> leftBehind{0};
 
 void NoteThreadLeftBehind()
 {

@@ -14,8 +14,7 @@ void Say(const QString &text);
 // One line of a run: the first call says it, later calls are silent.
 class OnceALine {
 public:
-    // Any thread; true for the call that said it.
-    bool Say(const QString &text);
+    void Say(const QString &text);  // any thread
 
 private:
     std::atomic<bool> said_{false};

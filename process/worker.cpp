@@ -20,7 +20,7 @@ struct Worker::Line {
     bool ending = false;
     bool ended = false;
     std::thread thread;
-    std::chrono::milliseconds idleEvery{0};
+    std::chrono::milliseconds idleEvery{};
     std::function<bool()> idleLook;
 
     static void Run(const std::shared_ptr<Line> &self)
@@ -51,8 +51,6 @@ struct Worker::Line {
         self->ended = true;
         self->changed.notify_all();
     }
-
-    bool Idle() const { return ended || (jobs.empty() && !busy); }
 };
 
 Worker::Worker(std::chrono::milliseconds endWait, std::function<void()> leftBehind)
@@ -106,7 +104,7 @@ void Worker::WhileIdle(std::chrono::milliseconds every, std::function<bool()> lo
 bool Worker::Settle(std::chrono::milliseconds wait)
 {
     std::unique_lock lock(line_->mutex);
-    return line_->changed.wait_for(lock, wait, [this] { return line_->Idle(); });
+    return line_->changed.wait_for(lock, wait, [this] { return line_->ended || (line_->jobs.empty() && !line_->busy); });
 }
 
 }  // namespace kiramoku

@@ -24,15 +24,6 @@ QStringList Seen(const test::Table &table)
     return seen;
 }
 
-// A round from player 1 on: each person rolls `face`, and so do the computers after them.
-void PlayRound(test::Table &table, int face)
-{
-    const int humans = table.board.HumanPlayers.value();
-    for (int h = 1; h < humans; ++h)
-        table.Roll(face);
-    table.Roll(face, QList<int>(MaxPlayers - humans, face));
-}
-
 }  // namespace
 
 class TestStartRestartQuit : public QObject {
@@ -175,33 +166,29 @@ private slots:
         QCOMPARE(heard, commands);
     }
 
-    // Yes plays again with the same players; No unloads both windows.
+    // Yes plays again with the same players, and the next game's window
+    // shows only its own winners; No unloads both windows.
     void theWinnerWindowsYesPlaysAgainWithTheSamePlayersAndNoEndsTheGame()
     {
         test::Table table;
-        table.Player(1).Money = 2550;
-        table.Round(2);  // the constable takes 50
-        WinnerRules winner(table.module, table.board, table.ports, table.ports);
-        winner.Form_Load();
-        QCOMPARE(winner.Label1, QStringLiteral("おめでとう。備前屋の若旦那さん\r\n"));
-        table.ports.log.clear();
-        table.ports.answers = {true};
-        winner.Command1_Click();
-        QCOMPARE(table.ports.questions.last(), QStringLiteral("もう一回やる？|きらもく|1"));
-        QCOMPARE(table.ports.log, QStringList{QStringLiteral("UnloadWinnerWindow")});
+        const auto win = [&table](int player, int purse, int face, const QString &shown, bool again) {
+            table.Player(player).Money = purse;
+            table.Round(face);
+            WinnerRules winner(table.module, table.board, table.ports, table.ports);
+            winner.Form_Load();
+            QCOMPARE(winner.Label1, shown);
+            table.ports.log.clear();
+            table.ports.answers = {again};
+            winner.Command1_Click();
+        };
+        win(1, 2550, 2, "おめでとう。備前屋の若旦那さん\r\n", true);  // the constable takes 50
+        QCOMPARE(table.ports.questions, QStringList{"もう一回やる？|きらもく|1"});
+        QCOMPARE(table.ports.log, QStringList{"UnloadWinnerWindow"});
         QCOMPARE(table.module.WinnerFlag.value(), 0);
         QVERIFY(table.module.WinnerText.isEmpty());
-        QCOMPARE(table.State().Label3[0], QStringLiteral("1000"));
-        // The next game's window shows only the new game's winners.
-        table.Player(2).Money = 2600;
-        table.Round(1);
-        WinnerRules next(table.module, table.board, table.ports, table.ports);
-        next.Form_Load();
-        QCOMPARE(next.Label1, QStringLiteral("おめでとう。越後屋の若旦那さん\r\n"));
-        table.ports.log.clear();
-        table.ports.answers = {false};
-        next.Command1_Click();
-        QCOMPARE(table.ports.log, (QStringList{QStringLiteral("UnloadWinnerWindow"), QStringLiteral("UnloadBoard")}));
+        QCOMPARE(table.State().Label3[0], "1000");
+        win(2, 2600, 1, "おめでとう。越後屋の若旦那さん\r\n", false);
+        QCOMPARE(table.ports.log, (QStringList{"UnloadWinnerWindow", "UnloadBoard"}));
     }
 
     // Kept when player 1 is about to roll again after a round of `face`s,
@@ -242,7 +229,7 @@ private slots:
         if (rich > 0)
             table.Player(rich).Money = 5000;
         if (face > 0)
-            PlayRound(table, face);
+            table.Round(face);
         if (restart) {
             table.ports.answers = {true};
             WinnerRules(table.module, table.board, table.ports, table.ports).Command1_Click();
@@ -255,11 +242,12 @@ private slots:
         QCOMPARE(read.status, SavedGameReading::Good);
 
         test::Table again(1);
+        again.module.WinnerText = QStringLiteral("おめでとう。前の勝者さん\r\n");  // a text from before gives way
         again.board.Resume(read.game);
         QCOMPARE(Seen(again), Seen(table));
         QCOMPARE(again.ports.log, again.loadLog + (restart || !rich ? QStringList() : QStringList{"ShowWinnerWindow"}));
-        PlayRound(table, 2);
-        PlayRound(again, 2);
+        table.Round(2);
+        again.Round(2);
         QCOMPARE(Seen(again), Seen(table));
         // Nobody is about to roll while the die rolls, or on a computer's turn.
         table.board.Command1_Click();

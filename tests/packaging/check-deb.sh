@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-# The Debian package as `make package` builds it (made by make-deb.sh), read
-# back with dpkg-deb: its name, version, English synopsis with the game's
-# Japanese name and Japanese description, the runtime packages it depends on
-# (the libraries it links and what debian/control names besides, every one a
-# real package of this system: none a development package, nor a
-# substitution left unfilled), and the files it puts under /usr, the game
-# itself where Debian keeps games.
+# The Debian package that make-deb.sh built, read back with dpkg-deb: its
+# fields and descriptions, the runtime packages it depends on (every one a real
+# package of this system) and the files it puts under /usr.
 #   check-deb.sh DEB_DIR VERSION
 source "$(dirname "$0")/installed-files.sh"
 dir=$1 version=$2

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# An install into a fresh prefix, checked as a desktop would see it: every
-# file in its place (the game in games/, as Debian keeps games), the launcher
-# and the metainfo valid and agreeing on one id, the manual page naming every
-# option and key, and the game started from the prefix shows its first
-# window and finds its tune there.
+# An install into a fresh prefix, checked as a desktop would see it: the files,
+# the launcher and metainfo agreeing on one id, the manual page, and the game
+# started from there shows its first window and finds its tune.
 #   check-install.sh BUILD_DIR VERSION TUNE_PROBE
 source "$(dirname "$0")/installed-files.sh"
 build=$1 version=$2 probe=$3

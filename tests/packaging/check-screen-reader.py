@@ -1,18 +1,12 @@
 #!/usr/bin/python3
 """A blind player's first round, with the Orca screen reader listening.
 
-On a virtual X display (xvfb-run) with its own D-Bus session and accessibility
-bus, Orca runs with its debug log, then the game; the round is played from the
-keyboard alone: type a name, start, roll, stop, and wait while the three
-computer players take their turns. Every utterance is a "SPEECH OUTPUT" line of
-Orca's log, so no sound device or speech synthesizer is needed. Each die's
-number at its stop, each landing (who, the square and what is written on it,
-the square's line, the purse) and each change of turn must be told once, in
-the order the board shows them.
-
-Then the game is killed as a power cut would, and started again: it must ask
-aloud whether to go on from last time, and "はい" must bring back the board a
-screen reader read before the kill, name for name.
+On a virtual X display with its own D-Bus session and accessibility bus, Orca
+logs what it would say ("SPEECH OUTPUT" lines; no sound device or synthesizer
+needed) while the round is played from the keyboard alone. Each die at its
+stop, each landing and each change of turn must be told once, in order. Then
+the game is killed as a power cut would, started again, must ask aloud whether
+to go on, and "はい" must bring back the board read before the kill.
 
     check-screen-reader.py GAME WORKDIR
 
@@ -49,14 +43,13 @@ LINE_BUFFERED_ORCA = ("import functools, runpy, sys; sys.argv[0] = 'orca'; runpy
                       "'/usr/bin/orca', init_globals={'open': functools.partial(open, buffering=1)}, run_name='__main__')")
 
 
-def fail(message):
-    print("FAIL: " + message, flush=True)
-    sys.exit(1)
+def fail(message, word="FAIL", status=1):
+    print(word + ": " + message, flush=True)
+    sys.exit(status)
 
 
 def skip(message):
-    print("SKIP: " + message, flush=True)
-    sys.exit(SKIP)
+    fail(message, "SKIP", SKIP)
 
 
 class Desktop:
@@ -90,6 +83,14 @@ class Desktop:
     def speech(self):
         """Every utterance so far, in order, with its time in seconds."""
         return [(int(h) * 3600 + int(m) * 60 + float(s), text) for h, m, s, text in SPEECH.findall(self.orca_log())]
+
+    def window(self, what, argv):
+        """The first window xdotool's search `argv` finds."""
+        try:
+            return subprocess.run(["xdotool", "search", "--sync", *argv], env=self.env, capture_output=True,
+                                  text=True, timeout=WINDOW_START).stdout.split()[0]
+        except subprocess.TimeoutExpired:
+            fail(what)
 
     def press(self, then, *commands, timeout=SPOKEN, since=None):
         """Runs xdotool's `commands` as a player would press keys, then waits
@@ -136,11 +137,6 @@ def board(process):
     return {description: shown.get(description) for description in BOARD}
 
 
-def differences(shown, expected):
-    return "\n  ".join("%s: %r, not %r" % (what, shown[what], expected[what])
-                        for what in BOARD if shown[what] != expected[what])
-
-
 def expected_round(dice):
     """The twelve sentences of the first round, given the four dice."""
     walks = {}
@@ -168,13 +164,9 @@ def play(desktop, game):
         time.sleep(0.2)
 
     first_run = desktop.start("kiramoku", [game])
-    try:
-        found = subprocess.run(["xdotool", "search", "--sync", "--name", "設定画面"], env=desktop.env,
-                               capture_output=True, text=True, timeout=WINDOW_START)
-    except subprocess.TimeoutExpired:
-        fail("the selection window did not appear")
+    found = desktop.window("the selection window did not appear", ["--name", "設定画面"])
     # No window manager gives the new window the focus: give it as one would.
-    desktop.press("プレイヤー1の名前", ["windowfocus", "--sync", found.stdout.split()[0]])
+    desktop.press("プレイヤー1の名前", ["windowfocus", "--sync", found])
     # The name, then the start button, then the board's roll button.
     desktop.press("はじめる", ["key", "ctrl+a"], ["type", "--delay", "100", PLAYER_NAME], ["key", "Tab"])
     desktop.press("さいころをふる", ["key", "Return"])
@@ -208,18 +200,15 @@ def come_back(desktop, game, first_run, kept_at_start):
     # The question may be read as soon as it comes up, before it is given the focus.
     question = len(desktop.speech())
     again = desktop.start("kiramoku-again", [game])
-    try:
-        found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid", str(again.pid)],
-                               env=desktop.env, capture_output=True, text=True, timeout=WINDOW_START)
-    except subprocess.TimeoutExpired:
-        fail("no window came up when the game was started again")
-    desktop.press(CONTINUE_QUESTION, ["windowfocus", "--sync", found.stdout.split()[0]], since=question)
+    found = desktop.window("no window came up when the game was started again", ["--onlyvisible", "--pid", str(again.pid)])
+    desktop.press(CONTINUE_QUESTION, ["windowfocus", "--sync", found], since=question)
     desktop.press("はい", since=question)  # the answer that has the focus
     desktop.press("さいころをふる", ["key", "Return"])  # the board's roll button has the focus
     print("What Orca said as the game was started again: %r" % [text for _, text in desktop.speech()[question:]])
     shown_again = board(again)
     if shown_again != shown:
-        fail("the board came back otherwise than it was:\n  " + differences(shown_again, shown))
+        fail("the board came back otherwise than it was:\n  " + "\n  ".join(
+            "%s: %r, not %r" % (what, shown_again[what], shown[what]) for what in BOARD if shown_again[what] != shown[what]))
     kept_game(desktop)  # forgotten only when the players end the game
     print("PASS: the game came back as it was")
 

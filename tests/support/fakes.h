@@ -154,11 +154,12 @@ struct Table {
         board.Command2_Click();
     }
 
-    // Every player in turn rolls and stops on `face`.
+    // A round from player 1 on: each person rolls `face`, and so do the computers after them.
     void Round(int face)
     {
-        for (int p = 1; p <= MaxPlayers; ++p)
+        for (int human = 1; human < board.HumanPlayers.value(); ++human)
             Roll(face);
+        Roll(face, QList<int>(MaxPlayers - board.HumanPlayers.value(), face));
     }
 
     PlayerRecord &Player(int k) { return board.Players[k]; }
