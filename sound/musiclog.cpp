@@ -1,7 +1,5 @@
 #include "musiclog.h"
 
-#include "report.h"
-
 #include <alsa/asoundlib.h>
 #include <fluidsynth.h>
 #include <glib.h>
@@ -50,18 +48,6 @@ void RouteSoundLibraryLogs()
         const auto levels = GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
         g_log_set_handler(nullptr, levels, GLibLog, nullptr);
     });
-}
-
-void ReportMusicWaits(const std::string &cause)
-{
-    static OnceALine line;
-    line.Say(QStringLiteral("the music waits for a sound server: ") + QString::fromStdString(cause));
-}
-
-void ReportNoMusic(const std::string &cause)
-{
-    static OnceALine line;
-    line.Say(QStringLiteral("no music: ") + QString::fromStdString(cause));
 }
 
 }  // namespace kiramoku

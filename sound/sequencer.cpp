@@ -1,13 +1,22 @@
-// The wanted state, guarded by its one lock, and the worker that brings the
-// engine to it. The engine is the worker's alone.
+// The wanted state, guarded by its one lock, and the worker's engine that
+// brings FluidSynth to it: the synthesizer with its SoundFont, the player of
+// the open tune, and the sound output rendering them. The engine is the
+// worker's alone.
 #include "sequencer.h"
 
-#include "engine.h"
 #include "leftbehind.h"
 #include "musiclog.h"
+#include "report.h"
+#include "tunefile.h"
 
+#include <fluidsynth.h>
+#include <malloc.h>
+
+#include <condition_variable>
+#include <filesystem>
 #include <future>
 #include <mutex>
+#include <thread>
 
 namespace kiramoku {
 
@@ -18,8 +27,379 @@ std::vector<std::string> DefaultSoundFonts()
 }
 
 namespace {
+
 constexpr int BringSlot = 1;
+constexpr int ResetAllControllers = 121;  // the MIDI controller number
+constexpr int Polyphony = 64;
+constexpr double Gain = 0.5;
+constexpr std::size_t SynthBlock = 4096;  // the most frames the synthesizer renders a call
+// The longest music off waits for its fade to be heard: the output's buffer,
+// the fade, twice the buffer of silence (about 300 ms) and some room, well
+// within Sequencer::ShutdownWait.
+constexpr std::chrono::milliseconds FadeWait{400};
+
+void ReportNoMusic(const std::string &cause)  // for good; once a run
+{
+    static OnceALine line;
+    line.Say(QString::fromStdString("no music: " + cause));
 }
+
+// The synthesizer as the output hears it, and the music's one lock.
+// FluidSynth's player is not synchronised with the render that drives it
+// (starting, stopping, seeking, its position, making or deleting it all
+// change fields the render reads), so every call into the player holds
+// `mutex`; a render that cannot have it within LockWait plays silence for its
+// buffer rather than keep the sound card waiting behind a tune being loaded.
+class SynthSound : public SoundSource {
+public:
+    static constexpr int FadeFrames = Sequencer::SampleRate / 50;  // 20 ms: quick, yet no click
+    // A tune loaded at the status tick holds the lock a moment, well within
+    // the output's buffer; a whole buffer of silence would be a drop-out.
+    static constexpr std::chrono::milliseconds LockWait{20};
+    static constexpr std::chrono::milliseconds LockRetry{1};
+
+    std::mutex mutex;
+    fluid_synth_t *synth = nullptr;  // under mutex
+    // Hushed, the sound fades out over FadeFrames and stays silent to the
+    // last sample; let sound again, it fades back in.
+    std::atomic<bool> hushed{false};
+
+    // Until faded out and more than `drained` frames of silence rendered
+    // since (once the output asked for more than it buffers, closing it cuts
+    // off silence only); at most `limit`, and not at all once hurried.
+    void WaitFadedOut(std::int64_t drained, std::chrono::milliseconds limit)
+    {
+        std::unique_lock lock(fadeMutex_);
+        fadeChanged_.wait_for(lock, limit, [&] { return hurried_ || (fadedOut_ && silentFrames_ > drained); });
+    }
+    void Hurry()
+    {
+        {
+            const std::lock_guard lock(fadeMutex_);
+            hurried_ = true;
+        }
+        fadeChanged_.notify_all();
+    }
+
+    void Render(std::span<float> left, std::span<float> right) override
+    {
+        RenderSynth(left, right);
+        {
+            const std::lock_guard lock(fadeMutex_);
+            const bool silentBefore = fadedOut_;
+            fadedOut_ = gain_ == 0.0f;
+            silentFrames_ = silentBefore && fadedOut_ ? silentFrames_ + static_cast<std::int64_t>(left.size()) : 0;
+        }
+        if (hushed)
+            fadeChanged_.notify_all();
+    }
+
+private:
+    void RenderSynth(std::span<float> left, std::span<float> right)
+    {
+        // Tried again every LockRetry rather than a timed lock, which the
+        // thread checker cannot follow.
+        std::unique_lock lock(mutex, std::try_to_lock);
+        for (const auto until = std::chrono::steady_clock::now() + LockWait;
+             !lock.owns_lock() && std::chrono::steady_clock::now() < until;) {
+            std::this_thread::sleep_for(LockRetry);
+            lock.try_lock();
+        }
+        if (!lock.owns_lock() || !synth) {
+            std::fill(left.begin(), left.end(), 0.0f);
+            std::fill(right.begin(), right.end(), 0.0f);
+            return;
+        }
+        for (std::size_t done = 0; done < left.size(); done += SynthBlock) {
+            const int count = static_cast<int>(std::min(SynthBlock, left.size() - done));
+            fluid_synth_write_float(synth, count, left.data() + done, 0, 1, right.data() + done, 0, 1);
+        }
+        const float target = hushed ? 0.0f : 1.0f;
+        if (gain_ == target && target == 1.0f)
+            return;
+        constexpr float Step = 1.0f / FadeFrames;
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            gain_ = target > gain_ ? std::min(target, gain_ + Step) : std::max(target, gain_ - Step);
+            left[i] *= gain_;
+            right[i] *= gain_;
+            if (gain_ == 0.0f) {  // exact silence from here on, not the hall's last whisper
+                left[i] = 0.0f;
+                right[i] = 0.0f;
+            }
+        }
+    }
+
+    float gain_ = 1.0f;  // the output's thread only
+    std::mutex fadeMutex_;
+    std::condition_variable fadeChanged_;
+    std::int64_t silentFrames_ = 0;  // under fadeMutex_, with the two below
+    bool fadedOut_ = false;
+    bool hurried_ = false;
+};
+
+class Engine {
+public:
+    explicit Engine(SequencerOptions options)
+        : options_(std::move(options)) {}
+    ~Engine() { Release(false); }
+    Engine(const Engine &) = delete;
+    Engine &operator=(const Engine &) = delete;
+
+    void Open(const std::string &path)
+    {
+        Close();
+        // Read and checked before the SoundFont is loaded: a missing or
+        // refused tune costs nothing.
+        std::string why;
+        if (!tune_.Load(path, why))
+            return ReportNoMusic(why);
+        if (!EnsureSynth())
+            return;
+        ++opens_;
+        const std::lock_guard lock(sound_.mutex);
+        LoadPlayer();
+    }
+
+    void Play(std::optional<std::int64_t> fromMs)
+    {
+        if (!player_)
+            return;
+        {
+            const std::lock_guard lock(sound_.mutex);
+            const bool finished = State() == TuneState::Finished;
+            if (!fromMs && finished)
+                return;  // at its end: nothing left to play
+            if (fromMs && *fromMs >= 0) {
+                const auto tick = static_cast<int>(tune_.Check().TickAt(static_cast<double>(*fromMs)));
+                if (finished) {
+                    // A player that reached its end cannot start again: load the tune anew.
+                    delete_fluid_player(player_);
+                    LoadPlayer();
+                    if (!player_)
+                        return;
+                }
+                fluid_player_seek(player_, tick);
+            }
+            fluid_player_play(player_);
+        }
+        if (sound_.hushed) {
+            // What rang on, unheard, since the pause goes; the tune fades back in.
+            fluid_synth_all_sounds_off(synth_, -1);
+            sound_.hushed = false;
+        }
+        paused_ = false;
+        played_ = true;
+        StartOutput();
+    }
+
+    // The synthesizer's own calls (notes off, controllers) are serialised by
+    // its own mutex and made outside the sound's lock, which the render must
+    // find free as often as possible.
+    void Pause()
+    {
+        {
+            const std::lock_guard lock(sound_.mutex);
+            if (State() != TuneState::Playing)
+                return;
+            // Hushed first: the stopped player's next step silences every
+            // channel at once, which the fade must cover.
+            sound_.hushed = true;
+            fluid_player_stop(player_);  // keeps the position for the next Play
+        }
+        fluid_synth_all_notes_off(synth_, -1);
+        paused_ = true;
+    }
+
+    // Stops the tune: its notes die away as on a key's release while the
+    // output keeps running, and no controller of this tune (a bend, a pedal,
+    // an expression) carries over into the next.
+    void Close()
+    {
+        if (!player_)
+            return;
+        {
+            const std::lock_guard lock(sound_.mutex);
+            delete_fluid_player(player_);
+            player_ = nullptr;
+        }
+        fluid_synth_all_notes_off(synth_, -1);
+        for (int channel = 0; channel < fluid_synth_count_midi_channels(synth_); ++channel)
+            fluid_synth_cc(synth_, channel, ResetAllControllers, 0);
+    }
+
+    // Music off: the fade (when `fade`), then no output, synthesizer or SoundFont.
+    void Release(bool fade = true)
+    {
+        if (fade && outputOn_) {
+            // Closing the output drops what it holds unplayed: it must hold
+            // nothing but silence by then, or the fade is cut off in a click.
+            sound_.hushed = true;
+            sound_.WaitFadedOut(2 * static_cast<std::int64_t>(options_.output->BufferedFrames()), FadeWait);
+        }
+        // The output first (it renders the synthesizer), then the tune, the
+        // synthesizer and its SoundFont.
+        options_.output->Stop();
+        outputOn_ = outputLost_ = outputWanted_ = false;
+        Close();
+        {
+            const std::lock_guard lock(sound_.mutex);
+            sound_.synth = nullptr;
+        }
+        if (synth_)
+            delete_fluid_synth(synth_);  // unloads the SoundFont with it
+        synth_ = nullptr;
+        if (settings_)
+            delete_fluid_settings(settings_);
+        settings_ = nullptr;
+        synthFailed_ = false;
+        sound_.hushed = false;
+        malloc_trim(0);  // the SoundFont's megabytes go back to the system now
+    }
+
+    Sequencer::Status Status()
+    {
+        const std::lock_guard lock(sound_.mutex);
+        const TuneCheck &tune = tune_.Check();
+        return {State(), synth_ != nullptr, outputOn_, player_ ? fluid_player_get_current_tick(player_) : 0,
+                player_ ? tune.endTick : 0, player_ ? tune.DurationMs() : 0.0, opens_, tune_.Reads()};
+    }
+
+    // Called every ReopenEvery while the worker is idle: reopens a wanted
+    // output that lost its server or never found one; false once none is wanted.
+    bool ReopenOutput()
+    {
+        if (outputWanted_ && (!outputOn_ || !options_.output->Alive()))
+            StartOutput();
+        return outputWanted_;
+    }
+
+    void Hurry() { sound_.Hurry(); }  // the game is ending: a fade in hand no longer waits; any thread
+
+private:
+    TuneState State() const  // under the sound's lock
+    {
+        if (!player_)
+            return TuneState::Closed;
+        // The player says "playing" a while after the last track's end (the
+        // last notes ring), and "done" both after a stop and at the end: so
+        // the end is told by the position, and a stop by our own note of it.
+        if (fluid_player_get_current_tick(player_) >= tune_.Check().endTick && played_)
+            return TuneState::Finished;
+        if (fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING)
+            return TuneState::Playing;
+        if (paused_)
+            return TuneState::Paused;
+        return played_ ? TuneState::Finished : TuneState::Ready;
+    }
+
+    // The output starts with the first tune played and runs from then on.
+    // One that lost its sound server (killed, restarted) is closed, and a new
+    // one opened on whatever server answers now, at once or at a later try.
+    void StartOutput()
+    {
+        outputWanted_ = true;
+        if (outputOn_ && !options_.output->Alive()) {
+            options_.output->Stop();
+            outputOn_ = false;
+            if (!outputLost_) {
+                static OnceALine line;
+                line.Say(QStringLiteral("the sound server stopped answering; the music comes back when one answers"));
+            }
+            outputLost_ = true;
+        }
+        if (outputOn_)
+            return;
+        std::string why;
+        if (options_.output->Start(settings_, sound_, why)) {
+            outputOn_ = true;
+            outputLost_ = false;
+        } else if (!outputLost_) {
+            // Not a failure for good: a sound server started after the game
+            // (or on its way back) is found at a later try. Once a run.
+            static OnceALine waits;
+            waits.Say(QString::fromStdString("the music waits for a sound server: " + why));
+        }
+    }
+
+    // The synthesizer and its SoundFont, made on first use and kept until released.
+    bool EnsureSynth()
+    {
+        if (synth_ || synthFailed_)
+            return synth_;
+        synthFailed_ = true;
+        settings_ = new_fluid_settings();
+        // The player's clock is the rendered sound itself, so offline
+        // rendering and a sound card keep the same time; it must not reset
+        // the synthesizer at the tune's end, which would cut the last notes'
+        // decay short just before the restart.
+        fluid_settings_setstr(settings_, "player.timing-source", "sample");
+        fluid_settings_setint(settings_, "player.reset-synth", 0);
+        fluid_settings_setint(settings_, "synth.lock-memory", 0);
+        fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 0);
+        fluid_settings_setnum(settings_, "synth.sample-rate", Sequencer::SampleRate);
+        fluid_settings_setint(settings_, "synth.polyphony", Polyphony);
+        fluid_settings_setint(settings_, "synth.chorus.active", 0);
+        fluid_settings_setnum(settings_, "synth.gain", Gain);
+        synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
+        if (!synth_) {
+            ReportNoMusic("the synthesizer cannot start");
+            return false;
+        }
+        std::string damaged, looked;
+        for (const std::string &path : options_.soundFonts) {
+            looked += (looked.empty() ? "" : ", ") + path;
+            std::error_code error;
+            if (!std::filesystem::is_regular_file(path, error))
+                continue;
+            if (fluid_synth_sfload(synth_, path.c_str(), 1) != FLUID_FAILED) {
+                synthFailed_ = false;
+                const std::lock_guard lock(sound_.mutex);
+                sound_.synth = synth_;
+                return true;
+            }
+            if (damaged.empty())
+                damaged = path;
+        }
+        ReportNoMusic(damaged.empty() ? "no General MIDI SoundFont (looked for " + looked + ")"
+                                      : "the SoundFont " + damaged + " is damaged");
+        delete_fluid_synth(synth_);
+        synth_ = nullptr;
+        return false;
+    }
+
+    // A new player holding the open tune, at its start; under the sound's
+    // lock, since the player registers its timer with the synthesizer, which
+    // the render walks.
+    void LoadPlayer()
+    {
+        player_ = new_fluid_player(synth_);
+        paused_ = played_ = false;
+        if (!player_)
+            return;
+        // Once through: a player told to loop retries a tune it cannot read for ever.
+        fluid_player_set_loop(player_, 1);
+        if (fluid_player_add_mem(player_, tune_.Bytes().data(), tune_.Bytes().size()) != FLUID_OK) {
+            delete_fluid_player(player_);
+            player_ = nullptr;
+        }
+    }
+
+    SequencerOptions options_;
+    SynthSound sound_;
+    fluid_settings_t *settings_ = nullptr;
+    fluid_synth_t *synth_ = nullptr;
+    bool synthFailed_ = false;
+    fluid_player_t *player_ = nullptr;
+    TuneFile tune_;
+    bool paused_ = false;
+    bool played_ = false;
+    bool outputOn_ = false;
+    bool outputLost_ = false;
+    bool outputWanted_ = false;
+    int opens_ = 0;
+};
+
+}  // namespace
 
 struct Sequencer::Wish {
     bool off = false;                    // music off
@@ -34,10 +414,8 @@ struct Sequencer::Shared {
     explicit Shared(SequencerOptions options) { engine.emplace(std::move(options)); }
 
     std::mutex mutex;
-    Wish wish;  // under mutex
-
-    // The worker's own.
-    std::optional<Engine> engine;
+    Wish wish;                     // under mutex
+    std::optional<Engine> engine;  // the worker's own, like `done`
     Wish done;
 
     // The commands that lead from `done` to the wish, in the order given.
@@ -72,20 +450,13 @@ Sequencer::Sequencer(SequencerOptions options)
     : shared_(std::make_shared<Shared>(std::move(options))), worker_(ShutdownWait, NoteThreadLeftBehind)
 {
     RouteSoundLibraryLogs();
-    // While the output should play, the worker looks at it now and then: one
-    // that lost its sound server is opened on the next to answer.
-    worker_.WhileIdle(Engine::ReopenEvery, [shared = shared_] {
-        return shared->engine && shared->engine->ReopenOutput();
-    });
+    worker_.WhileIdle(ReopenEvery, [shared = shared_] { return shared->engine && shared->engine->ReopenOutput(); });
 }
 
 Sequencer::~Sequencer()
 {
-    {
-        const std::lock_guard lock(shared_->mutex);
-        if (shared_->wish.opens == 0)
-            return;  // the worker never started
-    }
+    if (const std::lock_guard lock(shared_->mutex); shared_->wish.opens == 0)
+        return;  // the worker never started
     // Only the close matters now; a music off in hand skips the rest of its fade.
     worker_.Drop();
     shared_->engine->Hurry();
@@ -105,33 +476,20 @@ void Sequencer::Change(const std::function<void(Wish &)> &change)
 
 void Sequencer::Open(const std::string &path)
 {
-    Change([&path](Wish &wish) {
-        wish.off = false;
-        wish.tune = TuneState::Ready;
-        wish.path = path;
-        ++wish.opens;
-        wish.fromMs.reset();
-    });
+    Change([&path](Wish &wish) { wish = {false, TuneState::Ready, path, wish.opens + 1, wish.plays, std::nullopt}; });
 }
 
 void Sequencer::Play(std::optional<std::int64_t> fromMs)
 {
     Change([fromMs](Wish &wish) {
-        if (wish.tune == TuneState::Closed)
-            return;
-        wish.tune = TuneState::Playing;
-        ++wish.plays;
-        if (fromMs)
-            wish.fromMs = fromMs;
+        if (wish.tune != TuneState::Closed)
+            wish = {wish.off, TuneState::Playing, wish.path, wish.opens, wish.plays + 1, fromMs ? fromMs : wish.fromMs};
     });
 }
 
 void Sequencer::Pause()
 {
-    Change([](Wish &wish) {
-        if (wish.tune == TuneState::Playing)
-            wish.tune = TuneState::Paused;
-    });
+    Change([](Wish &wish) { wish.tune = wish.tune == TuneState::Playing ? TuneState::Paused : wish.tune; });
 }
 
 void Sequencer::Close()
@@ -141,24 +499,13 @@ void Sequencer::Close()
 
 void Sequencer::Release()
 {
-    Change([](Wish &wish) {
-        wish.off = true;
-        wish.tune = TuneState::Closed;
-    });
-}
-
-bool Sequencer::WaitUntilIdle(std::chrono::milliseconds limit)
-{
-    return worker_.Settle(limit);
+    Change([](Wish &wish) { wish = {true, TuneState::Closed, wish.path, wish.opens, wish.plays, std::nullopt}; });
 }
 
 Sequencer::Status Sequencer::Snapshot()
 {
-    {
-        const std::lock_guard lock(shared_->mutex);
-        if (shared_->wish.opens == 0)
-            return {};
-    }
+    if (const std::lock_guard lock(shared_->mutex); shared_->wish.opens == 0)
+        return {};
     auto answer = std::make_shared<std::promise<Status>>();
     auto status = answer->get_future();
     worker_.Post([shared = shared_, answer] { answer->set_value(shared->engine ? shared->engine->Status() : Status{}); });

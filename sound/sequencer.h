@@ -2,10 +2,9 @@
 // The MIDI sequencer behind the board's music control: a FluidSynth
 // synthesizer with a General MIDI SoundFont, playing one tune at a time.
 //
-// Every command returns at once: it changes the wanted state (which tune,
-// playing, paused, closed, or music off), and the sequencer's one worker
-// thread brings the music to the newest wish, loading the SoundFont there on
-// first use. Failures are silent but for one line a run (ReportNoMusic).
+// Every command returns at once: it changes the wanted state, and the one
+// worker thread brings the music to the newest wish, loading the SoundFont
+// there on first use. Failures are silent but for one line a run.
 #include "audiooutput.h"
 #include "worker.h"
 
@@ -19,8 +18,7 @@
 
 namespace kiramoku {
 
-// The SoundFonts tried in order: the small TimGM6mb (quick to load), then
-// whatever General MIDI SoundFont the system names as its default.
+// Tried in order: the small TimGM6mb (quick to load), then the system's default.
 std::vector<std::string> DefaultSoundFonts();
 
 struct SequencerOptions {
@@ -39,28 +37,27 @@ enum class TuneState {
 class Sequencer {
 public:
     static constexpr int SampleRate = 44100;  // frames a second, live and offline
-    // How long the end waits for the worker before leaving it behind
-    // (NoteThreadLeftBehind): a frozen sound server never holds the exit.
+    // How long the end waits for the worker before leaving it behind: a
+    // frozen sound server never holds the exit.
     static constexpr std::chrono::milliseconds ShutdownWait{500};
+    // While a tune has played since the last music off, the worker looks this
+    // often for an output that lost its sound server, or a server at last.
+    static constexpr std::chrono::milliseconds ReopenEvery{750};
 
     explicit Sequencer(SequencerOptions options = {});
     ~Sequencer();
     Sequencer(const Sequencer &) = delete;
     Sequencer &operator=(const Sequencer &) = delete;
 
-    // Opens the tune at its start (closing the one open); music off ends.
-    void Open(const std::string &path);
+    void Open(const std::string &path);  // at its start, closing the one open
     // Plays on, or from `fromMs` into the tune; a finished tune only from a position.
     void Play(std::optional<std::int64_t> fromMs = std::nullopt);
-    // Stops playing, keeping the position.
-    void Pause();
-    // Stops and forgets the tune; the output keeps running.
-    void Close();
+    void Pause();  // keeps the position
+    void Close();  // forgets the tune; the output keeps running
     // Music off: fade, then no output, no synthesizer, no SoundFont.
     void Release();
 
-    // For tests and measurements.
-    struct Status {
+    struct Status {  // for tests and measurements
         TuneState state = TuneState::Closed;
         bool synthReady = false;   // SoundFont loaded
         bool outputOn = false;     // the sound output is open
@@ -71,9 +68,8 @@ public:
         int reads = 0;             // tune files read so far
     };
     // True once the music is as last wished, waiting at most `limit`.
-    bool WaitUntilIdle(std::chrono::milliseconds limit);
-    // Asked of the worker, after what was wished before; empty if it takes
-    // longer than SnapshotWait.
+    bool WaitUntilIdle(std::chrono::milliseconds limit) { return worker_.Settle(limit); }
+    // Asked of the worker after the wishes before; empty after SnapshotWait.
     Status Snapshot();
     static constexpr std::chrono::seconds SnapshotWait{10};
 

@@ -3,7 +3,7 @@
 // so each case runs in a process of its own (CTest names the function).
 #include "beep.h"
 #include "caught.h"
-#include "engine.h"
+#include "sequencer.h"
 #include "leftbehind.h"
 #include "musicchoice.h"
 #include "musictest.h"
@@ -73,7 +73,7 @@ private slots:
         // machine, and ALSA and FluidSynth would both complain aloud. The
         // music waits for one and looks again now and then, silently; a
         // failure for good later is still told.
-        const QString text = CaughtStderr([] { PlayBoardMusic(OnDriver("alsa", "kiramoku_no_such_device"), 3 * Engine::ReopenEvery); });
+        const QString text = CaughtStderr([] { PlayBoardMusic(OnDriver("alsa", "kiramoku_no_such_device"), 3 * Sequencer::ReopenEvery); });
         QCOMPARE(text, QStringLiteral("kiramoku: the music waits for a sound server: no sound device answered (tried "
                                       "PulseAudio, then ALSA)\n%1canary\n")
                            .arg(MissingTuneLine));
