@@ -55,7 +55,7 @@ FILES = ['game/*.cpp', 'game/*.h', 'screens/boardlayout.cpp', 'screens/selection
          'screens/winnerlayout.cpp', 'screens/form1.cpp', 'screens/form2.cpp',
          'screens/form3.cpp', 'screens/elements.cpp', 'screens/windowlook.cpp', 'screens/session.cpp',
          'screens/playback.cpp', 'sound/beep.cpp', 'screens/announcer.cpp', 'sound/mmcontrol.cpp',
-         'sound/sequencer.cpp', 'sound/audiooutput.cpp', 'sound/tunefile.cpp', 'sound/tunecheck.cpp', 'process/worker.cpp', 'process/report.cpp',
+         'sound/sequencer.cpp', 'sound/audiooutput.cpp', 'sound/tunecheck.cpp', 'process/worker.cpp', 'process/report.cpp',
          'storage/keptfile.cpp', 'storage/keptgame.cpp', 'storage/musicchoice.cpp', 'app/onegame.cpp']
 # The report's areas, first match; AREA=<name> runs one of them.
 AREAS = [('screens/boardlayout', 'layouts'), ('screens/selectionlayout', 'layouts'),

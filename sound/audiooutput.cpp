@@ -1,34 +1,56 @@
 #include "audiooutput.h"
 
-#include "musiclog.h"
 #include "runtimefolder.h"
 
+#include <QLoggingCategory>
+
+#include <alsa/asoundlib.h>
 #include <fluidsynth.h>
+#include <glib.h>
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
 #include <sched.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <utility>
 
 namespace kiramoku {
 
+// Off unless asked for: QT_LOGGING_RULES="kiramoku.music.debug=true".
+Q_LOGGING_CATEGORY(lcMusic, "kiramoku.music", QtInfoMsg)
+
 namespace {
+
+void SynthLog(int level, const char *message, void *)
+{
+    qCDebug(lcMusic, "fluidsynth (%d): %s", level, message ? message : "");
+}
+
+void AlsaLog(const char *file, int line, const char *function, int err, const char *format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format ? format : "", args);
+    va_end(args);
+    qCDebug(lcMusic, "alsa %s:%d (%s) %d: %s", file ? file : "", line, function ? function : "", err, text);
+}
+
+// FluidSynth hands a SoundFont it cannot read to libinstpatch, whose
+// assertions ("** CRITICAL **") go through GLib's log without a domain.
+void GLibLog(const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer)
+{
+    qCDebug(lcMusic, "glib %s (%d): %s", domain ? domain : "-", int(level), message ? message : "");
+}
 
 constexpr std::size_t FrameBytes = 2 * sizeof(float);
 // Asked to write at most this share of the buffer at a time: two requests a
 // buffer keep it full with few wake-ups.
 constexpr int RequestsPerBuffer = 2;
-
-bool Failed(pa_context_state_t state)
-{
-    return state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED;
-}
-
-bool Failed(pa_stream_state_t state)
-{
-    return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
-}
 
 }  // namespace
 
@@ -40,6 +62,9 @@ public:
     // A server that takes the connection and never answers (stopped, or
     // swapping) is given up on after this long.
     static constexpr std::chrono::milliseconds ConnectWait{2000};
+    // Asked for on the thread that renders, as FluidSynth's own drivers ask
+    // by default; refused without the right to it, which is fine.
+    static constexpr int RealtimePriority = 60;
 
     explicit PulseStream(LiveAudioOutput &output)
         : output_(output) {}
@@ -47,11 +72,10 @@ public:
     PulseStream(const PulseStream &) = delete;
     PulseStream &operator=(const PulseStream &) = delete;
 
-    // Plays on the session's server, about `bufferFrames` ahead of the
-    // speaker; false and `why` when none answers within ConnectWait.
-    bool Open(int rate, int bufferFrames, int realtimePriority, std::string &why)
+    // Plays on the session's server, BufferFrames ahead of the speaker;
+    // false and `why` when none answers within ConnectWait.
+    bool Open(std::string &why)
     {
-        realtimePriority_ = realtimePriority;
         loop_ = pa_threaded_mainloop_new();
         pa_proplist *about = pa_proplist_new();
         pa_proplist_sets(about, PA_PROP_APPLICATION_NAME, "きらもく");
@@ -59,20 +83,29 @@ public:
         pa_proplist_sets(about, PA_PROP_APPLICATION_ICON_NAME, "kiramoku");
         pa_proplist_sets(about, PA_PROP_MEDIA_ROLE, "music");
         context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "きらもく", about);
-        pa_context_set_state_callback(context_, ContextChanged, this);
+        const auto contextChanged = [](pa_context *context, void *self) {
+            const pa_context_state_t state = pa_context_get_state(context);
+            static_cast<PulseStream *>(self)->Changed(state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED);
+        };
+        pa_context_set_state_callback(context_, contextChanged, this);
         // Never starts a server of its own: the desktop's is the one to play on.
         bool open = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
         pa_threaded_mainloop_lock(loop_);
         open = open && pa_threaded_mainloop_start(loop_) >= 0;
-        pa_time_event *deadline = open ? pa_context_rttime_new(context_, pa_rtclock_now() + std::chrono::microseconds(ConnectWait).count(), GiveUp, this) : nullptr;
+        const auto giveUp = [](pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self) { static_cast<PulseStream *>(self)->Changed(false, true); };
+        pa_time_event *deadline = open ? pa_context_rttime_new(context_, pa_rtclock_now() + std::chrono::microseconds(ConnectWait).count(), giveUp, this) : nullptr;
         open = open && WaitFor([](const PulseStream &me) { return pa_context_get_state(me.context_) == PA_CONTEXT_READY; });
         if (open) {
-            const pa_sample_spec sound{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(rate), 2};
+            const pa_sample_spec sound{PA_SAMPLE_FLOAT32NE, AudioOutput::SampleRate, 2};
             stream_ = pa_stream_new_with_proplist(context_, "音楽", &sound, nullptr, about);
-            const auto bytes = static_cast<std::uint32_t>(bufferFrames * FrameBytes);
+            const auto bytes = static_cast<std::uint32_t>(LiveAudioOutput::BufferFrames * FrameBytes);
             const pa_buffer_attr buffer{static_cast<std::uint32_t>(-1), bytes, static_cast<std::uint32_t>(-1),
                                         bytes / RequestsPerBuffer, static_cast<std::uint32_t>(-1)};
-            pa_stream_set_state_callback(stream_, StreamChanged, this);
+            const auto streamChanged = [](pa_stream *stream, void *self) {
+                const pa_stream_state_t state = pa_stream_get_state(stream);
+                static_cast<PulseStream *>(self)->Changed(state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED);
+            };
+            pa_stream_set_state_callback(stream_, streamChanged, this);
             pa_stream_set_write_callback(stream_, Requested, this);
             open = pa_stream_connect_playback(stream_, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) >= 0
                    && WaitFor([](const PulseStream &me) { return pa_stream_get_state(me.stream_) == PA_STREAM_READY; });
@@ -92,51 +125,41 @@ public:
     bool Lost() const { return lost_; }
 
 private:
-    static void ContextChanged(pa_context *context, void *self)
+    // The server went away (`lost`), or did not answer in time (`gaveUp`).
+    void Changed(bool lost, bool gaveUp = false)
     {
-        auto *me = static_cast<PulseStream *>(self);
-        me->lost_ = me->lost_ || Failed(pa_context_get_state(context));
-        pa_threaded_mainloop_signal(me->loop_, 0);
+        lost_ = lost_ || lost;
+        gaveUp_ = gaveUp_ || gaveUp;
+        pa_threaded_mainloop_signal(loop_, 0);
     }
 
-    static void StreamChanged(pa_stream *stream, void *self)
-    {
-        auto *me = static_cast<PulseStream *>(self);
-        me->lost_ = me->lost_ || Failed(pa_stream_get_state(stream));
-        pa_threaded_mainloop_signal(me->loop_, 0);
-    }
-
-    static void GiveUp(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
-    {
-        auto *me = static_cast<PulseStream *>(self);
-        me->gaveUp_ = true;
-        pa_threaded_mainloop_signal(me->loop_, 0);
-    }
-
-    // The server's request for more: rendered straight into the server's memory.
+    // The server's request for more, rendered straight into its memory: the
+    // synthesizer renders each channel apart, the server takes them interleaved.
     static void Requested(pa_stream *stream, std::size_t bytes, void *self)
     {
         auto *me = static_cast<PulseStream *>(self);
-        if (!me->realtimeAsked_) {
-            // Like the synthesizer's own drivers, on the thread that renders;
-            // refused without the right to it, which is fine.
-            me->realtimeAsked_ = true;
-            if (me->realtimePriority_ > 0) {
-                const sched_param priority{me->realtimePriority_};
-                pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
-            }
+        if (!std::exchange(me->realtimeAsked_, true)) {
+            const sched_param priority{RealtimePriority};
+            pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
         }
+        me->output_.lastRenderNs_ = LiveAudioOutput::Now();
         while (bytes >= FrameBytes) {
             void *memory = nullptr;
             std::size_t given = bytes;
             if (pa_stream_begin_write(stream, &memory, &given) < 0 || !memory)
                 return;
             const std::size_t frames = std::min(given, bytes) / FrameBytes;
-            if (frames == 0) {
-                pa_stream_cancel_write(stream);
-                return;
+            if (frames == 0)
+                return (void)pa_stream_cancel_write(stream);
+            auto *sound = static_cast<float *>(memory);
+            for (std::size_t done = 0; done < frames;) {
+                const std::size_t part = std::min(frames - done, std::size(me->left_));
+                me->output_.source_->Render(std::span(me->left_).first(part), std::span(me->right_).first(part));
+                for (std::size_t i = 0; i < part; ++i, ++done) {
+                    sound[2 * done] = me->left_[i];
+                    sound[2 * done + 1] = me->right_[i];
+                }
             }
-            me->output_.RenderInterleaved(static_cast<float *>(memory), frames);
             if (pa_stream_write(stream, memory, frames * FrameBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
                 return;
             bytes -= frames * FrameBytes;
@@ -177,7 +200,7 @@ private:
     }
 
     LiveAudioOutput &output_;
-    int realtimePriority_ = 0;
+    float left_[LiveAudioOutput::BufferFrames]{}, right_[LiveAudioOutput::BufferFrames]{};  // the output's thread only
     bool realtimeAsked_ = false;
     pa_threaded_mainloop *loop_ = nullptr;
     pa_context *context_ = nullptr;
@@ -185,6 +208,18 @@ private:
     bool gaveUp_ = false;
     std::atomic<bool> lost_{false};
 };
+
+void RouteSoundLibraryLogs()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+            fluid_set_log_function(level, SynthLog, nullptr);
+        snd_lib_error_set_handler(AlsaLog);
+        const auto levels = GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
+        g_log_set_handler(nullptr, levels, GLibLog, nullptr);
+    });
+}
 
 LiveAudioOutput::LiveAudioOutput(std::vector<std::string> drivers, std::string alsaDevice)
     : drivers_(std::move(drivers)), alsaDevice_(std::move(alsaDevice)) {}
@@ -204,22 +239,6 @@ int LiveAudioOutput::Render(void *data, int frames, int, float *[], int outputs,
     return FLUID_OK;
 }
 
-// The sound server's request: the synthesizer renders each channel apart,
-// the server takes them interleaved.
-void LiveAudioOutput::RenderInterleaved(float *sound, std::size_t frames)
-{
-    lastRenderNs_ = Now();
-    while (frames > 0) {
-        const std::size_t part = std::min(frames, left_.size());
-        source_->Render(std::span(left_).first(part), std::span(right_).first(part));
-        for (std::size_t i = 0; i < part; ++i) {
-            *sound++ = left_[i];
-            *sound++ = right_[i];
-        }
-        frames -= part;
-    }
-}
-
 bool LiveAudioOutput::Alive() const
 {
     if (!pulse_ && !driver_)
@@ -235,15 +254,9 @@ bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std
     lastRenderNs_ = Now();
     for (const std::string &name : drivers_) {
         if (name == "pulseaudio" && RuntimeFolderUsable()) {
-            double rate = 0;
-            int realtime = 0;  // left at none by a library that has no such setting
-            fluid_settings_getnum(settings, "synth.sample-rate", &rate);
-            fluid_settings_getint(settings, "audio.realtime-prio", &realtime);
-            left_.assign(BufferFrames, 0.0f);
-            right_.assign(BufferFrames, 0.0f);
             pulse_ = std::make_unique<PulseStream>(*this);
             std::string failed;
-            if (pulse_->Open(static_cast<int>(rate), BufferFrames, realtime, failed))
+            if (pulse_->Open(failed))
                 return true;
             qCDebug(lcMusic, "PulseAudio: %s", failed.c_str());
             pulse_.reset();

@@ -15,6 +15,10 @@
 
 namespace kiramoku {
 
+// Sends FluidSynth's, ALSA's and GLib's lines off the player's terminal, to
+// the debug level of the log category kiramoku.music. Any thread; the first call acts.
+void RouteSoundLibraryLogs();
+
 // Fills `left` and `right` (one size) with the next stretch of stereo sound,
 // on the output's own thread.
 class SoundSource {
@@ -25,6 +29,7 @@ public:
 
 class AudioOutput {
 public:
+    static constexpr int SampleRate = 44100;  // frames a second, live and offline
     virtual ~AudioOutput() = default;
     // Starts playing `source`; false, nothing running and `why` in a few
     // words when no device takes it. Harmless when running.
@@ -37,15 +42,12 @@ public:
     virtual int BufferedFrames() const { return 0; }
 };
 
-// The sound card: the desktop's sound server first (PipeWire answers as
-// PulseAudio) on a stream of our own, rendered inside the server's requests
-// on its library's one thread, which never waits on the server
-// (FluidSynth's own driver spends a thread waiting on a blocking stream with
-// timing updates, half as much again as the rendering); left out when the
-// runtime folder is unusable, where its library would only complain on the
-// terminal. Then ALSA through FluidSynth's driver. Never the file, JACK or
-// SDL drivers: the first writes a WAV into the working directory, the second
-// may start a sound server, the third needs SDL set up by the program.
+// The sound card: the desktop's sound server (PipeWire answers as PulseAudio)
+// on a stream of our own, rendered inside the server's requests on its
+// library's thread (FluidSynth's driver spends a thread more, waiting on
+// the server); left out where the runtime folder is unusable and its library
+// would only complain. Then ALSA through FluidSynth's driver. Never the file,
+// JACK or SDL drivers: they write a WAV here, may start a server, need SDL set up.
 class LiveAudioOutput : public AudioOutput {
 public:
     // `drivers` in the order to try; `alsaDevice` empty for ALSA's default.
@@ -73,12 +75,10 @@ private:
     static std::int64_t Now() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
     static int Render(void *data, int frames, int, float *[], int outputs, float *out[]);
     friend class PulseStream;
-    void RenderInterleaved(float *sound, std::size_t frames);
 
     std::vector<std::string> drivers_;
     std::string alsaDevice_;
     std::unique_ptr<class PulseStream> pulse_;
-    std::vector<float> left_, right_;  // the synthesizer's channels before the server's interleaving
     fluid_audio_driver_t *driver_ = nullptr;
     SoundSource *source_ = nullptr;
     std::atomic<std::int64_t> lastRenderNs_{0};  // when the driver last asked for sound

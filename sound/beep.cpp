@@ -1,7 +1,7 @@
 #include "beep.h"
 
+#include "audiooutput.h"
 #include "leftbehind.h"
-#include "musiclog.h"
 #include "report.h"
 #include "runtimefolder.h"
 

@@ -6,17 +6,6 @@
 
 namespace kiramoku {
 
-MusicCommand ParseMusicCommand(const QString &command)
-{
-    const QString word = command.trimmed();
-    for (const auto &[name, known] : {std::pair{"open", MusicCommand::Open}, std::pair{"play", MusicCommand::Play},
-                                      std::pair{"pause", MusicCommand::Pause}, std::pair{"close", MusicCommand::Close}}) {
-        if (word.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return known;
-    }
-    return MusicCommand::Unknown;
-}
-
 MMControl::MMControl(SequencerOptions options, QObject *parent)
     : QObject(parent), sequencer_(std::move(options))
 {
@@ -31,31 +20,24 @@ MMControl::MMControl(SequencerOptions options, QObject *parent)
 void MMControl::SetCommand(const QString &command)
 {
     ++commandsHeard_;
-    switch (ParseMusicCommand(command)) {
-    case MusicCommand::Open:
-        if (!deviceType_.isEmpty() && deviceType_.compare(QLatin1String("Sequencer"), Qt::CaseInsensitive) != 0)
-            break;
+    const auto is = [word = command.trimmed()](const char *name) { return word.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
+    if (is("open") && (deviceType_.isEmpty() || deviceType_.compare(QLatin1String("Sequencer"), Qt::CaseInsensitive) == 0)) {
         requested_ = TuneState::Ready;
         if (musicOn_)
             sequencer_.Open(QFile::encodeName(fileName_).toStdString());
-        break;
-    case MusicCommand::Play:
+    } else if (is("play")) {
         requested_ = requested_ == TuneState::Closed ? requested_ : TuneState::Playing;
         if (musicOn_)
             sequencer_.Play(from_ ? std::optional<std::int64_t>(*from_) : std::nullopt);
         from_.reset();
-        break;
-    case MusicCommand::Pause:
+    } else if (is("pause")) {
         requested_ = requested_ == TuneState::Playing ? TuneState::Paused : requested_;
         if (musicOn_)
             sequencer_.Pause();
-        break;
-    case MusicCommand::Close:
+    } else if (is("close")) {
         requested_ = TuneState::Closed;
         if (musicOn_)
             sequencer_.Close();
-        break;
-    case MusicCommand::Unknown: break;
     }
 }
 

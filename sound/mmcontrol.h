@@ -45,6 +45,8 @@ public:
     void SetFileName(const QString &path) override { fileName_ = path; }
     // Milliseconds into the tune where the next Play starts; used once.
     void SetFrom(qint32 position) override { from_ = position; }
+    // Open, Play, Pause and Close in any letter case, spaces around; any
+    // other command is heard and ignored.
     void SetCommand(const QString &command) override;
 
     bool Wait() const { return wait_; }

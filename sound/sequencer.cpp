@@ -1,30 +1,22 @@
-// The wanted state, guarded by its one lock, and the worker's engine that
-// brings FluidSynth to it: the synthesizer with its SoundFont, the player of
-// the open tune, and the sound output rendering them. The engine is the
-// worker's alone.
+// The wanted state under its one lock, and the worker's own engine that
+// brings FluidSynth to it: synthesizer, SoundFont, player and output.
 #include "sequencer.h"
 
 #include "leftbehind.h"
-#include "musiclog.h"
 #include "report.h"
-#include "tunefile.h"
 
 #include <fluidsynth.h>
 #include <malloc.h>
+#include <sys/stat.h>
 
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <thread>
 
 namespace kiramoku {
-
-std::vector<std::string> DefaultSoundFonts()
-{
-    return {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2",
-            "/usr/share/sounds/sf3/default-GM.sf3"};
-}
 
 namespace {
 
@@ -33,9 +25,8 @@ constexpr int ResetAllControllers = 121;  // the MIDI controller number
 constexpr int Polyphony = 64;
 constexpr double Gain = 0.5;
 constexpr std::size_t SynthBlock = 4096;  // the most frames the synthesizer renders a call
-// The longest music off waits for its fade to be heard: the output's buffer,
-// the fade, twice the buffer of silence (about 300 ms) and some room, well
-// within Sequencer::ShutdownWait.
+// The longest music off waits for its fade to be heard (buffer, fade, twice
+// the buffer of silence: about 300 ms), well within Sequencer::ShutdownWait.
 constexpr std::chrono::milliseconds FadeWait{400};
 
 void ReportNoMusic(const std::string &cause)  // for good; once a run
@@ -44,29 +35,23 @@ void ReportNoMusic(const std::string &cause)  // for good; once a run
     line.Say(QString::fromStdString("no music: " + cause));
 }
 
-// The synthesizer as the output hears it, and the music's one lock.
-// FluidSynth's player is not synchronised with the render that drives it
-// (starting, stopping, seeking, its position, making or deleting it all
-// change fields the render reads), so every call into the player holds
-// `mutex`; a render that cannot have it within LockWait plays silence for its
-// buffer rather than keep the sound card waiting behind a tune being loaded.
+// The synthesizer as the output hears it, and the music's one lock: the
+// player is not synchronised with the render that drives it, so every call
+// into the player holds `mutex`; a render that cannot have it within
+// LockWait plays silence rather than keep the sound card waiting.
 class SynthSound : public SoundSource {
 public:
     static constexpr int FadeFrames = Sequencer::SampleRate / 50;  // 20 ms: quick, yet no click
-    // A tune loaded at the status tick holds the lock a moment, well within
-    // the output's buffer; a whole buffer of silence would be a drop-out.
+    // A tune loaded at the status tick holds the lock a moment, well within a buffer.
     static constexpr std::chrono::milliseconds LockWait{20};
     static constexpr std::chrono::milliseconds LockRetry{1};
 
     std::mutex mutex;
-    fluid_synth_t *synth = nullptr;  // under mutex
-    // Hushed, the sound fades out over FadeFrames and stays silent to the
-    // last sample; let sound again, it fades back in.
-    std::atomic<bool> hushed{false};
+    fluid_synth_t *synth = nullptr;   // under mutex
+    std::atomic<bool> hushed{false};  // fades out over FadeFrames, then silent; lifted, fades in
 
     // Until faded out and more than `drained` frames of silence rendered
-    // since (once the output asked for more than it buffers, closing it cuts
-    // off silence only); at most `limit`, and not at all once hurried.
+    // since (closing the output then cuts off silence only); at most `limit`.
     void WaitFadedOut(std::int64_t drained, std::chrono::milliseconds limit)
     {
         std::unique_lock lock(fadeMutex_);
@@ -97,8 +82,7 @@ public:
 private:
     void RenderSynth(std::span<float> left, std::span<float> right)
     {
-        // Tried again every LockRetry rather than a timed lock, which the
-        // thread checker cannot follow.
+        // Tried every LockRetry: the thread checker cannot follow a timed lock.
         std::unique_lock lock(mutex, std::try_to_lock);
         for (const auto until = std::chrono::steady_clock::now() + LockWait;
              !lock.owns_lock() && std::chrono::steady_clock::now() < until;) {
@@ -121,11 +105,7 @@ private:
         for (std::size_t i = 0; i < left.size(); ++i) {
             gain_ = target > gain_ ? std::min(target, gain_ + Step) : std::max(target, gain_ - Step);
             left[i] *= gain_;
-            right[i] *= gain_;
-            if (gain_ == 0.0f) {  // exact silence from here on, not the hall's last whisper
-                left[i] = 0.0f;
-                right[i] = 0.0f;
-            }
+            right[i] *= gain_;  // at 0, exact silence, not the hall's last whisper
         }
     }
 
@@ -148,8 +128,7 @@ public:
     void Open(const std::string &path)
     {
         Close();
-        // Read and checked before the SoundFont is loaded: a missing or
-        // refused tune costs nothing.
+        // Checked before the SoundFont is loaded: a refused tune costs nothing.
         std::string why;
         if (!tune_.Load(path, why))
             return ReportNoMusic(why);
@@ -170,7 +149,7 @@ public:
             if (!fromMs && finished)
                 return;  // at its end: nothing left to play
             if (fromMs && *fromMs >= 0) {
-                const auto tick = static_cast<int>(tune_.Check().TickAt(static_cast<double>(*fromMs)));
+                const auto tick = static_cast<int>(tune_.check.TickAt(static_cast<double>(*fromMs)));
                 if (finished) {
                     // A player that reached its end cannot start again: load the tune anew.
                     delete_fluid_player(player_);
@@ -192,17 +171,14 @@ public:
         StartOutput();
     }
 
-    // The synthesizer's own calls (notes off, controllers) are serialised by
-    // its own mutex and made outside the sound's lock, which the render must
-    // find free as often as possible.
+    // The synthesizer's own calls lock it themselves: outside the sound's lock.
     void Pause()
     {
         {
             const std::lock_guard lock(sound_.mutex);
             if (State() != TuneState::Playing)
                 return;
-            // Hushed first: the stopped player's next step silences every
-            // channel at once, which the fade must cover.
+            // Hushed first: the fade covers the stopped player's sudden silence.
             sound_.hushed = true;
             fluid_player_stop(player_);  // keeps the position for the next Play
         }
@@ -210,9 +186,8 @@ public:
         paused_ = true;
     }
 
-    // Stops the tune: its notes die away as on a key's release while the
-    // output keeps running, and no controller of this tune (a bend, a pedal,
-    // an expression) carries over into the next.
+    // The notes die away as on a key's release, and no controller (a bend, a
+    // pedal) carries over into the next tune.
     void Close()
     {
         if (!player_)
@@ -231,13 +206,11 @@ public:
     void Release(bool fade = true)
     {
         if (fade && outputOn_) {
-            // Closing the output drops what it holds unplayed: it must hold
-            // nothing but silence by then, or the fade is cut off in a click.
+            // Closing the output drops what it holds: silence only, or a click.
             sound_.hushed = true;
             sound_.WaitFadedOut(2 * static_cast<std::int64_t>(options_.output->BufferedFrames()), FadeWait);
         }
-        // The output first (it renders the synthesizer), then the tune, the
-        // synthesizer and its SoundFont.
+        // The output first: it renders the synthesizer.
         options_.output->Stop();
         outputOn_ = outputLost_ = outputWanted_ = false;
         Close();
@@ -245,11 +218,9 @@ public:
             const std::lock_guard lock(sound_.mutex);
             sound_.synth = nullptr;
         }
-        if (synth_)
-            delete_fluid_synth(synth_);  // unloads the SoundFont with it
+        delete_fluid_synth(synth_);  // with its SoundFont; none is fine
+        delete_fluid_settings(settings_);
         synth_ = nullptr;
-        if (settings_)
-            delete_fluid_settings(settings_);
         settings_ = nullptr;
         synthFailed_ = false;
         sound_.hushed = false;
@@ -259,13 +230,12 @@ public:
     Sequencer::Status Status()
     {
         const std::lock_guard lock(sound_.mutex);
-        const TuneCheck &tune = tune_.Check();
+        const TuneCheck &tune = tune_.check;
         return {State(), synth_ != nullptr, outputOn_, player_ ? fluid_player_get_current_tick(player_) : 0,
-                player_ ? tune.endTick : 0, player_ ? tune.DurationMs() : 0.0, opens_, tune_.Reads()};
+                player_ ? tune.endTick : 0, player_ ? tune.DurationMs() : 0.0, opens_, tune_.reads};
     }
 
-    // Called every ReopenEvery while the worker is idle: reopens a wanted
-    // output that lost its server or never found one; false once none is wanted.
+    // Every ReopenEvery while idle; false once no output is wanted.
     bool ReopenOutput()
     {
         if (outputWanted_ && (!outputOn_ || !options_.output->Alive()))
@@ -280,10 +250,9 @@ private:
     {
         if (!player_)
             return TuneState::Closed;
-        // The player says "playing" a while after the last track's end (the
-        // last notes ring), and "done" both after a stop and at the end: so
-        // the end is told by the position, and a stop by our own note of it.
-        if (fluid_player_get_current_tick(player_) >= tune_.Check().endTick && played_)
+        // The player says "playing" while the last notes ring, and "done"
+        // after a stop and at the end alike: the position tells the end.
+        if (fluid_player_get_current_tick(player_) >= tune_.check.endTick && played_)
             return TuneState::Finished;
         if (fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING)
             return TuneState::Playing;
@@ -292,20 +261,17 @@ private:
         return played_ ? TuneState::Finished : TuneState::Ready;
     }
 
-    // The output starts with the first tune played and runs from then on.
-    // One that lost its sound server (killed, restarted) is closed, and a new
-    // one opened on whatever server answers now, at once or at a later try.
+    // The output starts with the first tune played and stays; one that lost
+    // its server is closed, and a new one opened on whichever answers.
     void StartOutput()
     {
         outputWanted_ = true;
         if (outputOn_ && !options_.output->Alive()) {
             options_.output->Stop();
             outputOn_ = false;
-            if (!outputLost_) {
-                static OnceALine line;
-                line.Say(QStringLiteral("the sound server stopped answering; the music comes back when one answers"));
-            }
             outputLost_ = true;
+            static OnceALine lost;
+            lost.Say(QStringLiteral("the sound server stopped answering; the music comes back when one answers"));
         }
         if (outputOn_)
             return;
@@ -314,8 +280,7 @@ private:
             outputOn_ = true;
             outputLost_ = false;
         } else if (!outputLost_) {
-            // Not a failure for good: a sound server started after the game
-            // (or on its way back) is found at a later try. Once a run.
+            // Not for good: a server started later is found at a later try.
             static OnceALine waits;
             waits.Say(QString::fromStdString("the music waits for a sound server: " + why));
         }
@@ -328,17 +293,12 @@ private:
             return synth_;
         synthFailed_ = true;
         settings_ = new_fluid_settings();
-        // The player's clock is the rendered sound itself, so offline
-        // rendering and a sound card keep the same time; it must not reset
-        // the synthesizer at the tune's end, which would cut the last notes'
-        // decay short just before the restart.
+        // The player's clock is the rendered sound; a reset at the tune's end
+        // would cut the last notes short before the restart.
         fluid_settings_setstr(settings_, "player.timing-source", "sample");
-        fluid_settings_setint(settings_, "player.reset-synth", 0);
-        fluid_settings_setint(settings_, "synth.lock-memory", 0);
-        fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 0);
+        for (const auto &[name, value] : {std::pair{"player.reset-synth", 0}, {"synth.lock-memory", 0}, {"synth.dynamic-sample-loading", 0}, {"synth.polyphony", Polyphony}, {"synth.chorus.active", 0}})
+            fluid_settings_setint(settings_, name, value);
         fluid_settings_setnum(settings_, "synth.sample-rate", Sequencer::SampleRate);
-        fluid_settings_setint(settings_, "synth.polyphony", Polyphony);
-        fluid_settings_setint(settings_, "synth.chorus.active", 0);
         fluid_settings_setnum(settings_, "synth.gain", Gain);
         synth_ = settings_ ? new_fluid_synth(settings_) : nullptr;
         if (!synth_) {
@@ -367,18 +327,16 @@ private:
         return false;
     }
 
-    // A new player holding the open tune, at its start; under the sound's
-    // lock, since the player registers its timer with the synthesizer, which
-    // the render walks.
+    // A new player at the tune's start; under the sound's lock.
     void LoadPlayer()
     {
         player_ = new_fluid_player(synth_);
         paused_ = played_ = false;
         if (!player_)
             return;
-        // Once through: a player told to loop retries a tune it cannot read for ever.
+        // Once: a looping player retries a tune it cannot read for ever.
         fluid_player_set_loop(player_, 1);
-        if (fluid_player_add_mem(player_, tune_.Bytes().data(), tune_.Bytes().size()) != FLUID_OK) {
+        if (fluid_player_add_mem(player_, tune_.bytes.data(), tune_.bytes.size()) != FLUID_OK) {
             delete_fluid_player(player_);
             player_ = nullptr;
         }
@@ -400,6 +358,45 @@ private:
 };
 
 }  // namespace
+
+// Anything but a regular file of a sensible size is refused before it is
+// read: a directory, a device that never ends, a fifo that would block. The
+// read itself is bounded too, in case the file grows meanwhile; a file
+// changed during the read has new times, so the next Load reads it again.
+bool TuneFile::Load(const std::string &from, std::string &why)
+{
+    struct stat info {};
+    const std::string file = "the tune file " + from;
+    const char *refused = from.empty() || ::stat(from.c_str(), &info) != 0 ? " is missing"
+                          : !S_ISREG(info.st_mode)                         ? " is not a regular file"
+                          : std::uint64_t(info.st_size) > MaxTuneBytes     ? " is too large"
+                                                                           : nullptr;
+    if (refused) {
+        why = file + refused;
+        return false;
+    }
+    const std::vector<std::int64_t> now{std::int64_t(info.st_dev), std::int64_t(info.st_ino), info.st_size, info.st_mtim.tv_sec,
+                                        info.st_mtim.tv_nsec, info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
+    if (from != path || now != stamp) {
+        std::ifstream in(from, std::ios::binary);
+        std::vector<std::uint8_t> read(MaxTuneBytes + 1);
+        in.read(reinterpret_cast<char *>(read.data()), static_cast<std::streamsize>(read.size()));
+        if (in.bad() || (in.fail() && !in.eof())) {
+            why = file + " cannot be read";
+            return false;
+        }
+        ++reads;
+        read.resize(static_cast<std::size_t>(in.gcount()));
+        read.shrink_to_fit();
+        check = CheckTune(read);
+        bytes = std::move(read);
+        path = from;
+        stamp = now;
+    }
+    if (!check.accepted)
+        why = file + " is not a tune we can play: " + check.reason;
+    return check.accepted;
+}
 
 struct Sequencer::Wish {
     bool off = false;                    // music off
@@ -457,7 +454,7 @@ Sequencer::~Sequencer()
 {
     if (const std::lock_guard lock(shared_->mutex); shared_->wish.opens == 0)
         return;  // the worker never started
-    // Only the close matters now; a music off in hand skips the rest of its fade.
+    // Only the close matters now, without the rest of a fade.
     worker_.Drop();
     shared_->engine->Hurry();
     worker_.Post([shared = shared_] { shared->engine.reset(); });

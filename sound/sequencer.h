@@ -6,6 +6,7 @@
 // worker thread brings the music to the newest wish, loading the SoundFont
 // there on first use. Failures are silent but for one line a run.
 #include "audiooutput.h"
+#include "tunecheck.h"
 #include "worker.h"
 
 #include <chrono>
@@ -19,7 +20,10 @@
 namespace kiramoku {
 
 // Tried in order: the small TimGM6mb (quick to load), then the system's default.
-std::vector<std::string> DefaultSoundFonts();
+inline std::vector<std::string> DefaultSoundFonts()
+{
+    return {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf3/default-GM.sf3"};
+}
 
 struct SequencerOptions {
     std::vector<std::string> soundFonts = DefaultSoundFonts();
@@ -34,9 +38,21 @@ enum class TuneState {
     Finished,  // played to its end and stopped there
 };
 
+// The tune file, read and checked once a run, and again only when a stat
+// finds it changed (another file, size or times): a restart reads nothing.
+struct TuneFile {
+    // False, and `why` in a few words, when there is no tune we can play at `path`.
+    bool Load(const std::string &path, std::string &why);
+    std::string path;
+    std::vector<std::int64_t> stamp;
+    std::vector<std::uint8_t> bytes;
+    TuneCheck check;
+    int reads = 0;  // files read so far
+};
+
 class Sequencer {
 public:
-    static constexpr int SampleRate = 44100;  // frames a second, live and offline
+    static constexpr int SampleRate = AudioOutput::SampleRate;
     // How long the end waits for the worker before leaving it behind: a
     // frozen sound server never holds the exit.
     static constexpr std::chrono::milliseconds ShutdownWait{500};

@@ -1,16 +1,10 @@
 #pragma once
-// Checking a tune file before the synthesizer is given it.
-//
-// The synthesizer's own reader takes files it then mishandles (a tempo or a
-// division of 0 makes its clock divide by zero, a track count above 255 is
-// misread, an event that runs past its track throws every later track out of
-// step), and it reads the file on its audio thread. So every tune is read here
-// first, completely and strictly: only a standard MIDI file whose every event
-// this reader understands goes on, and whatever goes on, the synthesizer's
-// reader sees exactly as this one does.
-//
-// Pure: bytes in, verdict out. No files, no globals, no Qt, so it can be fed
-// anything, as many times as a fuzzer likes.
+// Checking a tune before the synthesizer is given it. FluidSynth's reader
+// mishandles some files (a tempo or division of 0 divides by zero, over 255
+// tracks are misread, an event past its track's end shifts every later
+// track), on its audio thread: so only a standard MIDI file whose every
+// event this reader understands goes on, read as FluidSynth reads it.
+// Pure (bytes in, verdict out), for the fuzzer to feed anything.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -19,19 +13,16 @@
 
 namespace kiramoku {
 
-// A tune file larger than this is refused unread: the game's own tune is a
-// few kilobytes, and the synthesizer parses the file on its audio thread.
+// Refused unread above this: the game's tune is a few kilobytes.
 inline constexpr std::size_t MaxTuneBytes = std::size_t{1} << 20;
 // The synthesizer's player holds at most this many tracks.
 inline constexpr int MaxTuneTracks = 128;
 // The furthest tick a track may reach, so that the player's tick counting
 // (a signed 32-bit number) never overflows.
 inline constexpr std::int64_t MaxTuneTicks = std::int64_t{1} << 28;
-// The fastest a tune may run, in ticks a millisecond. The player works out
-// its position from the time played, and goes on counting for a few seconds
-// after the last track's end while the last notes ring out; at this rate
-// the count stays inside a signed 32-bit number for almost a minute past
-// MaxTuneTicks. Real tunes run at a few ticks a millisecond.
+// The fastest a tune may run, in ticks a millisecond: the player counts on
+// while the last notes ring, and at this rate stays within a signed 32-bit
+// number for almost a minute past MaxTuneTicks. Real tunes run at a few.
 inline constexpr std::int64_t MaxTuneTicksPerMs = std::int64_t{1} << 15;
 
 struct TempoChange {
