@@ -25,10 +25,10 @@ Q_LOGGING_CATEGORY(lcMusic, "kiramoku.music", QtInfoMsg)
 
 namespace {
 
-void SynthLog(int level, const char *message, void *)
-{
-    qCDebug(lcMusic, "fluidsynth (%d): %s", level, message ? message : "");
-}
+constexpr std::size_t FrameBytes = 2 * sizeof(float);
+// Asked to write at most this share of the buffer at a time: two requests a
+// buffer keep it full with few wake-ups.
+constexpr int RequestsPerBuffer = 2;
 
 void AlsaLog(const char *file, int line, const char *function, int err, const char *format, ...)
 {
@@ -39,18 +39,6 @@ void AlsaLog(const char *file, int line, const char *function, int err, const ch
     va_end(args);
     qCDebug(lcMusic, "alsa %s:%d (%s) %d: %s", file ? file : "", line, function ? function : "", err, text);
 }
-
-// FluidSynth hands a SoundFont it cannot read to libinstpatch, whose
-// assertions ("** CRITICAL **") go through GLib's log without a domain.
-void GLibLog(const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer)
-{
-    qCDebug(lcMusic, "glib %s (%d): %s", domain ? domain : "-", int(level), message ? message : "");
-}
-
-constexpr std::size_t FrameBytes = 2 * sizeof(float);
-// Asked to write at most this share of the buffer at a time: two requests a
-// buffer keep it full with few wake-ups.
-constexpr int RequestsPerBuffer = 2;
 
 }  // namespace
 
@@ -69,8 +57,6 @@ public:
     explicit PulseStream(LiveAudioOutput &output)
         : output_(output) {}
     ~PulseStream() { Close(); }
-    PulseStream(const PulseStream &) = delete;
-    PulseStream &operator=(const PulseStream &) = delete;
 
     // Plays on the session's server, BufferFrames ahead of the speaker;
     // false and `why` when none answers within ConnectWait.
@@ -213,11 +199,15 @@ void RouteSoundLibraryLogs()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+        const auto synthLog = [](int level, const char *message, void *) { qCDebug(lcMusic, "fluidsynth (%d): %s", level, message ? message : ""); };
         for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-            fluid_set_log_function(level, SynthLog, nullptr);
+            fluid_set_log_function(level, synthLog, nullptr);
         snd_lib_error_set_handler(AlsaLog);
+        // FluidSynth hands a SoundFont it cannot read to libinstpatch, whose
+        // assertions ("** CRITICAL **") go through GLib's log without a domain.
         const auto levels = GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
-        g_log_set_handler(nullptr, levels, GLibLog, nullptr);
+        g_log_set_handler(
+            nullptr, levels, [](const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer) { qCDebug(lcMusic, "glib %s (%d): %s", domain ? domain : "-", int(level), message ? message : ""); }, nullptr);
     });
 }
 
@@ -241,9 +231,7 @@ int LiveAudioOutput::Render(void *data, int frames, int, float *[], int outputs,
 
 bool LiveAudioOutput::Alive() const
 {
-    if (!pulse_ && !driver_)
-        return true;
-    return !(pulse_ && pulse_->Lost()) && std::chrono::nanoseconds(Now() - lastRenderNs_) < LostAfter;
+    return (!pulse_ && !driver_) || (!(pulse_ && pulse_->Lost()) && std::chrono::nanoseconds(Now() - lastRenderNs_) < LostAfter);
 }
 
 bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std::string &why)
@@ -276,9 +264,8 @@ bool LiveAudioOutput::Start(fluid_settings_t *settings, SoundSource &source, std
 
 void LiveAudioOutput::Stop()
 {
-    pulse_.reset();  // ends the stream's thread, never waiting on the server
-    if (driver_)
-        delete_fluid_audio_driver(driver_);  // joins the driver's audio thread
+    pulse_.reset();                      // ends the stream's thread, never waiting on the server
+    delete_fluid_audio_driver(driver_);  // joins the driver's audio thread; none is fine
     driver_ = nullptr;
 }
 
@@ -299,24 +286,12 @@ void OfflineAudioOutput::Stop()
 void OfflineAudioOutput::Render(std::span<float> left, std::span<float> right)
 {
     const std::lock_guard lock(mutex_);
-    if (source_) {
-        source_->Render(left.first(std::min(left.size(), right.size())), right.first(std::min(left.size(), right.size())));
+    if (SoundSource *source = source_) {
+        source->Render(left.first(std::min(left.size(), right.size())), right.first(std::min(left.size(), right.size())));
         return;
     }
     std::fill(left.begin(), left.end(), 0.0f);
     std::fill(right.begin(), right.end(), 0.0f);
-}
-
-bool OfflineAudioOutput::Running() const
-{
-    const std::lock_guard lock(mutex_);
-    return source_ != nullptr;
-}
-
-int OfflineAudioOutput::Starts() const
-{
-    const std::lock_guard lock(mutex_);
-    return starts_;
 }
 
 }  // namespace kiramoku

@@ -53,8 +53,6 @@ public:
     // `drivers` in the order to try; `alsaDevice` empty for ALSA's default.
     explicit LiveAudioOutput(std::vector<std::string> drivers = {"pulseaudio", "alsa"}, std::string alsaDevice = {});
     ~LiveAudioOutput() override;
-    LiveAudioOutput(const LiveAudioOutput &) = delete;
-    LiveAudioOutput &operator=(const LiveAudioOutput &) = delete;
 
     bool Start(fluid_settings_t *settings, SoundSource &source, std::string &why) override;
     void Stop() override;
@@ -64,10 +62,8 @@ public:
     static constexpr std::chrono::milliseconds LostAfter{5000};
     int BufferedFrames() const override { return BufferFrames; }
 
-    // About 93 ms ahead of the speaker: a desktop whose cores are all busy
-    // still gives the output's thread a turn within it (half of it left
-    // drop-outs now and then), a pause is heard within a tenth of a second,
-    // and the synthesizer is woken half as often.
+    // About 93 ms ahead of the speaker: a busy desktop still gives the output
+    // a turn within it (half of it did not), a pause is heard within 0.1 s.
     static constexpr int BufferFrames = 4096;
     static constexpr int AlsaPeriods = 4;  // ALSA's driver buffers this many periods
 
@@ -93,13 +89,13 @@ public:
 
     // Any thread; silence, and no time passing for the player, while stopped.
     void Render(std::span<float> left, std::span<float> right);
-    bool Running() const;
-    int Starts() const;  // how many times it was started
+    bool Running() const { return source_ != nullptr; }
+    int Starts() const { return starts_; }  // how many times it was started
 
 private:
-    mutable std::mutex mutex_;  // held while rendering: Stop waits for a render to end
-    SoundSource *source_ = nullptr;
-    int starts_ = 0;
+    std::mutex mutex_;  // held while rendering: Stop waits for a render to end
+    std::atomic<SoundSource *> source_{nullptr};
+    std::atomic<int> starts_{0};
 };
 
 }  // namespace kiramoku

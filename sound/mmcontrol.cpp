@@ -58,10 +58,7 @@ void MMControl::SetMusicOn(bool on)
 void MMControl::SetUpdateInterval(int ms)
 {
     updateInterval_ = ms;
-    if (ms > 0)
-        ticks_.start(ms);
-    else
-        ticks_.stop();
+    ms > 0 ? ticks_.start(ms) : ticks_.stop();
 }
 
 QString FindTuneFile()

@@ -14,14 +14,6 @@
 
 namespace kiramoku {
 
-// Open, Play, Pause and Close in any letter case, spaces around; else Unknown.
-enum class MusicCommand { Open,
-                          Play,
-                          Pause,
-                          Close,
-                          Unknown };
-MusicCommand ParseMusicCommand(const QString &command);
-
 class MMControl : public QObject, public MusicControl {
     Q_OBJECT
 public:
@@ -34,9 +26,7 @@ public:
     // On a sequencer set up by the caller (offline output, other SoundFonts).
     explicit MMControl(SequencerOptions options, QObject *parent = nullptr);
 
-    // Nothing is notified and nothing shared (the synthesizer is the game's
-    // own); Wait is kept as set, and the sequencer's order keeps its
-    // promise: a later command always finds an "Open" done.
+    // Nothing is notified or shared; the sequencer's order keeps Wait's promise.
     void SetNotify(bool) override {}
     void SetWait(bool on) override { wait_ = on; }
     void SetShareable(bool) override {}
@@ -45,18 +35,15 @@ public:
     void SetFileName(const QString &path) override { fileName_ = path; }
     // Milliseconds into the tune where the next Play starts; used once.
     void SetFrom(qint32 position) override { from_ = position; }
-    // Open, Play, Pause and Close in any letter case, spaces around; any
-    // other command is heard and ignored.
+    // Open, Play, Pause, Close in any letter case, spaces around; else ignored.
     void SetCommand(const QString &command) override;
 
     bool Wait() const { return wait_; }
     QString DeviceType() const { return deviceType_; }
     QString FileName() const { return fileName_; }
 
-    // Off, every command is taken and kept but nothing plays: within a second
-    // no stream, synthesizer or SoundFont is kept. On again, the tune the
-    // commands left open or playing opens and plays from its start. Switched
-    // many times in a row, it ends as the last switch asked.
+    // Off, commands are kept but nothing plays or stays loaded; on again, the
+    // tune they left open or playing opens and plays from its start.
     void SetMusicOn(bool on);
     bool MusicOn() const { return musicOn_; }
     int CommandsHeard() const { return commandsHeard_; }  // unknown ones too

@@ -117,13 +117,43 @@ private:
     bool hurried_ = false;
 };
 
-class Engine {
+}  // namespace
+
+// Brings the music to the wish; the worker's alone but for the wish.
+class Sequencer::Engine {
 public:
     explicit Engine(SequencerOptions options)
         : options_(std::move(options)) {}
-    ~Engine() { Release(false); }
-    Engine(const Engine &) = delete;
-    Engine &operator=(const Engine &) = delete;
+
+    std::mutex mutex;
+    Wish wish;  // under mutex
+
+    // The commands that lead from the last wish carried out to this one, in order.
+    void Bring()
+    {
+        Wish now;
+        {
+            const std::lock_guard lock(mutex);
+            now = wish;
+            wish.fromMs.reset();  // a position is played from once
+        }
+        const bool played = now.plays != done_.plays;
+        if (now.off) {
+            if (!done_.off)
+                Release();
+        } else if (now.tune == TuneState::Closed) {
+            if (done_.tune != TuneState::Closed)
+                Close();
+        } else {
+            if (now.opens != done_.opens)
+                Open(now.path);
+            if (played)
+                Play(now.fromMs);
+            if (now.tune == TuneState::Paused && (played || done_.tune == TuneState::Playing))
+                Pause();
+        }
+        done_ = now;
+    }
 
     void Open(const std::string &path)
     {
@@ -342,6 +372,7 @@ private:
         }
     }
 
+    Wish done_;
     SequencerOptions options_;
     SynthSound sound_;
     fluid_settings_t *settings_ = nullptr;
@@ -356,8 +387,6 @@ private:
     bool outputWanted_ = false;
     int opens_ = 0;
 };
-
-}  // namespace
 
 // Anything but a regular file of a sensible size is refused before it is
 // read: a directory, a device that never ends, a fifo that would block. The
@@ -398,82 +427,32 @@ bool TuneFile::Load(const std::string &from, std::string &why)
     return check.accepted;
 }
 
-struct Sequencer::Wish {
-    bool off = false;                    // music off
-    TuneState tune = TuneState::Closed;  // Closed, Ready, Playing or Paused
-    std::string path;
-    int opens = 0;  // each Open opens the tune anew
-    int plays = 0;  // each Play plays, from fromMs when given
-    std::optional<std::int64_t> fromMs;
-};
-
-struct Sequencer::Shared {
-    explicit Shared(SequencerOptions options) { engine.emplace(std::move(options)); }
-
-    std::mutex mutex;
-    Wish wish;                     // under mutex
-    std::optional<Engine> engine;  // the worker's own, like `done`
-    Wish done;
-
-    // The commands that lead from `done` to the wish, in the order given.
-    void Bring()
-    {
-        Wish now;
-        {
-            const std::lock_guard lock(mutex);
-            now = wish;
-            wish.fromMs.reset();  // a position is played from once
-        }
-        const bool played = now.plays != done.plays;
-        if (now.off) {
-            if (!done.off)
-                engine->Release();
-        } else if (now.tune == TuneState::Closed) {
-            if (done.tune != TuneState::Closed)
-                engine->Close();
-        } else {
-            if (now.opens != done.opens)
-                engine->Open(now.path);
-            if (played)
-                engine->Play(now.fromMs);
-            if (now.tune == TuneState::Paused && (played || done.tune == TuneState::Playing))
-                engine->Pause();
-        }
-        done = now;
-    }
-};
-
 Sequencer::Sequencer(SequencerOptions options)
-    : shared_(std::make_shared<Shared>(std::move(options))), worker_(ShutdownWait, NoteThreadLeftBehind)
+    : engine_(std::make_shared<Engine>(std::move(options))), worker_(ShutdownWait, NoteThreadLeftBehind)
 {
     RouteSoundLibraryLogs();
-    worker_.WhileIdle(ReopenEvery, [shared = shared_] { return shared->engine && shared->engine->ReopenOutput(); });
+    worker_.WhileIdle(ReopenEvery, [engine = engine_] { return engine->ReopenOutput(); });
 }
 
 Sequencer::~Sequencer()
 {
-    if (const std::lock_guard lock(shared_->mutex); shared_->wish.opens == 0)
+    if (const std::lock_guard lock(engine_->mutex); engine_->wish.opens == 0)
         return;  // the worker never started
     // Only the close matters now, without the rest of a fade.
     worker_.Drop();
-    shared_->engine->Hurry();
-    worker_.Post([shared = shared_] { shared->engine.reset(); });
+    engine_->Hurry();
+    worker_.Post([engine = engine_] { engine->Release(false); });
 }
 
 void Sequencer::Change(const std::function<void(Wish &)> &change)
 {
     {
-        const std::lock_guard lock(shared_->mutex);
-        change(shared_->wish);
-        if (shared_->wish.opens == 0)
+        const std::lock_guard lock(engine_->mutex);
+        change(engine_->wish);
+        if (engine_->wish.opens == 0)
             return;  // nothing opened yet: nothing to do
     }
-    worker_.Post([shared = shared_] { shared->Bring(); }, BringSlot);
-}
-
-void Sequencer::Open(const std::string &path)
-{
-    Change([&path](Wish &wish) { wish = {false, TuneState::Ready, path, wish.opens + 1, wish.plays, std::nullopt}; });
+    worker_.Post([engine = engine_] { engine->Bring(); }, BringSlot);
 }
 
 void Sequencer::Play(std::optional<std::int64_t> fromMs)
@@ -484,28 +463,13 @@ void Sequencer::Play(std::optional<std::int64_t> fromMs)
     });
 }
 
-void Sequencer::Pause()
-{
-    Change([](Wish &wish) { wish.tune = wish.tune == TuneState::Playing ? TuneState::Paused : wish.tune; });
-}
-
-void Sequencer::Close()
-{
-    Change([](Wish &wish) { wish.tune = TuneState::Closed; });
-}
-
-void Sequencer::Release()
-{
-    Change([](Wish &wish) { wish = {true, TuneState::Closed, wish.path, wish.opens, wish.plays, std::nullopt}; });
-}
-
 Sequencer::Status Sequencer::Snapshot()
 {
-    if (const std::lock_guard lock(shared_->mutex); shared_->wish.opens == 0)
+    if (const std::lock_guard lock(engine_->mutex); engine_->wish.opens == 0)
         return {};
     auto answer = std::make_shared<std::promise<Status>>();
     auto status = answer->get_future();
-    worker_.Post([shared = shared_, answer] { answer->set_value(shared->engine ? shared->engine->Status() : Status{}); });
+    worker_.Post([engine = engine_, answer] { answer->set_value(engine->Status()); });
     return status.wait_for(SnapshotWait) == std::future_status::ready ? status.get() : Status{};
 }
 

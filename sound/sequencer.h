@@ -1,10 +1,8 @@
 #pragma once
-// The MIDI sequencer behind the board's music control: a FluidSynth
-// synthesizer with a General MIDI SoundFont, playing one tune at a time.
-//
-// Every command returns at once: it changes the wanted state, and the one
-// worker thread brings the music to the newest wish, loading the SoundFont
-// there on first use. Failures are silent but for one line a run.
+// The MIDI sequencer behind the board's music control: FluidSynth with a
+// General MIDI SoundFont, one tune at a time. Every command returns at once,
+// changing the wanted state; one worker thread brings the music to the
+// newest wish, loading the SoundFont there. Failures say one line a run.
 #include "audiooutput.h"
 #include "tunecheck.h"
 #include "worker.h"
@@ -53,25 +51,33 @@ struct TuneFile {
 class Sequencer {
 public:
     static constexpr int SampleRate = AudioOutput::SampleRate;
-    // How long the end waits for the worker before leaving it behind: a
-    // frozen sound server never holds the exit.
+    // The end leaves a worker held longer (a frozen sound server) behind.
     static constexpr std::chrono::milliseconds ShutdownWait{500};
-    // While a tune has played since the last music off, the worker looks this
-    // often for an output that lost its sound server, or a server at last.
+    // While a tune has played since music off, the worker looks this often
+    // for a lost output's new sound server, or a first one.
     static constexpr std::chrono::milliseconds ReopenEvery{750};
 
     explicit Sequencer(SequencerOptions options = {});
     ~Sequencer();
-    Sequencer(const Sequencer &) = delete;
-    Sequencer &operator=(const Sequencer &) = delete;
 
-    void Open(const std::string &path);  // at its start, closing the one open
+    void Open(const std::string &path)  // at its start, closing the one open
+    {
+        Change([&path](Wish &wish) { wish = {false, TuneState::Ready, path, wish.opens + 1, wish.plays, {}}; });
+    }
     // Plays on, or from `fromMs` into the tune; a finished tune only from a position.
     void Play(std::optional<std::int64_t> fromMs = std::nullopt);
-    void Pause();  // keeps the position
-    void Close();  // forgets the tune; the output keeps running
-    // Music off: fade, then no output, no synthesizer, no SoundFont.
-    void Release();
+    void Pause()  // keeps the position
+    {
+        Change([](Wish &wish) { wish.tune = wish.tune == TuneState::Playing ? TuneState::Paused : wish.tune; });
+    }
+    void Close()  // forgets the tune; the output keeps running
+    {
+        Change([](Wish &wish) { wish.tune = TuneState::Closed; });
+    }
+    void Release()  // music off: fade, then no output, synthesizer or SoundFont
+    {
+        Change([](Wish &wish) { wish = {true, TuneState::Closed, wish.path, wish.opens, wish.plays, {}}; });
+    }
 
     struct Status {  // for tests and measurements
         TuneState state = TuneState::Closed;
@@ -90,11 +96,18 @@ public:
     static constexpr std::chrono::seconds SnapshotWait{10};
 
 private:
-    struct Wish;
-    struct Shared;
+    struct Wish {
+        bool off = false;                    // music off
+        TuneState tune = TuneState::Closed;  // Closed, Ready, Playing or Paused
+        std::string path;
+        int opens = 0;  // each Open opens the tune anew
+        int plays = 0;  // each Play plays, from fromMs when given
+        std::optional<std::int64_t> fromMs;
+    };
+    class Engine;
     void Change(const std::function<void(Wish &)> &change);
 
-    std::shared_ptr<Shared> shared_;  // shared with the worker, which may outlive us
+    std::shared_ptr<Engine> engine_;  // shared with the worker, which may outlive us
     Worker worker_;                   // last: it ends first
 };
 

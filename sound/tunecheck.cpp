@@ -184,7 +184,6 @@ TuneCheck CheckTune(std::span<const std::uint8_t> bytes)
 {
     TuneCheck check;
     auto refuse = [&check](std::string reason) {
-        check.accepted = false;
         check.reason = std::move(reason);
         check.tempos.clear();
         return check;

@@ -1,10 +1,8 @@
 #pragma once
-// Checking a tune before the synthesizer is given it. FluidSynth's reader
-// mishandles some files (a tempo or division of 0 divides by zero, over 255
-// tracks are misread, an event past its track's end shifts every later
-// track), on its audio thread: so only a standard MIDI file whose every
-// event this reader understands goes on, read as FluidSynth reads it.
-// Pure (bytes in, verdict out), for the fuzzer to feed anything.
+// Checking a tune before FluidSynth, whose reader mishandles some files on
+// its audio thread (a tempo or division of 0, over 255 tracks, an event past
+// its track's end): only a standard MIDI file whose every event this reader
+// understands goes on, read as FluidSynth reads it. Pure, for the fuzzer.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -17,12 +15,10 @@ namespace kiramoku {
 inline constexpr std::size_t MaxTuneBytes = std::size_t{1} << 20;
 // The synthesizer's player holds at most this many tracks.
 inline constexpr int MaxTuneTracks = 128;
-// The furthest tick a track may reach, so that the player's tick counting
-// (a signed 32-bit number) never overflows.
+// The furthest tick a track may reach: the player counts in a signed 32 bits.
 inline constexpr std::int64_t MaxTuneTicks = std::int64_t{1} << 28;
-// The fastest a tune may run, in ticks a millisecond: the player counts on
-// while the last notes ring, and at this rate stays within a signed 32-bit
-// number for almost a minute past MaxTuneTicks. Real tunes run at a few.
+// The fastest a tune may run, in ticks a millisecond (real tunes: a few): the
+// player counts on while the last notes ring, for a minute within 32 bits.
 inline constexpr std::int64_t MaxTuneTicksPerMs = std::int64_t{1} << 15;
 
 struct TempoChange {
@@ -40,10 +36,8 @@ struct TuneCheck {
     std::int64_t endTick = 0;         // where the last track ends
     std::vector<TempoChange> tempos;  // in tick order, one per tick at most
 
-    // Milliseconds from the start of the tune to `tick` (0 <= tick).
-    double MillisecondsAt(std::int64_t tick) const;
-    // The tick reached `ms` milliseconds after the start, at most endTick.
-    std::int64_t TickAt(double ms) const;
+    double MillisecondsAt(std::int64_t tick) const;  // from the start to `tick` (0 <= tick)
+    std::int64_t TickAt(double ms) const;            // reached `ms` after the start, at most endTick
     // The whole tune, start to the end of its last track.
     double DurationMs() const { return MillisecondsAt(endTick); }
 };
