@@ -102,20 +102,6 @@ private slots:
         QVERIFY(music.Settle() && music.Status().state == TuneState::Closed);
     }
 
-    void withoutASoundFontEveryCommandReturnsQuietly()
-    {
-        // One SoundFont missing, and a file that is there but no SoundFont.
-        OfflineMusic music({dir_.filePath(QStringLiteral("none.sf2")).toStdString(), BuiltTune().toStdString()});
-        music.Start(BuiltTune());
-        music.Tick();
-        music.control.SetCommand(QStringLiteral("Pause"));
-        music.control.SetCommand(QStringLiteral("close"));
-        QVERIFY(music.Settle());
-        QVERIFY(!music.Status().synthReady);
-        QCOMPARE(music.Status().state, TuneState::Closed);
-        QCOMPARE(music.output->Starts(), 0);
-    }
-
     // The board may close while the SoundFont is still loading.
     void aControlDestroyedRightAfterOpeningLetsTheDeviceGo()
     {
