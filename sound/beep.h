@@ -17,8 +17,6 @@ public:
 
     Beeper();
     ~Beeper();
-    Beeper(const Beeper &) = delete;
-    Beeper &operator=(const Beeper &) = delete;
 
     void Play();
 

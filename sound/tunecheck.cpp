@@ -16,18 +16,8 @@ public:
     std::size_t Left() const { return bytes_.size() - pos_; }
     bool AtEnd() const { return pos_ == bytes_.size(); }
 
-    std::optional<std::uint8_t> Byte()
-    {
-        if (AtEnd())
-            return std::nullopt;
-        return bytes_[pos_++];
-    }
-    std::optional<std::uint8_t> Peek() const
-    {
-        if (AtEnd())
-            return std::nullopt;
-        return bytes_[pos_];
-    }
+    std::optional<std::uint8_t> Byte() { return AtEnd() ? std::nullopt : std::optional(bytes_[pos_++]); }
+    std::optional<std::uint8_t> Peek() const { return AtEnd() ? std::nullopt : std::optional(bytes_[pos_]); }
     std::optional<std::uint32_t> BigEndian(int count)
     {
         if (Left() < static_cast<std::size_t>(count))
@@ -66,37 +56,12 @@ private:
     std::size_t pos_ = 0;
 };
 
-bool IsPrintableChunkId(std::span<const std::uint8_t> id)
-{
-    return std::all_of(id.begin(), id.end(), [](std::uint8_t c) { return c >= 0x20 && c <= 0x7E; });
-}
+// The meta events whose length the synthesizer insists on: end of track,
+// tempo, SMPTE offset, time and key signature.
+constexpr std::pair<int, std::uint32_t> MetaLengths[] = {{0x2F, 0}, {0x51, 3}, {0x54, 5}, {0x58, 4}, {0x59, 2}};
 
-// Data bytes a channel message carries, by its status byte's upper half.
-int ChannelDataBytes(std::uint8_t status)
-{
-    const int kind = status & 0xF0;
-    return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
-}
-
-// The one meta event length the synthesizer insists on, or -1 for any.
-int RequiredMetaLength(std::uint8_t type)
-{
-    switch (type) {
-    case 0x2F: return 0;  // end of track
-    case 0x51: return 3;  // tempo
-    case 0x54: return 5;  // SMPTE offset
-    case 0x58: return 4;  // time signature
-    case 0x59: return 2;  // key signature
-    default: return -1;
-    }
-}
-
-struct TrackResult {
-    std::string error;  // empty when the track is good
-    std::int64_t endTick = 0;
-};
-
-TrackResult ReadTrack(std::span<const std::uint8_t> chunk, int number, TuneCheck &check)
+// Empty when the track is good, else what is wrong with it.
+std::string ReadTrack(std::span<const std::uint8_t> chunk, int number, TuneCheck &check)
 {
     const std::string where = "track " + std::to_string(number + 1) + ": ";
     ByteReader in(chunk);
@@ -105,18 +70,18 @@ TrackResult ReadTrack(std::span<const std::uint8_t> chunk, int number, TuneCheck
     while (!in.AtEnd()) {
         const auto delta = in.VariableLength();
         if (!delta)
-            return {where + "a time step is cut off or longer than 4 bytes", 0};
+            return where + "a time step is cut off or longer than 4 bytes";
         tick += *delta;
         if (tick > MaxTuneTicks)
-            return {where + "runs on too far (past tick " + std::to_string(MaxTuneTicks) + ")", 0};
+            return where + "runs on too far (past tick " + std::to_string(MaxTuneTicks) + ")";
 
         const auto first = in.Peek();
         if (!first)
-            return {where + "ends between a time step and its event", 0};
+            return where + "ends between a time step and its event";
         std::uint8_t status = *first;
         if (status < 0x80) {
             if (running == 0)
-                return {where + "data byte where an event should start", 0};
+                return where + "data byte where an event should start";
             status = running;  // running status: the data starts here
         } else {
             in.Byte();
@@ -124,14 +89,14 @@ TrackResult ReadTrack(std::span<const std::uint8_t> chunk, int number, TuneCheck
 
         if (status < 0xF0) {
             running = status;
-            const int count = ChannelDataBytes(status);
+            const int count = (status & 0xE0) == 0xC0 ? 1 : 2;  // program and channel pressure: 1
             int velocity = -1;
             for (int i = 0; i < count; ++i) {
                 const auto data = in.Byte();
                 if (!data)
-                    return {where + "a channel event is cut off", 0};
+                    return where + "a channel event is cut off";
                 if (*data >= 0x80)
-                    return {where + "a channel event's data byte is out of range", 0};
+                    return where + "a channel event's data byte is out of range";
                 velocity = *data;
             }
             if ((status & 0xF0) == 0x90 && velocity > 0)
@@ -140,41 +105,40 @@ TrackResult ReadTrack(std::span<const std::uint8_t> chunk, int number, TuneCheck
             running = 0;
             const auto type = in.Byte();
             if (!type || *type >= 0x80)
-                return {where + "a meta event has no valid type", 0};
+                return where + "a meta event has no valid type";
             const auto length = in.VariableLength();
             if (!length)
-                return {where + "a meta event's length is cut off", 0};
+                return where + "a meta event's length is cut off";
             const auto data = in.Take(*length);
             if (!data)
-                return {where + "a meta event runs past the end of its track", 0};
-            const int required = RequiredMetaLength(*type);
-            if (required >= 0 && *length != static_cast<std::uint32_t>(required))
-                return {where + "a meta event has the wrong length", 0};
+                return where + "a meta event runs past the end of its track";
+            if (std::any_of(std::begin(MetaLengths), std::end(MetaLengths), [&](auto meta) { return meta.first == *type && meta.second != *length; }))
+                return where + "a meta event has the wrong length";
             if (*type == 0x51) {
                 const std::uint32_t micros = (std::uint32_t{(*data)[0]} << 16)
                                              | (std::uint32_t{(*data)[1]} << 8) | (*data)[2];
                 if (micros == 0)
-                    return {where + "a tempo of 0", 0};
+                    return where + "a tempo of 0";
                 if (std::int64_t{1000} * check.division > MaxTuneTicksPerMs * micros)
-                    return {where + "a tempo too fast (over " + std::to_string(MaxTuneTicksPerMs)
-                                + " ticks a millisecond)",
-                            0};
+                    return where + "a tempo too fast (over " + std::to_string(MaxTuneTicksPerMs) + " ticks a millisecond)";
                 check.tempos.push_back({tick, micros});
             }
-            if (*type == 0x2F)
-                return {{}, tick};  // whatever follows in the chunk is never read
+            if (*type == 0x2F) {
+                check.endTick = std::max(check.endTick, tick);
+                return {};  // whatever follows in the chunk is never read
+            }
         } else if (status == 0xF0) {
             running = 0;
             const auto length = in.VariableLength();
             if (!length)
-                return {where + "a system-exclusive length is cut off", 0};
+                return where + "a system-exclusive length is cut off";
             if (!in.Take(*length))
-                return {where + "a system-exclusive message runs past the end of its track", 0};
+                return where + "a system-exclusive message runs past the end of its track";
         } else {
-            return {where + "a system message that has no place in a file", 0};
+            return where + "a system message that has no place in a file";
         }
     }
-    return {where + "no end-of-track event", 0};
+    return where + "no end-of-track event";
 }
 
 }  // namespace
@@ -220,7 +184,6 @@ TuneCheck CheckTune(std::span<const std::uint8_t> bytes)
 {
     TuneCheck check;
     auto refuse = [&check](std::string reason) {
-        check.accepted = false;
         check.reason = std::move(reason);
         check.tempos.clear();
         return check;
@@ -266,12 +229,10 @@ TuneCheck CheckTune(std::span<const std::uint8_t> bytes)
         if (!body)
             return refuse("a chunk runs past the end of the file");
         if (std::equal(id->begin(), id->end(), "MTrk")) {
-            const TrackResult track = ReadTrack(*body, check.tracks, check);
-            if (!track.error.empty())
-                return refuse(track.error);
-            check.endTick = std::max(check.endTick, track.endTick);
+            if (const std::string error = ReadTrack(*body, check.tracks, check); !error.empty())
+                return refuse(error);
             ++check.tracks;
-        } else if (!IsPrintableChunkId(*id)) {
+        } else if (!std::all_of(id->begin(), id->end(), [](std::uint8_t c) { return c >= 0x20 && c <= 0x7E; })) {
             return refuse("a chunk with an unreadable name");
         }
     }

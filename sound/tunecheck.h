@@ -1,16 +1,8 @@
 #pragma once
-// Checking a tune file before the synthesizer is given it.
-//
-// The synthesizer's own reader takes files it then mishandles (a tempo or a
-// division of 0 makes its clock divide by zero, a track count above 255 is
-// misread, an event that runs past its track throws every later track out of
-// step), and it reads the file on its audio thread. So every tune is read here
-// first, completely and strictly: only a standard MIDI file whose every event
-// this reader understands goes on, and whatever goes on, the synthesizer's
-// reader sees exactly as this one does.
-//
-// Pure: bytes in, verdict out. No files, no globals, no Qt, so it can be fed
-// anything, as many times as a fuzzer likes.
+// Checking a tune before FluidSynth, whose reader mishandles some files on
+// its audio thread (a tempo or division of 0, over 255 tracks, an event past
+// its track's end): only a standard MIDI file whose every event this reader
+// understands goes on, read as FluidSynth reads it. Pure, for the fuzzer.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -19,19 +11,14 @@
 
 namespace kiramoku {
 
-// A tune file larger than this is refused unread: the game's own tune is a
-// few kilobytes, and the synthesizer parses the file on its audio thread.
+// Refused unread above this: the game's tune is a few kilobytes.
 inline constexpr std::size_t MaxTuneBytes = std::size_t{1} << 20;
 // The synthesizer's player holds at most this many tracks.
 inline constexpr int MaxTuneTracks = 128;
-// The furthest tick a track may reach, so that the player's tick counting
-// (a signed 32-bit number) never overflows.
+// The furthest tick a track may reach: the player counts in a signed 32 bits.
 inline constexpr std::int64_t MaxTuneTicks = std::int64_t{1} << 28;
-// The fastest a tune may run, in ticks a millisecond. The player works out
-// its position from the time played, and goes on counting for a few seconds
-// after the last track's end while the last notes ring out; at this rate
-// the count stays inside a signed 32-bit number for almost a minute past
-// MaxTuneTicks. Real tunes run at a few ticks a millisecond.
+// The fastest a tune may run, in ticks a millisecond (real tunes: a few): the
+// player counts on while the last notes ring, for a minute within 32 bits.
 inline constexpr std::int64_t MaxTuneTicksPerMs = std::int64_t{1} << 15;
 
 struct TempoChange {
@@ -49,10 +36,8 @@ struct TuneCheck {
     std::int64_t endTick = 0;         // where the last track ends
     std::vector<TempoChange> tempos;  // in tick order, one per tick at most
 
-    // Milliseconds from the start of the tune to `tick` (0 <= tick).
-    double MillisecondsAt(std::int64_t tick) const;
-    // The tick reached `ms` milliseconds after the start, at most endTick.
-    std::int64_t TickAt(double ms) const;
+    double MillisecondsAt(std::int64_t tick) const;  // from the start to `tick` (0 <= tick)
+    std::int64_t TickAt(double ms) const;            // reached `ms` after the start, at most endTick
     // The whole tune, start to the end of its last track.
     double DurationMs() const { return MillisecondsAt(endTick); }
 };

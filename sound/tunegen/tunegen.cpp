@@ -1,15 +1,12 @@
-// Writes the board's tune: reads the note table (assets/tune/kira.tune) and
-// writes it as a standard MIDI file, format 1, one track per voice.
-//
-//   kiramoku_tunegen TABLE OUTPUT.mid
-//
-// Runs at build time. A table that does not add up (a bar of the wrong
-// length, a voice with too few bars, a tune that does not last exactly the
-// length it promises) stops the build with the line at fault, and the file
-// written is checked by the same reader the game uses before it plays a tune.
+// kiramoku_tunegen TABLE OUTPUT.mid: writes the note table (assets/tune/kira.tune)
+// as a standard MIDI file, format 1, a track a voice, at build time. A table
+// that does not add up (a bar's length, a voice's bars, the tune's promised
+// length) stops the build with the line at fault; the file is checked by the
+// reader the game uses before it plays a tune.
 #include "tunecheck.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -76,23 +73,20 @@ int Number(const std::string &word, int low, int high, const std::string &what)
         used = 0;
     }
     if (used != word.size() || value < low || value > high)
-        throw TableError(what + " must be a whole number from " + std::to_string(low) + " to "
-                         + std::to_string(high) + ", not '" + word + "'");
+        throw TableError(what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" + word + "'");
     return static_cast<int>(value);
 }
 
 int Velocity(const std::string &word)
 {
-    static const std::map<std::string, int> levels = {
-        {"pp", 40}, {"p", 55}, {"mp", 70}, {"mf", 85}, {"f", 100}, {"ff", 115}};
+    static const std::map<std::string, int> levels = {{"pp", 40}, {"p", 55}, {"mp", 70}, {"mf", 85}, {"f", 100}, {"ff", 115}};
     const auto it = levels.find(word);
     return it == levels.end() ? -1 : it->second;
 }
 
 int Pitch(const std::string &name)
 {
-    static const std::map<char, int> steps = {
-        {'C', 0}, {'D', 2}, {'E', 4}, {'F', 5}, {'G', 7}, {'A', 9}, {'B', 11}};
+    static const std::map<char, int> steps = {{'C', 0}, {'D', 2}, {'E', 4}, {'F', 5}, {'G', 7}, {'A', 9}, {'B', 11}};
     if (name.empty() || !steps.count(name[0]))
         throw TableError("'" + name + "' is not a note");
     int semitone = steps.at(name[0]);
@@ -152,19 +146,14 @@ void ReadBar(Voice &voice, const std::string &bar, const Table &table)
     }
     const std::int64_t used = voice.cursor - start;
     if (used != table.BarTicks())
-        throw TableError(voice.name + " bar " + std::to_string(voice.bars + 1) + " lasts "
-                         + std::to_string(used) + " ticks, a bar is "
-                         + std::to_string(table.BarTicks()));
+        throw TableError(voice.name + " bar " + std::to_string(voice.bars + 1) + " lasts " + std::to_string(used) + " ticks, a bar is " + std::to_string(table.BarTicks()));
     ++voice.bars;
 }
 
 Voice &FindVoice(Table &table, const std::string &name)
 {
-    for (Voice &voice : table.voices) {
-        if (voice.name == name)
-            return voice;
-    }
-    throw TableError("no voice named '" + name + "'");
+    const auto voice = std::find_if(table.voices.begin(), table.voices.end(), [&](const Voice &v) { return v.name == name; });
+    return voice != table.voices.end() ? *voice : throw TableError("no voice named '" + name + "'");
 }
 
 void ReadVoice(Table &table, const std::vector<std::string> &w)
@@ -268,8 +257,7 @@ Table ReadTable(const std::string &path)
         throw TableError(path + ": needs bars, length and at least one voice");
     for (const Voice &voice : table.voices) {
         if (voice.bars != table.bars)
-            throw TableError(path + ": " + voice.name + " has " + std::to_string(voice.bars) + " bars, the tune "
-                             + std::to_string(table.bars));
+            throw TableError(path + ": " + voice.name + " has " + std::to_string(voice.bars) + " bars, the tune " + std::to_string(table.bars));
     }
     return table;
 }
@@ -298,11 +286,6 @@ std::vector<std::uint8_t> Meta(std::uint8_t type, const std::vector<std::uint8_t
     PutVariableLength(bytes, static_cast<std::uint32_t>(data.size()));
     bytes.insert(bytes.end(), data.begin(), data.end());
     return bytes;
-}
-
-std::vector<std::uint8_t> Text(const std::string &text)
-{
-    return {text.begin(), text.end()};
 }
 
 // One track chunk: the events in time order, closed by its end at `endTick`.
@@ -335,19 +318,17 @@ std::vector<std::uint8_t> WriteMidi(const Table &table)
     PutBigEndian(file, static_cast<std::uint32_t>(table.voices.size() + 1), 2);
     PutBigEndian(file, static_cast<std::uint32_t>(table.division), 2);
 
-    int unitPower = 0;
-    while ((1 << unitPower) < table.unit)
-        ++unitPower;
+    const int unitPower = std::countr_zero(static_cast<unsigned>(table.unit));  // a power of two
     std::vector<std::uint8_t> tempo;
     PutBigEndian(tempo, table.tempo, 3);
     PutTrack(file,
-             {{0, 0, Meta(0x03, Text("kira"))},
+             {{0, 0, Meta(0x03, {'k', 'i', 'r', 'a'})},
               {0, 0, Meta(0x58, {static_cast<std::uint8_t>(table.beats), static_cast<std::uint8_t>(unitPower), 24, 8})},
               {0, 0, Meta(0x51, tempo)}},
              endTick);
     for (const Voice &voice : table.voices) {
         std::vector<Voice::Event> events = voice.events;
-        events.insert(events.begin(), {0, 0, Meta(0x03, Text(voice.name))});
+        events.insert(events.begin(), {0, 0, Meta(0x03, {voice.name.begin(), voice.name.end()})});
         PutTrack(file, std::move(events), endTick);
     }
     return file;
@@ -368,8 +349,7 @@ int main(int argc, char **argv)
         if (!check.accepted)
             throw TableError("the written tune does not pass the game's own check: " + check.reason);
         if (std::abs(check.DurationMs() - table.lengthMs) > 0.001)
-            throw TableError(std::string(argv[1]) + ": the tune lasts " + std::to_string(check.DurationMs())
-                             + " ms, not the promised " + std::to_string(table.lengthMs));
+            throw TableError(std::string(argv[1]) + ": the tune lasts " + std::to_string(check.DurationMs()) + " ms, not the promised " + std::to_string(table.lengthMs));
 
         // Written beside the target and renamed, so a failed run leaves no half file.
         const std::filesystem::path out(argv[2]);

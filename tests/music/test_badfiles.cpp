@@ -3,7 +3,7 @@
 // (Damaged copies of the tune by the hundred are the tune fuzzer's work.)
 #include "midibytes.h"
 #include "musictest.h"
-#include "tunefile.h"
+#include "sequencer.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -73,8 +73,8 @@ private slots:
         TuneFile file;
         QVERIFY(!file.Load(path.toStdString(), said));
         const qint64 whole = path.startsWith(QLatin1String("/proc/")) ? (qint64(1) << 20) + 1 : QFileInfo(path).size();
-        QCOMPARE(qint64(file.Bytes().size()), why.isEmpty() ? whole : 0);  // the whole file, or nothing
-        QCOMPARE(file.Reads(), why.isEmpty() ? 1 : 0);
+        QCOMPARE(qint64(file.bytes.size()), why.isEmpty() ? whole : 0);  // the whole file, or nothing
+        QCOMPARE(file.reads, why.isEmpty() ? 1 : 0);
         const QString told = QString::fromStdString(said);
         if (why.isEmpty())
             QVERIFY2(told.startsWith(QStringLiteral("the tune file %1 is not a tune we can play: ").arg(path)), qPrintable(told));
@@ -100,20 +100,6 @@ private slots:
         music.control.SetFileName(path);  // and the bad file opened over it closes it
         music.Command("Open");
         QVERIFY(music.Settle() && music.Status().state == TuneState::Closed);
-    }
-
-    void withoutASoundFontEveryCommandReturnsQuietly()
-    {
-        // One SoundFont missing, and a file that is there but no SoundFont.
-        OfflineMusic music({dir_.filePath(QStringLiteral("none.sf2")).toStdString(), BuiltTune().toStdString()});
-        music.Start(BuiltTune());
-        music.Tick();
-        music.control.SetCommand(QStringLiteral("Pause"));
-        music.control.SetCommand(QStringLiteral("close"));
-        QVERIFY(music.Settle());
-        QVERIFY(!music.Status().synthReady);
-        QCOMPARE(music.Status().state, TuneState::Closed);
-        QCOMPARE(music.output->Starts(), 0);
     }
 
     // The board may close while the SoundFont is still loading.

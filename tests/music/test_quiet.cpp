@@ -3,10 +3,10 @@
 // so each case runs in a process of its own (CTest names the function).
 #include "beep.h"
 #include "caught.h"
-#include "engine.h"
 #include "leftbehind.h"
 #include "musicchoice.h"
 #include "musictest.h"
+#include "sequencer.h"
 
 #include <QtTest>
 
@@ -44,8 +44,8 @@ const QString MissingTuneLine = QStringLiteral("kiramoku: no music: the tune fil
 
 // The board's whole life on `options`: start, three ticks (each carried out,
 // as ticks far apart are), `listening` on, a second cause of silence (a
-// missing tune), and the close.
-void PlayBoardMusic(SequencerOptions options, std::chrono::milliseconds listening = {})
+// missing tune), and the close; whether a SoundFont was loaded by then.
+bool PlayBoardMusic(SequencerOptions options, std::chrono::milliseconds listening = {})
 {
     MMControl music(std::move(options));
     music.SetUpdateInterval(0);
@@ -56,9 +56,11 @@ void PlayBoardMusic(SequencerOptions options, std::chrono::milliseconds listenin
     }
     music.Device().WaitUntilIdle(Patience);
     QTest::qWait(int(listening.count()));
+    const bool loaded = music.Device().Snapshot().synthReady;
     music.SetFileName(QStringLiteral("/nonexistent/kira.mid"));
     RestartMusic(music);
     music.Device().WaitUntilIdle(Patience);
+    return loaded;
 }
 }  // namespace
 
@@ -73,7 +75,7 @@ private slots:
         // machine, and ALSA and FluidSynth would both complain aloud. The
         // music waits for one and looks again now and then, silently; a
         // failure for good later is still told.
-        const QString text = CaughtStderr([] { PlayBoardMusic(OnDriver("alsa", "kiramoku_no_such_device"), 3 * Engine::ReopenEvery); });
+        const QString text = CaughtStderr([] { PlayBoardMusic(OnDriver("alsa", "kiramoku_no_such_device"), 3 * Sequencer::ReopenEvery); });
         QCOMPARE(text, QStringLiteral("kiramoku: the music waits for a sound server: no sound device answered (tried "
                                       "PulseAudio, then ALSA)\n%1canary\n")
                            .arg(MissingTuneLine));
@@ -89,10 +91,13 @@ private slots:
         QVERIFY(whole.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
         cut.write(whole.read(100000));
         cut.close();
+        // A tune given as a SoundFont is damaged too; the output is never started.
+        const auto output = std::make_shared<OfflineAudioOutput>();
         const QString text = CaughtStderr([&] {
-            PlayBoardMusic({{damaged.toStdString()}, std::make_shared<OfflineAudioOutput>()});
+            QVERIFY(!PlayBoardMusic({{damaged.toStdString(), BuiltTune().toStdString()}, output}));
         });
         QCOMPARE(text, QStringLiteral("kiramoku: no music: the SoundFont %1 is damaged\ncanary\n").arg(damaged));
+        QCOMPARE(output->Starts(), 0);
     }
 
     void noSoundFontNamesWhereItLooked()
